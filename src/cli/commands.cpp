@@ -1,0 +1,84 @@
+#include "cli/commands.h"
+
+#include <ostream>
+
+#include "model/cp1251.h"
+#include "model/project.h"
+
+namespace orm::cli {
+
+namespace {
+
+const char kUsageText[] =
+    "Usage:\n"
+    "  ormelit-cli resave PROJECT --output OUT\n"
+    "      Read PROJECT as Ormelit reads a project file and write it to OUT as Ormelit saves it.\n"
+    "\n"
+    "Exit codes: 0 done; 1 wrong usage; 2 the project has a format fault (what was read\n"
+    "before the fault is still written); 4 the output cannot be written.\n";
+
+int usage(std::ostream& err, const std::string& problem)
+{
+    if (!problem.empty())
+        err << "ormelit-cli: " << problem << "\n";
+    err << kUsageText;
+    return kUsage;
+}
+
+int resave(const std::vector<std::string>& args, std::ostream& err)
+{
+    std::string input;
+    std::string output;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--output" || a == "-o") {
+            if (i + 1 >= args.size())
+                return usage(err, "--output needs a file name");
+            if (!output.empty())
+                return usage(err, "--output given twice");
+            output = args[++i];
+        } else if (a.rfind("--output=", 0) == 0) {
+            output = a.substr(9);
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return usage(err, "unknown option " + a);
+        } else if (input.empty()) {
+            input = a;
+        } else {
+            return usage(err, "more than one project given");
+        }
+    }
+    if (input.empty())
+        return usage(err, "no project given");
+    if (output.empty())
+        return usage(err, "no --output given");
+
+    TMainTreeList project;
+    const LoadResult loaded = project.ReadProjectFile(input);
+    if (!loaded.Ok)
+        err << "Не верный формат проекта!\n";
+    project.SetFileName(output);
+    std::string reason;
+    if (!project.WriteProjectFile(&reason)) {
+        err << "ormelit-cli: cannot write " << output << ": " << reason << "\n";
+        return kCannotWrite;
+    }
+    return loaded.Ok ? kOk : kBadProject;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    if (args.empty())
+        return usage(err, "no command given");
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsageText;
+        return kOk;
+    }
+    if (command == "resave")
+        return resave(args, err);
+    return usage(err, "unknown command " + command);
+}
+
+}  // namespace orm::cli

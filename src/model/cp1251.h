@@ -1,0 +1,30 @@
+#pragma once
+
+// Windows-1251 <-> Unicode. The core keeps every text as bytes of this code page (one byte is
+// one character, as in users' files); the GUI converts through here and nowhere else.
+
+#include <string>
+#include <string_view>
+
+namespace orm {
+
+// Every byte 0x00-0xFF maps to one code point, so decode + encode returns the same bytes
+// (0x98, which Windows leaves undefined, maps to U+0098).
+char32_t Cp1251ToUnicode(unsigned char byte);
+
+// The byte for a code point, or '?' (Windows' default character) when the code page lacks it.
+// Never 0x1A.
+char UnicodeToCp1251(char32_t cp);
+bool IsCp1251Representable(char32_t cp);
+
+// UTF-8 <-> Windows-1251. Malformed UTF-8 sequences become '?'.
+std::string ToCp1251(std::string_view utf8);
+std::string ToUtf8(std::string_view cp1251);
+
+// Letter case of Windows-1251 text (Latin and Cyrillic, Ё/ё and the other Cyrillic letters of
+// 0x80-0xBF included); other bytes are left as they are.
+std::string UpperCp1251(std::string_view text);
+std::string LowerCp1251(std::string_view text);
+bool EqualsNoCaseCp1251(std::string_view a, std::string_view b);
+
+}  // namespace orm

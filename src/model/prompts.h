@@ -1,0 +1,39 @@
+#pragma once
+
+// Every question the program asks the user goes through this interface: the core never opens a
+// window. The GUI answers with message boxes and file dialogs; tests answer from a script.
+// Texts are Windows-1251 bytes like every other text of the core; file names are native paths.
+
+#include <optional>
+#include <string>
+
+namespace orm {
+
+struct FileDialogSpec {
+    std::string title;             // "Открытие файла"
+    std::string filterName;        // "Файлы Ормелит"
+    std::string filterPatterns;    // "*.ovx;*.rem"
+    std::string defaultExtension;  // "ovx", without the dot
+    std::string initialFileName;   // native path, may be empty
+};
+
+class Prompts {
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~Prompts() = default;
+
+    // Information box with an OK button.
+    virtual void Inform(const std::string& text) = 0;
+    // Confirmation with Yes and No; closing the box counts as No.
+    virtual bool Confirm(const std::string& text) = 0;
+    // Warning with Yes, No and Cancel; closing the box counts as Cancel.
+    virtual Answer AskYesNoCancel(const std::string& text) = 0;
+    // The one-line input dialog: the confirmed text, or nothing when cancelled.
+    virtual std::optional<std::string> InputText(const std::string& caption,
+                                                 const std::string& text) = 0;
+    virtual std::optional<std::string> OpenFileName(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> SaveFileName(const FileDialogSpec& spec) = 0;
+};
+
+}  // namespace orm

@@ -1,0 +1,143 @@
+#pragma once
+
+// A node of a classifier tree. The same class serves for the project root (its name is the
+// project name), for each classifier's tree node and for every item below it. A node owns its
+// children; links between items of different classifiers are symmetric and non-owning.
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace orm {
+
+class Prompts;
+
+// A bad tree number or a bad project file. The text is internal, never shown to the user.
+class ELoadInvalid : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A classifier without items where items are needed.
+class EScaleInvalid : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A position outside a child list (number components 0 or negative).
+class EListError : public std::out_of_range {
+public:
+    using std::out_of_range::out_of_range;
+};
+
+class TTreeList;
+
+// One entry of an item list: the item's number and the item.
+struct ItemListEntry {
+    std::string Text;
+    TTreeList* Item = nullptr;
+};
+using ItemList = std::vector<ItemListEntry>;
+
+// One row of an outline: row text, level (the classifier's tree node is level 0) and the node.
+struct OutlineRow {
+    std::string Text;
+    int Level = 0;
+    TTreeList* Item = nullptr;
+};
+
+// Visitors of the report traversals: (relative level or classifier index, running count, node).
+using LevelVisitor = std::function<void(int level, int count, TTreeList* node)>;
+using LinkVisitor = std::function<void(int classifier, int count, TTreeList* item)>;
+
+class TTreeList {
+public:
+    explicit TTreeList(TTreeList* parent = nullptr);
+    virtual ~TTreeList();
+    TTreeList(const TTreeList&) = delete;
+    TTreeList& operator=(const TTreeList&) = delete;
+
+    // -- the child list (0-based positions, like any list container)
+    int Count() const { return static_cast<int>(m_children.size()); }
+    TTreeList* Child(int i) const;  // EListError outside 0..Count-1
+    int IndexOf(const TTreeList* child) const;  // -1 when absent
+    // Takes ownership of child, sets its Parent; does not set the modified flag.
+    TTreeList* InsertAt(int i, std::unique_ptr<TTreeList> child);
+    TTreeList* Append(std::unique_ptr<TTreeList> child);
+    // Removes the child at i from the list and hands it over (Parent is left as it was).
+    std::unique_ptr<TTreeList> TakeAt(int i);
+    // Removes and destroys the child at i.
+    void DeleteAt(int i);
+    void Move(int from, int to);
+    void Clear();
+
+    // -- fields
+    const std::string& Name() const { return m_name; }
+    void SetName(std::string name) { m_name = std::move(name); }
+    TTreeList* Parent() const { return m_parent; }
+    void SetParent(TTreeList* parent) { m_parent = parent; }
+    const std::vector<TTreeList*>& Links() const { return m_links; }
+
+    // -- construction and change
+    // A copy of source (name and subtree, no links) whose Parent is parent; not yet in its list.
+    static std::unique_ptr<TTreeList> CopySubtree(TTreeList* parent, const TTreeList& source);
+    TTreeList* AddChild(const std::string& name);
+    void Rename(const std::string& name);
+    void SetModified(bool flag);
+    bool ModifiedFlag() const { return Root()->m_modified; }
+
+    // -- navigation and queries
+    TTreeList* Root();
+    const TTreeList* Root() const;
+    TTreeList* TreeByIndex(int k) const;
+    TTreeList* FindByNumber(const std::string& number);
+    std::string Number() const;
+    std::string LineText() const;
+    int Level() const;
+    bool IsDescendantOf(const TTreeList* a) const;
+    bool IsWithinLevels(const TTreeList* top, int levels) const;
+    bool HasChildrenOrLinks() const { return !m_children.empty() || !m_links.empty(); }
+    bool IsFirstChild() const;
+    bool IsLastChild() const;
+    int SubtreeHeight() const;
+    // The classifier index of a node below the root (first number component); 0 on the root.
+    int ClassifierIndex() const;
+
+    // -- links
+    void Link(TTreeList* other);
+    void Unlink(TTreeList* other);
+    bool IsLinkedWith(const TTreeList* other) const;
+    bool ToggleLink(TTreeList* other, bool change);
+    void LinkTo(const std::string& number);
+
+    // -- lists and views
+    // Items of classifier k (pre-order, numbers as texts). False, with "Не заданы <name>!"
+    // shown, when the classifier has no items or k addresses no tree.
+    bool FillItemList(int k, ItemList& list, Prompts& prompts);
+    // The rows of this node and its subtree in pre-order, built in one pass.
+    std::vector<OutlineRow> OutlineRows();
+
+    // -- traversals for reports
+    void WalkLevels(int from, int levels, const LevelVisitor& visitor);
+    void LinkedItemsByClassifier(int from, int levels, const LinkVisitor& visitor, int classifier);
+    void LinkedItemsWithin(int from, int levels, const LinkVisitor& visitor, int depth,
+                           const TTreeList* top);
+
+    // Calls f(node, number, depth) for this node (depth 0) and every node below it in
+    // pre-order; numbers are built incrementally, so the walk is linear in the subtree's size.
+    using PreOrderVisitor = std::function<void(TTreeList*, const std::string&, int depth)>;
+    void ForEachPreOrder(const PreOrderVisitor& f);
+
+private:
+    void collectLinked(int from, int levels, std::vector<std::pair<std::string, TTreeList*>>& out);
+
+    std::vector<std::unique_ptr<TTreeList>> m_children;
+    std::string m_name;
+    TTreeList* m_parent = nullptr;
+    std::vector<TTreeList*> m_links;
+    bool m_modified = false;  // meaningful on the root only
+};
+
+}  // namespace orm

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "model/cp1251.h"
+#include "support/tempdir.h"
+
+using namespace orm;
+using test::TempDir;
+
+namespace {
+
+struct Outcome {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Outcome run(std::vector<std::string> args)
+{
+    std::ostringstream out, err;
+    const int code = cli::Run(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+}  // namespace
+
+TEST(CliResave, RewritesAProjectInTheProgramsOwnForm)
+{
+    TempDir dir;
+    const std::string in = dir.write("in.ovx", ToCp1251("0 Компания\n4.1 Отдел\n1 x\n"));
+    // The heading of block 4 is missing and the blocks are out of order: the second heading
+    // reads as a link line to a classifier, a format fault after "4.1 Отдел".
+    const Outcome bad = run({"resave", in, "--output", dir.path("out.ovx")});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_EQ(bad.err, "Не верный формат проекта!\n");
+    EXPECT_EQ(TempDir::read(dir.path("out.ovx")),
+              ToCp1251("0 Компания\r\n1 Бизнес-направления\r\n"
+                       "2 Основные и обеспечивающие процессы/функции\r\n"
+                       "3 Процессы/функции управления\r\n4 Структурные звенья\r\n4.1 Отдел\r\n"));
+
+    const std::string good = dir.write("good.ovx", "0 P\n1 B\n1.1 a\n4 S\n4.1 u\n1.1\n1.1\n");
+    const Outcome ok = run({"resave", good, "-o", dir.path("good2.ovx")});
+    EXPECT_EQ(ok.code, 0) << ok.err;
+    EXPECT_EQ(ok.err, "");
+    const std::string written = TempDir::read(dir.path("good2.ovx"));
+    EXPECT_NE(written.find("\r\n4.1 u\r\n1.1\r\n"), std::string::npos);
+    EXPECT_EQ(written.find("1.1\r\n1.1\r\n"), std::string::npos);
+}
+
+TEST(CliResave, UsageAndWriteFailures)
+{
+    TempDir dir;
+    const std::string in = dir.write("in.ovx", "0 P\r\n");
+    EXPECT_EQ(run({}).code, 1);
+    EXPECT_EQ(run({"resave"}).code, 1);
+    EXPECT_EQ(run({"resave", in}).code, 1);
+    EXPECT_EQ(run({"resave", in, "--output"}).code, 1);
+    EXPECT_EQ(run({"resave", in, "--bogus", "x"}).code, 1);
+    EXPECT_EQ(run({"frobnicate"}).code, 1);
+    const Outcome usage = run({"resave", in, in, "--output", dir.path("o")});
+    EXPECT_EQ(usage.code, 1);
+    EXPECT_NE(usage.err.find("Usage:"), std::string::npos);
+    EXPECT_EQ(run({"--help"}).code, 0);
+
+    const Outcome cannot = run({"resave", in, "--output", dir.path("missing/dir/o.ovx")});
+    EXPECT_EQ(cannot.code, 4);
+    EXPECT_NE(cannot.err.find("cannot write"), std::string::npos);
+}
+
+TEST(CliResave, TheExecutableReportsItsExitCode)
+{
+    TempDir dir;
+    const std::string in = dir.write("in.ovx", "0 P\r\n1 B\r\n1.1 a\r\n");
+    const std::string command = std::string(ORMELIT_CLI_PATH) + " resave '" + in +
+                                "' --output '" + dir.path("o.ovx") + "' 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 0);
+    EXPECT_EQ(TempDir::read(dir.path("o.ovx")).substr(0, 7), "0 P\r\n1 ");
+    const std::string broken = dir.write("broken.ovx", "");
+    const std::string command2 = std::string(ORMELIT_CLI_PATH) + " resave '" + broken +
+                                 "' --output '" + dir.path("o2.ovx") + "' 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(command2.c_str())), 2);
+}

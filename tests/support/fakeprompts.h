@@ -1,0 +1,48 @@
+#pragma once
+
+// Scripted answers for the prompts interface: each question takes the next queued answer of its
+// kind (a missing answer fails the test) and every text shown is recorded in UTF-8.
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/prompts.h"
+
+namespace orm::test {
+
+class FakePrompts : public Prompts {
+public:
+    // Queue answers (texts in UTF-8; they are converted to the core's Windows-1251).
+    void queueConfirm(bool yes) { m_confirms.push_back(yes); }
+    void queueAnswer(Answer a) { m_answers.push_back(a); }
+    void queueInput(std::optional<std::string> utf8);
+    void queueOpen(std::optional<std::string> path) { m_opens.push_back(std::move(path)); }
+    void queueSave(std::optional<std::string> path) { m_saves.push_back(std::move(path)); }
+
+    // What was shown, in order, each entry "<kind>: <text>" with kind inform, confirm, ask,
+    // input, open, save; texts in UTF-8.
+    std::vector<std::string> shown;
+    std::vector<FileDialogSpec> dialogs;
+    // Only the texts of information boxes, in UTF-8.
+    std::vector<std::string> informs() const;
+    bool allAnswersUsed() const;
+
+    void Inform(const std::string& text) override;
+    bool Confirm(const std::string& text) override;
+    Answer AskYesNoCancel(const std::string& text) override;
+    std::optional<std::string> InputText(const std::string& caption,
+                                         const std::string& text) override;
+    std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
+    std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
+
+private:
+    std::deque<bool> m_confirms;
+    std::deque<Answer> m_answers;
+    std::deque<std::optional<std::string>> m_inputs;
+    std::deque<std::optional<std::string>> m_opens;
+    std::deque<std::optional<std::string>> m_saves;
+};
+
+}  // namespace orm::test
