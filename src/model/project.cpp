@@ -1,9 +1,7 @@
 #include "model/project.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "model/cp1251.h"
 #include "model/metamodel.h"
@@ -22,33 +20,58 @@ std::string text(const char* utf8)
     return ToCp1251(utf8);
 }
 
-std::vector<std::string_view> splitLines(std::string_view bytes)
-{
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    const size_t n = bytes.size();
-    for (size_t i = 0; i < n; ++i) {
-        const char ch = bytes[i];
-        if (ch != '\r' && ch != '\n')
-            continue;
-        lines.push_back(bytes.substr(start, i - start));
-        if (ch == '\r' && i + 1 < n && bytes[i + 1] == '\n')
-            ++i;
-        start = i + 1;
+// Lines ended by CR, LF or CR LF; a last line without an end counts, an end at the very end of
+// the file does not start another line.
+class LineReader {
+public:
+    explicit LineReader(std::string_view bytes) : m_bytes(bytes) {}
+    bool next(std::string_view& line)
+    {
+        if (m_pos >= m_bytes.size())
+            return false;
+        size_t end = m_pos;
+        while (end < m_bytes.size() && m_bytes[end] != '\r' && m_bytes[end] != '\n')
+            ++end;
+        line = m_bytes.substr(m_pos, end - m_pos);
+        if (end < m_bytes.size() && m_bytes[end] == '\r' && end + 1 < m_bytes.size() &&
+            m_bytes[end + 1] == '\n')
+            ++end;
+        m_pos = end + 1;
+        return true;
     }
-    if (start < n)
-        lines.push_back(bytes.substr(start));
-    return lines;
+
+private:
+    std::string_view m_bytes;
+    size_t m_pos = 0;
+};
+
+// (number, name) at the first blank; the name keeps at most 255 characters.
+std::pair<std::string_view, std::string_view> splitLine(std::string_view line)
+{
+    const auto blank = line.find(' ');
+    if (blank == std::string_view::npos)
+        return {line, {}};
+    return {line.substr(0, blank), line.substr(blank + 1, kMaxNameLength)};
 }
 
-struct PairHash {
-    size_t operator()(const std::pair<const TTreeList*, const TTreeList*>& p) const
-    {
-        const auto a = reinterpret_cast<std::uintptr_t>(p.first);
-        const auto b = reinterpret_cast<std::uintptr_t>(p.second);
-        return std::hash<std::uintptr_t>()(a * 31 + b);
+// The node numbered by all but the last component, found as FindByNumber(ParentNumber(number))
+// would find it, without building the parent's number.
+TTreeList* findParent(TTreeList& root, std::string_view number)
+{
+    TTreeList* node = &root;
+    size_t dot = number.find('.');
+    while (dot != std::string_view::npos) {
+        int a = -1;
+        if (!ParseInt(number.substr(0, dot), a))
+            a = -1;
+        if (a > node->Count())
+            throw ELoadInvalid("Bad Tree Number");
+        node = node->Child(a - 1);
+        number.remove_prefix(dot + 1);
+        dot = number.find('.');
     }
-};
+    return node;
+}
 
 std::string extensionOf(const std::string& path)
 {
@@ -76,10 +99,16 @@ TMainTreeList::TMainTreeList()
     Reset();
 }
 
+TMainTreeList::~TMainTreeList()
+{
+    ForgetLinksOfSubtree();
+}
+
 void TMainTreeList::Reset()
 {
     m_fileName.clear();
     SetName(text("Новый проект"));
+    ForgetLinksOfSubtree();
     Clear();
     const TStructRes& meta = Metamodel();
     const int trees = meta.KindCount(ResKind::Classifier);
@@ -189,38 +218,38 @@ LoadResult TMainTreeList::ReadProjectFile(const std::string& path)
 LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
 {
     Reset();
-    const auto lines = splitLines(bytes);
+    LineReader lines(bytes);
+    std::string_view line;
+    bool added = false;
     try {
-        if (lines.empty())
+        if (!lines.next(line))
             throw ELoadInvalid("Line count = 0");
-        auto [firstNumber, projectName] = SplitAt(lines[0], " ");
+        const auto [firstNumber, projectName] = splitLine(line);
         if (ComponentCount(firstNumber) != 1 || Component(firstNumber, 1) != 0)
             throw ELoadInvalid("First item number <> 0");
-        SetName(projectName);
+        SetName(std::string(projectName));
 
-        std::string current = "0";
+        int block = 0;  // first component of the last heading or item line
         // Link lines belong to the item that the last item line created.
         TTreeList* lastItem = nullptr;
-        std::unordered_set<std::pair<const TTreeList*, const TTreeList*>, PairHash> linked;
-        for (size_t i = 1; i < lines.size(); ++i) {
-            auto [number, name] = SplitAt(lines[i], " ");
+        while (lines.next(line)) {
+            const auto [number, name] = splitLine(line);
             if (number.empty())
                 throw ELoadInvalid("Empty item number");
-            const int a = Component(current, 1);
             const int b = Component(number, 1);
-            const int components = ComponentCount(number);
-            if (a < b && components == 1) {
-                current = number;  // a classifier heading; its name is the metamodel's
+            const bool single = number.find('.') == std::string_view::npos;
+            if (block < b && single) {
+                block = b;  // a classifier heading; its name is the metamodel's
                 lastItem = nullptr;
                 continue;
             }
-            if (a <= b) {
-                // An item line; when a < b it opens a block whose heading is missing.
-                if (components == 1)
+            if (block <= b) {
+                // An item line; when block < b it opens a block whose heading is missing.
+                if (single)
                     throw ELoadInvalid("Item number without a parent");
-                TTreeList* parent = FindByNumber(ParentNumber(number));
-                lastItem = parent->AddChild(name);
-                current = number;
+                lastItem = findParent(*this, number)->AppendNamed(name);
+                added = true;
+                block = b;
                 continue;
             }
             if (!lastItem)
@@ -228,62 +257,61 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
             TTreeList* other = FindByNumber(number);
             if (!other->Parent() || !other->Parent()->Parent())
                 throw ELoadInvalid("Link line names no item");
-            const auto key = lastItem < other ? std::make_pair(lastItem, other)
-                                              : std::make_pair(other, lastItem);
-            if (linked.insert(key).second)
+            // A pair is linked once; search the shorter of the two link lists.
+            const bool known = lastItem->Links().size() <= other->Links().size()
+                                   ? lastItem->IsLinkedWith(other)
+                                   : other->IsLinkedWith(lastItem);
+            if (!known)
                 lastItem->Link(other);
         }
     } catch (const std::exception& e) {
+        SetModified(added);
         return {false, e.what()};
     }
+    SetModified(added);
     return {};
 }
 
 std::string TMainTreeList::ProjectFileText()
 {
     const int trees = std::min(Count(), kWrittenTrees);
-
-    // Numbers of every linked node, found in one pass, so that keys need no searching.
-    std::unordered_map<const TTreeList*, std::string> numbers;
-    for (int k = 0; k < trees; ++k) {
-        Child(k)->ForEachPreOrder([&numbers](TTreeList* node, const std::string& number, int) {
-            if (!node->Links().empty())
-                numbers.emplace(node, number);
-        });
-    }
-
     std::string out;
-    auto addLine = [&out](std::string_view line) {
-        out += line;
+    out.reserve(static_cast<size_t>(Count()) * 64);
+    auto addLine = [&out](std::string_view a, std::string_view b = {}) {
+        out += a;
+        out += b;
         out += "\r\n";
     };
-    std::vector<std::pair<std::string, std::string>> keys;  // (padded key, number)
-    auto addLinks = [&](TTreeList* node, const std::string& number) {
-        if (node->Links().empty())
-            return;
-        const std::string own = PadNumber(number);
-        keys.clear();
-        for (const TTreeList* other : node->Links()) {
-            const auto it = numbers.find(other);
-            if (it == numbers.end())
-                continue;  // not in a written tree
-            std::string key = PadNumber(it->second);
-            if (key < own)
-                keys.emplace_back(std::move(key), it->second);
-        }
-        std::sort(keys.begin(), keys.end());
-        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-        for (const auto& entry : keys)
-            addLine(entry.second);
-    };
+    addLine("0 ", Name());
 
-    addLine("0 " + Name());
+    // A link is written under whichever of its two items comes later in pre-order, which is
+    // the one with the larger padded key; the earlier item's number is known by then.
+    struct Seen {
+        size_t order;
+        std::string number;
+    };
+    std::unordered_map<const TTreeList*, Seen> seen;
+    std::vector<const Seen*> earlier;
+    size_t order = 0;
     for (int k = 0; k < trees; ++k) {
         Child(k)->ForEachPreOrder([&](TTreeList* node, const std::string& number, int) {
             out += number;
-            out += ' ';
-            addLine(node->Name());
-            addLinks(node, number);
+            addLine(" ", node->Name());
+            ++order;
+            if (node->Links().empty())
+                return;
+            earlier.clear();
+            for (const TTreeList* other : node->Links()) {
+                const auto it = seen.find(other);
+                if (it != seen.end())
+                    earlier.push_back(&it->second);
+            }
+            std::sort(earlier.begin(), earlier.end(),
+                      [](const Seen* x, const Seen* y) { return x->order < y->order; });
+            earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
+            for (const Seen* e : earlier)
+                addLine(e->number);
+            seen.emplace(node, Seen{order, number});
         });
     }
     return out;

@@ -20,6 +20,7 @@ class TMainTreeList : public TTreeList {
 public:
     // A new project: "Новый проект", no file, one empty tree per classifier, not modified.
     TMainTreeList();
+    ~TMainTreeList() override;
 
     const std::string& FileName() const { return m_fileName; }
     void SetFileName(std::string fileName) { m_fileName = std::move(fileName); }

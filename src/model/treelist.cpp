@@ -121,6 +121,26 @@ TTreeList* TTreeList::AddChild(const std::string& name)
     return raw;
 }
 
+TTreeList* TTreeList::AppendNamed(std::string_view name)
+{
+    auto node = std::make_unique<TTreeList>(this);
+    node->m_name.assign(name);
+    m_children.push_back(std::move(node));
+    return m_children.back().get();
+}
+
+void TTreeList::ForgetLinksOfSubtree()
+{
+    std::vector<TTreeList*> pending{this};
+    while (!pending.empty()) {
+        TTreeList* node = pending.back();
+        pending.pop_back();
+        node->m_links.clear();
+        for (auto& child : node->m_children)
+            pending.push_back(child.get());
+    }
+}
+
 void TTreeList::Rename(const std::string& name)
 {
     if (name == m_name)
@@ -157,7 +177,7 @@ TTreeList* TTreeList::TreeByIndex(int k) const
     return Child(k - 1);
 }
 
-TTreeList* TTreeList::FindByNumber(const std::string& number)
+TTreeList* TTreeList::FindByNumber(std::string_view number)
 {
     TTreeList* node = this;
     std::string_view rest = number;

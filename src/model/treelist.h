@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orm {
@@ -84,6 +85,8 @@ public:
     // A copy of source (name and subtree, no links) whose Parent is parent; not yet in its list.
     static std::unique_ptr<TTreeList> CopySubtree(TTreeList* parent, const TTreeList& source);
     TTreeList* AddChild(const std::string& name);
+    // Appends a child without marking the project modified (the file reader's fast path).
+    TTreeList* AppendNamed(std::string_view name);
     void Rename(const std::string& name);
     void SetModified(bool flag);
     bool ModifiedFlag() const { return Root()->m_modified; }
@@ -92,7 +95,7 @@ public:
     TTreeList* Root();
     const TTreeList* Root() const;
     TTreeList* TreeByIndex(int k) const;
-    TTreeList* FindByNumber(const std::string& number);
+    TTreeList* FindByNumber(std::string_view number);
     std::string Number() const;
     std::string LineText() const;
     int Level() const;
@@ -129,6 +132,11 @@ public:
     // pre-order; numbers are built incrementally, so the walk is linear in the subtree's size.
     using PreOrderVisitor = std::function<void(TTreeList*, const std::string&, int depth)>;
     void ForEachPreOrder(const PreOrderVisitor& f);
+
+protected:
+    // Drops every link of this node and of its subtree without searching the partners' lists;
+    // only for a whole project going away, where every partner goes too.
+    void ForgetLinksOfSubtree();
 
 private:
     void collectLinked(int from, int levels, std::vector<std::pair<std::string, TTreeList*>>& out);
