@@ -54,24 +54,59 @@ std::pair<std::string_view, std::string_view> splitLine(std::string_view line)
     return {line.substr(0, blank), line.substr(blank + 1, kMaxNameLength)};
 }
 
-// The node numbered by all but the last component, found as FindByNumber(ParentNumber(number))
-// would find it, without building the parent's number.
-TTreeList* findParent(TTreeList& root, std::string_view number)
-{
-    TTreeList* node = &root;
-    size_t dot = number.find('.');
-    while (dot != std::string_view::npos) {
-        int a = -1;
-        if (!ParseInt(number.substr(0, dot), a))
-            a = -1;
-        if (a > node->Count())
-            throw ELoadInvalid("Bad Tree Number");
-        node = node->Child(a - 1);
-        number.remove_prefix(dot + 1);
-        dot = number.find('.');
+// Resolves numbers as FindByNumber does, remembering the path of the last number resolved:
+// consecutive lines of a file name neighbouring nodes (an item line's parent is the previous
+// item or one of its ancestors; the link lines under an item are sorted), so most of a walk
+// is the previous walk and only the differing tail of the number is looked up.
+class PathCache {
+public:
+    explicit PathCache(TTreeList& root) : m_root(root) {}
+
+    // The node addressed by number, or by all of number but its last component when
+    // parentOnly is set.
+    TTreeList* resolve(std::string_view number, bool parentOnly)
+    {
+        // Components of number and how many of them match the remembered path textually.
+        size_t keep = 0;
+        size_t pos = 0;
+        std::string_view rest = number;
+        m_parts.clear();
+        while (true) {
+            const size_t dot = rest.find('.');
+            m_parts.push_back(rest.substr(0, dot));
+            if (dot == std::string_view::npos)
+                break;
+            rest.remove_prefix(dot + 1);
+        }
+        if (parentOnly)
+            m_parts.pop_back();
+        while (keep < m_parts.size() && keep < m_path.size() &&
+               m_path[keep].text == m_parts[keep])
+            ++keep;
+        m_path.resize(keep);
+        TTreeList* node = keep == 0 ? &m_root : m_path[keep - 1].node;
+        for (size_t i = keep; i < m_parts.size(); ++i) {
+            int a = -1;
+            if (!ParseInt(m_parts[i], a))
+                a = -1;
+            if (a > node->Count())
+                throw ELoadInvalid("Bad Tree Number");
+            node = node->Child(a - 1);
+            m_path.push_back({std::string(m_parts[i]), node});
+        }
+        (void)pos;
+        return node;
     }
-    return node;
-}
+
+private:
+    struct Step {
+        std::string text;
+        TTreeList* node;
+    };
+    TTreeList& m_root;
+    std::vector<Step> m_path;
+    std::vector<std::string_view> m_parts;
+};
 
 std::string extensionOf(const std::string& path)
 {
@@ -232,6 +267,8 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
         int block = 0;  // first component of the last heading or item line
         // Link lines belong to the item that the last item line created.
         TTreeList* lastItem = nullptr;
+        PathCache parents(*this);
+        PathCache targets(*this);
         while (lines.next(line)) {
             const auto [number, name] = splitLine(line);
             if (number.empty())
@@ -247,14 +284,14 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
                 // An item line; when block < b it opens a block whose heading is missing.
                 if (single)
                     throw ELoadInvalid("Item number without a parent");
-                lastItem = findParent(*this, number)->AppendNamed(name);
+                lastItem = parents.resolve(number, true)->AppendNamed(name);
                 added = true;
                 block = b;
                 continue;
             }
             if (!lastItem)
                 throw ELoadInvalid("Link line without an item");
-            TTreeList* other = FindByNumber(number);
+            TTreeList* other = targets.resolve(number, false);
             if (!other->Parent() || !other->Parent()->Parent())
                 throw ELoadInvalid("Link line names no item");
             // A pair is linked once; search the shorter of the two link lists.
@@ -276,7 +313,6 @@ std::string TMainTreeList::ProjectFileText()
 {
     const int trees = std::min(Count(), kWrittenTrees);
     std::string out;
-    out.reserve(static_cast<size_t>(Count()) * 64);
     auto addLine = [&out](std::string_view a, std::string_view b = {}) {
         out += a;
         out += b;
@@ -285,33 +321,36 @@ std::string TMainTreeList::ProjectFileText()
     addLine("0 ", Name());
 
     // A link is written under whichever of its two items comes later in pre-order, which is
-    // the one with the larger padded key; the earlier item's number is known by then.
-    struct Seen {
-        size_t order;
-        std::string number;
-    };
-    std::unordered_map<const TTreeList*, Seen> seen;
-    std::vector<const Seen*> earlier;
-    size_t order = 0;
+    // the one with the larger padded key. Every node gets its pre-order position first; the
+    // numbers of linked nodes are kept for the link lines written under their partners.
+    std::vector<TTreeList*> nodes;
+    for (int k = 0; k < trees; ++k) {
+        Child(k)->ForEachNode([&nodes](TTreeList* node) {
+            node->m_writeOrder = static_cast<uint32_t>(nodes.size());
+            nodes.push_back(node);
+        });
+    }
+    out.reserve(nodes.size() * 64);
+    std::vector<std::string> numbers(nodes.size());
+    std::vector<uint32_t> earlier;
     for (int k = 0; k < trees; ++k) {
         Child(k)->ForEachPreOrder([&](TTreeList* node, const std::string& number, int) {
             out += number;
             addLine(" ", node->Name());
-            ++order;
             if (node->Links().empty())
                 return;
+            const uint32_t own = node->m_writeOrder;
+            numbers[own] = number;
             earlier.clear();
             for (const TTreeList* other : node->Links()) {
-                const auto it = seen.find(other);
-                if (it != seen.end())
-                    earlier.push_back(&it->second);
+                const uint32_t order = other->m_writeOrder;
+                if (order < own && nodes[order] == other)
+                    earlier.push_back(order);
             }
-            std::sort(earlier.begin(), earlier.end(),
-                      [](const Seen* x, const Seen* y) { return x->order < y->order; });
+            std::sort(earlier.begin(), earlier.end());
             earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
-            for (const Seen* e : earlier)
-                addLine(e->number);
-            seen.emplace(node, Seen{order, number});
+            for (const uint32_t e : earlier)
+                addLine(numbers[e]);
         });
     }
     return out;

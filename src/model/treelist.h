@@ -4,6 +4,7 @@
 // project name), for each classifier's tree node and for every item below it. A node owns its
 // children; links between items of different classifiers are symmetric and non-owning.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -132,6 +133,23 @@ public:
     // pre-order; numbers are built incrementally, so the walk is linear in the subtree's size.
     using PreOrderVisitor = std::function<void(TTreeList*, const std::string&, int depth)>;
     void ForEachPreOrder(const PreOrderVisitor& f);
+    // Calls f(node) for this node and every node below it in pre-order.
+    template <typename F>
+    void ForEachNode(F&& f)
+    {
+        std::vector<std::pair<TTreeList*, size_t>> stack{{this, 0}};
+        f(this);
+        while (!stack.empty()) {
+            auto& [node, next] = stack.back();
+            if (next == node->m_children.size()) {
+                stack.pop_back();
+                continue;
+            }
+            TTreeList* child = node->m_children[next++].get();
+            f(child);
+            stack.emplace_back(child, 0);
+        }
+    }
 
 protected:
     // Drops every link of this node and of its subtree without searching the partners' lists;
@@ -146,6 +164,9 @@ private:
     TTreeList* m_parent = nullptr;
     std::vector<TTreeList*> m_links;
     bool m_modified = false;  // meaningful on the root only
+    // Scratch of the project writer: the node's pre-order position in the file being written.
+    uint32_t m_writeOrder = 0;
+    friend class TMainTreeList;
 };
 
 }  // namespace orm
