@@ -1,0 +1,58 @@
+#include "settings/profile.h"
+
+#include <charconv>
+
+#include "model/cp1251.h"
+#include "settings/inifile.h"
+
+namespace orm {
+
+bool TextIsTrue(std::string_view text)
+{
+    const std::string upper = UpperCp1251(text);
+    return upper == "TRUE" || upper == "YES" || upper == "Y" || text == "1";
+}
+
+std::optional<int> ParseDecimalInt(std::string_view text)
+{
+    if (text.empty())
+        return std::nullopt;
+    // from_chars takes no '+' and no blanks; an explicit '+' is still a decimal integer.
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
+        text.remove_prefix(1);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+TProfile& TProfile::Shared()
+{
+    static TProfile instance;
+    return instance;
+}
+
+std::string TProfile::Text() const
+{
+    if (m_fileName.empty() || m_section.empty() || m_entry.empty())
+        return {};
+    return IniFile::ReadString(m_fileName, m_section, m_entry, m_defaultText);
+}
+
+bool TProfile::SetText(std::string_view text)
+{
+    if (m_fileName.empty() || m_section.empty() || m_entry.empty())
+        return false;
+    return IniFile::WriteString(m_fileName, m_section, m_entry, text);
+}
+
+int TProfile::Value() const
+{
+    const std::string text = Text();
+    if (const auto value = ParseDecimalInt(text))
+        return *value;
+    return TextIsTrue(text) ? 1 : 0;
+}
+
+}  // namespace orm
