@@ -1,16 +1,27 @@
+// Start-up, in order: the metamodel; the shared font and the settings; the main and samples
+// projects; then the application and the main window.
+
 #include <QApplication>
-#include <QMainWindow>
-#include <QMdiArea>
+
+#include "app/appcontext.h"
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "model/metamodel.h"
 
 int main(int argc, char** argv)
 {
+    orm::Metamodel();
+    auto context = std::make_unique<orm::AppContext>();
+    orm::LoadStartupSettings(*context, orm::ExecutablePath());
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ормелит"));
-    QMainWindow window;
-    auto* area = new QMdiArea(&window);
-    area->setBackground(QColor(102, 153, 204));
-    window.setCentralWidget(area);
-    window.setWindowTitle(QStringLiteral("Новый проект - Ормелит"));
+    QApplication::setApplicationName(QStringLiteral("ormelit"));
+    QApplication::setOrganizationName(QStringLiteral("Ormelit"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.ormelit.Ormelit"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/ormelit.svg")));
+    orm::InstallTranslations(app);
+
+    orm::TF_Main window(*context);
     window.showMaximized();
     return app.exec();
 }

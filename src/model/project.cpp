@@ -6,6 +6,7 @@
 #include "model/cp1251.h"
 #include "model/metamodel.h"
 #include "model/numbers.h"
+#include "model/projectedits.h"
 #include "model/safefile.h"
 
 namespace orm {
@@ -224,9 +225,9 @@ bool TMainTreeList::SaveProjectAs(Prompts& prompts)
 
 const std::string& TMainTreeList::EditProjectName(Prompts& prompts)
 {
-    const auto typed = prompts.InputText(text("Название проекта"), Name());
-    if (typed && !typed->empty() && *typed != Name()) {
-        SetName(*typed);
+    std::string name = Name();
+    if (InputItemText(prompts, name, text("Название проекта"))) {
+        SetName(name);
         SetModified(true);
     }
     return Name();

@@ -1,0 +1,457 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QToolBar>
+
+#include "app/appcontext.h"
+#include "app/qtprompts.h"
+#include "app/textcodec.h"
+#include "app/tf_base.h"
+#include "classifier/classifierwindow.h"
+#include "model/metamodel.h"
+
+namespace orm {
+
+namespace {
+
+// The main window's colour, 13408614 as a Windows colour value (blue 204, green 153, red 102).
+const QColor kMainColour(102, 153, 204);
+
+QIcon icon(const char* name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+}  // namespace
+
+TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
+    : QMainWindow(parent), m_context(context), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("TF_Main"));
+    if (!m_prompts) {
+        m_ownPrompts = std::make_unique<QtPrompts>(
+            this, [this] { return m_appTitle; }, &m_context.SharedFont);
+        m_prompts = m_ownPrompts.get();
+    }
+    setWindowTitle(QStringLiteral("Новый проект"));
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("ClientArea"));
+    m_mdi->setBackground(kMainColour);
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &TF_Main::subWindowActivated);
+
+    createActions();
+    createMenus();
+
+    // Creation, in order: the title, the colour, the configured caption and icon, the caption
+    // from the project, the metamodel's menus.
+    m_appTitle = QStringLiteral("Ормелит");
+    if (!m_context.Settings.AppCaption.empty())
+        m_appTitle = FromCp1251(m_context.Settings.AppCaption);
+    else
+        m_context.Settings.AppCaption = ToCp1251(m_appTitle);
+    QApplication::setApplicationDisplayName(QString());
+    const QString iconFile = FromCp1251(m_context.Settings.MainIconFile);
+    if (!iconFile.isEmpty() && QFileInfo(iconFile).isFile()) {
+        const QIcon appIcon(iconFile);
+        if (!appIcon.isNull()) {
+            QApplication::setWindowIcon(appIcon);
+            setWindowIcon(appIcon);
+        }
+    }
+    ResetWindows();
+    BuildMenu();
+}
+
+TF_Main::~TF_Main() = default;
+
+void TF_Main::createActions()
+{
+    struct Def {
+        QAction*& action;
+        const char* name;
+        const char* caption;
+        const char* hint;
+        QKeySequence shortcut;
+        const char* image;
+        int tag;
+    };
+    const Def defs[] = {
+        {FileNew1, "FileNew1", "&Новый", "Новый", QKeySequence(Qt::CTRL | Qt::Key_N), "file-new",
+         11},
+        {FileOpen1, "FileOpen1", "&Открыть ...", "Открыть", QKeySequence(Qt::CTRL | Qt::Key_O),
+         "file-open", 12},
+        {FileSave1, "FileSave1", "&Сохранить", "Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S),
+         "file-save", 13},
+        {FileSaveAs1, "FileSaveAs1", "Сохранить &как ...", nullptr, QKeySequence(),
+         "file-save-as", 14},
+        {FilePrjName, "FilePrjName", "Название проек&Та ...", nullptr,
+         QKeySequence(Qt::CTRL | Qt::Key_T), "project-name", 15},
+        {FileSampl, "FileSampl", "Открыть &Пример ...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_P),
+         "samples-open", 16},
+        {FileProps1, "FileProps1", "&Установки ...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_U),
+         "settings", 17},
+        {FileExit1, "FileExit1", "Вы&ход", "Выход", QKeySequence(), "exit", 18},
+        {HelpHelp1, "HelpHelp1", "&Руководство пользователя", "Руководство пользователя",
+         QKeySequence(Qt::Key_F1), "help", 61},
+        {HelpAbout1, "HelpAbout1", "&О программе", nullptr, QKeySequence(), "about", 62},
+        {WindowTileVertically1, "WindowTileVertically1", "Вертикальная мозаика", "Вертикально",
+         QKeySequence(Qt::CTRL | Qt::Key_V), "window-tile-vertical", 0},
+        {WindowTileHorizontally1, "WindowTileHorizontally1", "Горизонтальная мозаика",
+         "Горизонтально", QKeySequence(Qt::CTRL | Qt::Key_G), "window-tile-horizontal", 0},
+        {WindowCascade1, "WindowCascade1", "Каскад", "Каскад", QKeySequence(Qt::CTRL | Qt::Key_K),
+         "window-cascade", 0},
+        {WindowClose1, "WindowClose1", "Закрыть", nullptr, QKeySequence(), "window-close", 40},
+        {WindowCloseAll1, "WindowCloseAll1", "Закрыть все", nullptr, QKeySequence(),
+         "window-close-all", 0},
+    };
+    for (const Def& d : defs) {
+        QAction* a = new QAction(icon(d.image), QString::fromUtf8(d.caption), this);
+        a->setObjectName(QString::fromLatin1(d.name));
+        if (d.hint) {
+            a->setToolTip(QString::fromUtf8(d.hint));
+            a->setStatusTip(QString::fromUtf8(d.hint));
+        } else {
+            QString plain = QString::fromUtf8(d.caption);
+            plain.remove(QChar('&'));
+            a->setToolTip(plain.remove(QStringLiteral(" ...")));
+        }
+        a->setShortcut(d.shortcut);
+        a->setData(d.tag);
+        d.action = a;
+    }
+    for (QAction* a : {FileNew1, FileOpen1, FileSave1, FileSaveAs1, FilePrjName, FileSampl,
+                       FileProps1, FileExit1, HelpHelp1, HelpAbout1}) {
+        connect(a, &QAction::triggered, this, [this, a] { ExecuteCommand(a->data().toInt()); });
+    }
+    connect(WindowTileVertically1, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
+    connect(WindowTileHorizontally1, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
+    connect(WindowCascade1, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
+    connect(WindowClose1, &QAction::triggered, m_mdi, &QMdiArea::closeActiveSubWindow);
+    connect(WindowCloseAll1, &QAction::triggered, this, [this] {
+        // From the last in the area's list to the first.
+        const auto windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+            (*it)->close();
+    });
+}
+
+void TF_Main::createMenus()
+{
+    MenuFile = menuBar()->addMenu(QStringLiteral("&Файл"));
+    MenuFile->setObjectName(QStringLiteral("MenuFile"));
+    MenuFile->addAction(FileNew1);
+    MenuFile->addAction(FileOpen1);
+    MenuFile->addAction(FileSave1);
+    MenuFile->addAction(FileSaveAs1);
+    MenuFile->addSeparator();
+    MenuFile->addAction(FilePrjName);
+    MenuFile->addSeparator();
+    MenuFile->addAction(FileSampl);
+    MenuFile->addSeparator();
+    MenuFile->addAction(FileProps1);
+    MenuFile->addSeparator();
+    MenuFile->addAction(FileExit1);
+
+    MenuWindow = menuBar()->addMenu(QStringLiteral("&Окна"));
+    MenuWindow->setObjectName(QStringLiteral("MenuWindow"));
+    MenuWindow->addAction(WindowTileVertically1);
+    MenuWindow->addAction(WindowTileHorizontally1);
+    MenuWindow->addAction(WindowCascade1);
+    MenuWindow->addSeparator();
+    MenuWindow->addAction(WindowClose1);
+    MenuWindow->addAction(WindowCloseAll1);
+    connect(MenuWindow, &QMenu::aboutToShow, this, &TF_Main::fillWindowList);
+
+    MenuHelp = menuBar()->addMenu(QStringLiteral("&Справка"));
+    MenuHelp->setObjectName(QStringLiteral("MenuHelp"));
+    MenuHelp->addAction(HelpHelp1);
+    MenuHelp->addSeparator();
+    MenuHelp->addAction(HelpAbout1);
+
+    ToolBar1 = addToolBar(QStringLiteral("Панель инструментов"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setIconSize(QSize(20, 20));
+    ToolBar1->setFixedHeight(29);
+    ToolBar1->addAction(FileNew1);
+    ToolBar1->addAction(FileOpen1);
+    ToolBar1->addAction(FileSave1);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(WindowTileVertically1);
+    ToolBar1->addAction(WindowTileHorizontally1);
+    ToolBar1->addAction(WindowCascade1);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(HelpHelp1);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(FileExit1);
+}
+
+void TF_Main::BuildMenu()
+{
+    // Everything strictly between "&Файл" and "&Окна" goes first.
+    const QList<QAction*> bar = menuBar()->actions();
+    const qsizetype first = bar.indexOf(MenuFile->menuAction());
+    const qsizetype last = bar.indexOf(MenuWindow->menuAction());
+    for (qsizetype i = first + 1; i < last; ++i)
+        menuBar()->removeAction(bar[i]);
+    qDeleteAll(m_metaMenus);
+    m_metaMenus.clear();
+
+    const TStructRes& meta = Metamodel();
+    for (const MenuGroupData& group : meta.MenuLayout()) {
+        QMenu* menu = new QMenu(FromCp1251(group.Group.Caption), this);
+        for (const MenuItemData& item : group.Items) {
+            QAction* a = menu->addAction(FromCp1251(item.Caption));
+            a->setData(item.Tag);
+            if (item.Tag > 0) {
+                const int tag = item.Tag;
+                connect(a, &QAction::triggered, this, [this, tag] { menuItemClick(tag); });
+            }
+        }
+        menuBar()->insertMenu(MenuWindow->menuAction(), menu);
+        m_metaMenus.push_back(menu);
+    }
+}
+
+void TF_Main::menuItemClick(int tag)
+{
+    const MenuCommand command = TStructRes::MenuItemClick(tag);
+    switch (command.What) {
+    case MenuCommand::OpenClassifier:
+        OpenClassifier(command.Index);
+        break;
+    case MenuCommand::OpenProjection:
+    case MenuCommand::MakeReport:
+        // The projection windows and the reports come with their own subsystems.
+        break;
+    case MenuCommand::Unknown:
+        m_prompts->Inform(command.Message);
+        break;
+    }
+}
+
+void TF_Main::ExecuteCommand(int tag)
+{
+    TMainTreeList& project = m_context.MainProject;
+    switch (tag) {
+    case 11:
+        if (project.NewProject(*m_prompts))
+            ResetWindows();
+        break;
+    case 12:
+        if (project.OpenProject(*m_prompts))
+            ResetWindows();
+        break;
+    case 13:
+        project.SaveProject(*m_prompts);
+        break;
+    case 14:
+        project.SaveProjectAs(*m_prompts);
+        break;
+    case 15:
+        project.EditProjectName(*m_prompts);
+        UpdateTitle();
+        break;
+    case 18:
+        close();
+        break;
+    case 16:  // samples
+    case 17:  // settings
+    case 61:  // help
+    case 62:  // about
+    default:
+        break;
+    }
+}
+
+void TF_Main::UpdateTitle()
+{
+    setWindowTitle(FromCp1251(m_context.MainProject.Name()) + QStringLiteral(" - ") + m_appTitle);
+}
+
+void TF_Main::ResetWindows()
+{
+    UpdateTitle();
+    const QList<TF_Base*> children = ChildWindows();
+    for (TF_Base* child : children) {
+        if (QMdiSubWindow* sub = SubWindowOf(child)) {
+            m_mdi->removeSubWindow(sub);
+            delete sub;
+        }
+    }
+}
+
+QList<TF_Base*> TF_Main::ChildWindows() const
+{
+    QList<TF_Base*> out;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* base = qobject_cast<TF_Base*>(sub->widget()))
+            out.push_back(base);
+    }
+    return out;
+}
+
+QMdiSubWindow* TF_Main::SubWindowOf(QWidget* child) const
+{
+    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+        if (sub->widget() == child)
+            return sub;
+    }
+    return nullptr;
+}
+
+TF_A1* TF_Main::FindClassifierWindow(int k) const
+{
+    for (TF_Base* child : ChildWindows()) {
+        auto* window = qobject_cast<TF_A1*>(child);
+        if (window && window->Tag() == k)
+            return window;
+    }
+    return nullptr;
+}
+
+QMdiSubWindow* TF_Main::addChild(TF_Base* child, const QSize& size)
+{
+    QMdiSubWindow* sub = m_mdi->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(child->windowIcon());
+    sub->resize(size);
+    return sub;
+}
+
+TF_A1* TF_Main::OpenClassifier(int k)
+{
+    if (TF_A1* window = FindClassifierWindow(k)) {
+        QMdiSubWindow* sub = SubWindowOf(window);
+        if (sub->isMinimized())
+            sub->showNormal();
+        m_mdi->setActiveSubWindow(sub);
+        sub->raise();
+        return window;
+    }
+    auto* window = new TF_A1(this, k);
+    window->setWindowTitle(FromCp1251(Metamodel().DisplayName(k, ResKind::Classifier)));
+    window->FillOutline();
+    QMdiSubWindow* sub = addChild(window, QSize(533, 300));
+    sub->show();
+    m_mdi->setActiveSubWindow(sub);
+    return window;
+}
+
+void TF_Main::ShowItemEverywhere(TTreeList* item, QWidget* source)
+{
+    const int k = item->ClassifierIndex();
+    for (TF_Base* child : ChildWindows()) {
+        if (child == source)
+            continue;
+        if (auto* window = qobject_cast<TF_A1*>(child); window && window->Tag() == k)
+            window->SelectItem(item);
+    }
+}
+
+void TF_Main::RepaintProjections(bool applyFont)
+{
+    for (TF_Base* child : ChildWindows()) {
+        if (applyFont)
+            child->ApplySharedFont();
+        child->update();
+    }
+}
+
+void TF_Main::RefreshProjections(int k)
+{
+    // No window shows a projection of classifier k yet; the grids join here.
+    (void)k;
+}
+
+void TF_Main::tile(Qt::Orientation orientation)
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (sub->isVisible() && !sub->isMinimized())
+            windows.push_back(sub);
+    }
+    if (windows.isEmpty())
+        return;
+    const QRect area = m_mdi->viewport()->rect();
+    const int n = static_cast<int>(windows.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* sub = windows[i];
+        if (sub->isMaximized())
+            sub->showNormal();
+        if (orientation == Qt::Horizontal) {
+            // Side by side.
+            const int x0 = area.width() * i / n;
+            const int x1 = area.width() * (i + 1) / n;
+            sub->setGeometry(x0, 0, x1 - x0, area.height());
+        } else {
+            const int y0 = area.height() * i / n;
+            const int y1 = area.height() * (i + 1) / n;
+            sub->setGeometry(0, y0, area.width(), y1 - y0);
+        }
+    }
+}
+
+void TF_Main::fillWindowList()
+{
+    for (QAction* a : m_windowListActions)
+        MenuWindow->removeAction(a);
+    qDeleteAll(m_windowListActions);
+    m_windowListActions.clear();
+    if (m_windowListSeparator) {
+        MenuWindow->removeAction(m_windowListSeparator);
+        delete m_windowListSeparator;
+        m_windowListSeparator = nullptr;
+    }
+    const auto windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    m_windowListSeparator = MenuWindow->addSeparator();
+    int number = 1;
+    for (QMdiSubWindow* sub : windows) {
+        QString caption = sub->windowTitle();
+        caption.replace(QChar('&'), QStringLiteral("&&"));
+        const QString text = number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(caption)
+                                         : QStringLiteral("%1 %2").arg(number).arg(caption);
+        QAction* a = MenuWindow->addAction(text);
+        a->setCheckable(true);
+        a->setChecked(sub == m_mdi->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, sub] {
+            if (sub->isMinimized())
+                sub->showNormal();
+            m_mdi->setActiveSubWindow(sub);
+        });
+        m_windowListActions.push_back(a);
+        ++number;
+    }
+}
+
+void TF_Main::subWindowActivated(QMdiSubWindow* window)
+{
+    // A child window's toolbar shows only while that window is active.
+    for (TF_Base* child : ChildWindows()) {
+        QMdiSubWindow* sub = SubWindowOf(child);
+        if (auto* classifier = qobject_cast<TF_A1*>(child))
+            classifier->SetToolBarVisible(sub == window);
+    }
+}
+
+void TF_Main::closeEvent(QCloseEvent* event)
+{
+    if (m_context.MainProject.QuerySave(*m_prompts))
+        event->accept();
+    else
+        event->ignore();
+}
+
+}  // namespace orm

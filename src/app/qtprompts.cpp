@@ -1,0 +1,101 @@
+#include "app/qtprompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/textcodec.h"
+#include "classifier/itemedit.h"
+
+namespace orm {
+
+QString FileFilter(const FileDialogSpec& spec)
+{
+    QString patterns = QString::fromStdString(spec.filterPatterns);
+    patterns.replace(QChar(';'), QChar(' '));
+    return FromCp1251(spec.filterName) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+}
+
+QtPrompts::QtPrompts(QWidget* parent, std::function<QString()> title, const FontSpec* font)
+    : m_parent(parent), m_title(std::move(title)), m_font(font)
+{
+}
+
+void QtPrompts::Inform(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Information, m_title(), FromCp1251(text), QMessageBox::Ok,
+                    m_parent);
+    box.exec();
+}
+
+bool QtPrompts::Confirm(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Question, m_title(), FromCp1251(text),
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+Prompts::Answer QtPrompts::AskYesNoCancel(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Warning, m_title(), FromCp1251(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, m_parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+std::optional<std::string> QtPrompts::InputText(const std::string& caption,
+                                                const std::string& text)
+{
+    TF_ItemEdit dialog(m_parent, m_font);
+    dialog.setWindowTitle(FromCp1251(caption));
+    dialog.SetText(FromCp1251(text));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return ToCp1251(dialog.Text());
+}
+
+namespace {
+
+std::optional<std::string> runFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save)
+{
+    QFileDialog dialog(parent, FromCp1251(spec.title));
+    dialog.setNameFilter(FileFilter(spec));
+    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExtension));
+    dialog.setOption(QFileDialog::DontUseNativeDialog, false);
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+        if (!spec.initialFileName.empty())
+            dialog.selectFile(QString::fromStdString(spec.initialFileName));
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
+}  // namespace
+
+std::optional<std::string> QtPrompts::OpenFileName(const FileDialogSpec& spec)
+{
+    return runFileDialog(m_parent, spec, false);
+}
+
+std::optional<std::string> QtPrompts::SaveFileName(const FileDialogSpec& spec)
+{
+    return runFileDialog(m_parent, spec, true);
+}
+
+}  // namespace orm

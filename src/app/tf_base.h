@@ -1,0 +1,31 @@
+#pragma once
+
+// The base of the main window's child windows (classifier, projection and samples windows):
+// knows the main window and its tag, frees itself when closed and takes the shared font.
+
+#include <QWidget>
+
+namespace orm {
+
+class TF_Main;
+struct FontSpec;
+
+// The shared font as a QFont. "System" (the Windows default face) means the desktop's own.
+QFont SharedQFont(const FontSpec& spec);
+
+class TF_Base : public QWidget {
+    Q_OBJECT
+public:
+    TF_Base(TF_Main* mainWindow, int tag, QWidget* parent = nullptr);
+
+    TF_Main* MainWindow() const { return m_mainWindow; }
+    int Tag() const { return m_tag; }
+    // Takes the name and size of the shared font.
+    void ApplySharedFont();
+
+protected:
+    TF_Main* m_mainWindow;
+    int m_tag;
+};
+
+}  // namespace orm

@@ -1,0 +1,54 @@
+#pragma once
+
+// The one-line input dialog for an item's or the project's name.
+
+#include <QDialog>
+#include <QPlainTextEdit>
+
+class QPushButton;
+class QWidget;
+
+namespace orm {
+
+struct FontSpec;
+
+// A text box that behaves as one line of at most 255 Windows-1251 characters: Enter confirms
+// the dialog, line breaks never get in (typed or pasted), and characters that the code page
+// cannot hold turn into "?" as they arrive, so the box shows what will be saved.
+class TItemTextEdit : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    static constexpr int kMaxLength = 255;
+    explicit TItemTextEdit(QWidget* parent = nullptr);
+
+signals:
+    void confirmed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+
+private:
+    // Inserts text at the cursor as it will be stored, cut to the room that is left.
+    void insertFiltered(const QString& text);
+};
+
+class TF_ItemEdit : public QDialog {
+    Q_OBJECT
+public:
+    explicit TF_ItemEdit(QWidget* parent = nullptr, const FontSpec* font = nullptr);
+
+    QString Text() const;
+    void SetText(const QString& text);
+
+    TItemTextEdit* Edit2;
+    QWidget* Panel1;
+    QPushButton* OKBtn;
+    QPushButton* CancelBtn;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+}  // namespace orm

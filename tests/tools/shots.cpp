@@ -1,0 +1,50 @@
+// ormelit-shots PROJECT OUTDIR: opens PROJECT in the real main window, opens classifier windows 1
+// and 4, and saves screenshots, so that the look can be checked under Xvfb.
+
+#include <QApplication>
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "app/appcontext.h"
+#include "app/mainwindow.h"
+#include "app/startup.h"
+#include "classifier/classifierwindow.h"
+#include "support/fakeprompts.h"
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return 1;
+    auto context = std::make_unique<orm::AppContext>();
+    orm::LoadStartupSettings(*context, orm::ExecutablePath());
+    QApplication app(argc, argv);
+    orm::InstallTranslations(app);
+    orm::test::FakePrompts prompts;
+    orm::TF_Main window(*context, &prompts);
+    window.resize(1200, 800);
+    window.show();
+    context->MainProject.LoadProjectFile(argv[1], prompts);
+    context->MainProject.SetModified(false);
+    window.ResetWindows();
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+
+    QTimer::singleShot(300, [&] {
+        window.grab().save(out + "/main-empty.png");
+        orm::TF_A1* a = window.OpenClassifier(1);
+        orm::TF_A1* b = window.OpenClassifier(4);
+        a->Outline1->expandAll();
+        b->Outline1->expandAll();
+        window.WindowTileVertically1->trigger();
+        b->Outline1->setCurrentItem(b->Outline1->topLevelItem(0)->child(0)->child(1));
+        QTimer::singleShot(300, [&] {
+            window.grab().save(out + "/main-classifiers.png");
+            window.MdiArea()->subWindowList().at(1)->grab().save(out + "/classifier4.png");
+            app.quit();
+        });
+    });
+    return app.exec();
+}
