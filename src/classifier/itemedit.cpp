@@ -96,7 +96,9 @@ TF_ItemEdit::TF_ItemEdit(QWidget* parent, const FontSpec* font) : QDialog(parent
     if (font)
         setFont(SharedQFont(*font));
     resize(542, 73);
-    setMinimumSize(180, 100);
+    // The smallest window is 180 x 100 with its frame; the client area inside it is smaller by
+    // the frame and caption of the window (4 + 4 by 4 + 27 pixels as designed).
+    setMinimumSize(172, 69);
 
     Edit2 = new TItemTextEdit(this);
     Edit2->setObjectName(QStringLiteral("Edit2"));

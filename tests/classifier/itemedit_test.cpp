@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/qtprompts.h"
+#include "classifier/itemedit.h"
+#include "model/cp1251.h"
+#include "settings/appsettings.h"
+
+using namespace orm;
+
+namespace {
+
+void type(QWidget* w, const QString& text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
+
+}  // namespace
+
+TEST(ItemEdit, LayoutAsDesigned)
+{
+    TF_ItemEdit dialog;
+    EXPECT_EQ(dialog.size(), QSize(542, 73));
+    EXPECT_EQ(dialog.minimumSize(), QSize(172, 69));
+    EXPECT_EQ(dialog.OKBtn->text(), QStringLiteral("Да"));
+    EXPECT_EQ(dialog.CancelBtn->text(), QStringLiteral("Отказ"));
+    EXPECT_TRUE(dialog.OKBtn->isDefault());
+    dialog.resize(800, 200);
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_EQ(dialog.Panel1->x(), (800 - 170) / 2);
+    EXPECT_EQ(dialog.Panel1->y(), 200 - 38);
+    EXPECT_EQ(dialog.Edit2->width(), 800 - 12);
+}
+
+TEST(ItemEdit, EnterConfirmsCtrlEnterInsertsNothing)
+{
+    TF_ItemEdit dialog;
+    dialog.show();
+    dialog.SetText(QStringLiteral("Склад"));
+    QTest::keyClick(dialog.Edit2, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(dialog.Text(), QStringLiteral("Склад"));
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyClick(dialog.Edit2, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(ItemEdit, AtMost255CharactersAndOnlyWhatTheCodePageHolds)
+{
+    TF_ItemEdit dialog;
+    dialog.show();
+    type(dialog.Edit2, QString(254, QChar(u'ж')));
+    type(dialog.Edit2, QStringLiteral("ыю"));  // the 256th cannot be typed
+    EXPECT_EQ(dialog.Text().size(), 255);
+    EXPECT_TRUE(dialog.Text().endsWith(QChar(u'ы')));
+
+    dialog.SetText(QString());
+    type(dialog.Edit2, QStringLiteral("a☃b"));
+    EXPECT_EQ(dialog.Text(), QStringLiteral("a?b"));
+
+    dialog.SetText(QString());
+    auto* pasted = new QMimeData;  // the clipboard takes it over
+    pasted->setText(QStringLiteral("Отдел\r\nпродаж ⅔"));
+    QApplication::clipboard()->setMimeData(pasted, QClipboard::Clipboard);
+    dialog.Edit2->paste();
+    EXPECT_EQ(dialog.Text(), QStringLiteral("Отдел  продаж ?"));
+
+    dialog.SetText(QString(300, QChar('x')));
+    EXPECT_EQ(dialog.Text().size(), 255);
+}
+
+TEST(ItemEdit, PromptsReturnTheTypedTextOrNothing)
+{
+    FontSpec font;
+    QWidget parent;
+    QtPrompts prompts(&parent, [] { return QStringLiteral("Ормелит"); }, &font);
+
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TF_ItemEdit*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Изменение"));
+        EXPECT_EQ(dialog->Text(), QStringLiteral("Старое"));
+        dialog->SetText(QStringLiteral("Новое"));
+        dialog->OKBtn->click();
+    });
+    EXPECT_EQ(prompts.InputText(ToCp1251("Изменение"), ToCp1251("Старое")),
+              std::optional<std::string>(ToCp1251("Новое")));
+
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TF_ItemEdit*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(prompts.InputText("x", "y"), std::nullopt);
+}

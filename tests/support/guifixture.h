@@ -1,0 +1,45 @@
+#pragma once
+
+// A main window on the offscreen platform with scripted prompts, for GUI tests.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <memory>
+
+#include "app/appcontext.h"
+#include "app/mainwindow.h"
+#include "model/cp1251.h"
+#include "support/fakeprompts.h"
+
+namespace orm::test {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { create(); }
+
+    void create(const std::string& caption = std::string())
+    {
+        window.reset();
+        context = std::make_unique<AppContext>();
+        context->Settings.AppCaption = ToCp1251(caption);
+        window = std::make_unique<TF_Main>(*context, &prompts);
+        window->resize(1000, 700);
+        window->show();
+        QApplication::processEvents();
+    }
+
+    TMainTreeList& project() { return context->MainProject; }
+
+    void TearDown() override
+    {
+        window.reset();
+        EXPECT_TRUE(prompts.allAnswersUsed());
+    }
+
+    FakePrompts prompts;
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<TF_Main> window;
+};
+
+}  // namespace orm::test
