@@ -18,6 +18,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("ormelit"));
     QApplication::setOrganizationName(QStringLiteral("Ormelit"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ormelit.Ormelit"));
+    orm::InitResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/ormelit.svg")));
     orm::InstallTranslations(app);
 

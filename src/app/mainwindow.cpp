@@ -11,6 +11,7 @@
 
 #include "app/appcontext.h"
 #include "app/qtprompts.h"
+#include "app/startup.h"
 #include "app/textcodec.h"
 #include "app/tf_base.h"
 #include "classifier/classifierwindow.h"
@@ -34,6 +35,7 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
     : QMainWindow(parent), m_context(context), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("TF_Main"));
+    InitResources();
     if (!m_prompts) {
         m_ownPrompts = std::make_unique<QtPrompts>(
             this, [this] { return m_appTitle; }, &m_context.SharedFont);

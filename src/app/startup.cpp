@@ -8,7 +8,21 @@
 
 #include "app/appcontext.h"
 
+static void initBundledResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace orm {
+
+void InitResources()
+{
+    static const bool done = [] {
+        initBundledResources();
+        return true;
+    }();
+    (void)done;
+}
 
 std::string ExecutablePath()
 {

@@ -216,6 +216,7 @@ QIcon icon(const char* name)
 TF_A1::TF_A1(TF_Main* mainWindow, int k, QWidget* parent) : TF_Base(mainWindow, k, parent)
 {
     setObjectName(QStringLiteral("TF_A1"));
+    setWindowIcon(icon("classifier"));
     resize(533, 300);
 
     struct Def {
