@@ -7,6 +7,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QToolBar>
 
 #include "app/appcontext.h"
@@ -15,6 +17,7 @@
 #include "app/textcodec.h"
 #include "app/tf_base.h"
 #include "classifier/classifierwindow.h"
+#include "projection/projectionwindow.h"
 #include "model/metamodel.h"
 
 namespace orm {
@@ -71,6 +74,7 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
         }
     }
     ResetWindows();
+    m_patterns = std::make_unique<UnboundPatterns>(UnboundPatterns::Make());
     BuildMenu();
 }
 
@@ -233,6 +237,8 @@ void TF_Main::menuItemClick(int tag)
         OpenClassifier(command.Index);
         break;
     case MenuCommand::OpenProjection:
+        OpenProjection(command.Index);
+        break;
     case MenuCommand::MakeReport:
         // The projection windows and the reports come with their own subsystems.
         break;
@@ -312,6 +318,16 @@ QMdiSubWindow* TF_Main::SubWindowOf(QWidget* child) const
     return nullptr;
 }
 
+TF_A14* TF_Main::FindProjectionWindow(int p) const
+{
+    for (TF_Base* child : ChildWindows()) {
+        auto* window = qobject_cast<TF_A14*>(child);
+        if (window && window->Tag() == p)
+            return window;
+    }
+    return nullptr;
+}
+
 TF_A1* TF_Main::FindClassifierWindow(int k) const
 {
     for (TF_Base* child : ChildWindows()) {
@@ -350,30 +366,131 @@ TF_A1* TF_Main::OpenClassifier(int k)
     return window;
 }
 
+TF_A14* TF_Main::OpenProjection(int p)
+{
+    const auto [first, second] = TStructRes::ProjectionPair(p);
+    TF_A14* grid = FindProjectionWindow(p);
+    TF_A1* left = nullptr;
+    TF_A1* right = nullptr;
+    if (grid) {
+        left = OpenClassifier(first);
+        right = OpenClassifier(second);
+    } else {
+        ItemList columns;
+        if (!m_context.MainProject.FillItemList(first, columns, *m_prompts))
+            return nullptr;
+        ItemList rows;
+        if (!m_context.MainProject.FillItemList(second, rows, *m_prompts))
+            return nullptr;
+        left = OpenClassifier(first);
+        right = OpenClassifier(second);
+        grid = new TF_A14(this, p);
+        grid->setWindowTitle(FromCp1251(Metamodel().DisplayName(p, ResKind::Projection)));
+        grid->SetColumns(columns);
+        grid->SetRows(rows);
+        addChild(grid, QSize(435, 302));
+        grid->FillCells();
+    }
+
+    // The two classifiers side by side in the upper half, the grid below. The client area in
+    // which the layout is reckoned holds the main toolbar too.
+    const int toolbar = ToolBar1->isVisible() ? ToolBar1->height() : 0;
+    const int clientWidth = m_mdi->width();
+    const int clientHeight = m_mdi->height() + toolbar;
+    const int w = clientWidth - 4;
+    const int h = (clientHeight - toolbar - 4) / 2;
+    const int half = w / 2;
+    QMdiSubWindow* leftSub = SubWindowOf(left);
+    QMdiSubWindow* rightSub = SubWindowOf(right);
+    QMdiSubWindow* gridSub = SubWindowOf(grid);
+    for (QMdiSubWindow* sub : {leftSub, rightSub, gridSub}) {
+        if (sub->isMinimized() || sub->isMaximized())
+            sub->showNormal();
+    }
+    leftSub->setGeometry(0, 0, half, h);
+    rightSub->setGeometry(half, 0, half, h);
+    gridSub->setGeometry(0, h, w, h);
+    leftSub->show();
+    rightSub->show();
+    gridSub->show();
+    m_mdi->setActiveSubWindow(gridSub);
+    gridSub->raise();
+    return grid;
+}
+
 void TF_Main::ShowItemEverywhere(TTreeList* item, QWidget* source)
 {
+    if (!item)
+        return;
     const int k = item->ClassifierIndex();
     for (TF_Base* child : ChildWindows()) {
         if (child == source)
             continue;
-        if (auto* window = qobject_cast<TF_A1*>(child); window && window->Tag() == k)
-            window->SelectItem(item);
+        if (auto* window = qobject_cast<TF_A1*>(child)) {
+            if (window->Tag() == k)
+                window->SelectItem(item);
+        } else if (auto* grid = qobject_cast<TF_A14*>(child)) {
+            if (grid->FirstClassifier() == k)
+                grid->SelectColumnOf(item);
+            if (grid->SecondClassifier() == k)
+                grid->SelectRowOf(item);
+        }
     }
 }
 
 void TF_Main::RepaintProjections(bool applyFont)
 {
     for (TF_Base* child : ChildWindows()) {
+        if (auto* grid = qobject_cast<TF_A14*>(child))
+            grid->Repaint();
         if (applyFont)
             child->ApplySharedFont();
-        child->update();
     }
 }
 
 void TF_Main::RefreshProjections(int k)
 {
-    // No window shows a projection of classifier k yet; the grids join here.
-    (void)k;
+    QList<TF_A14*> grids;
+    for (TF_Base* child : ChildWindows()) {
+        auto* grid = qobject_cast<TF_A14*>(child);
+        if (grid && (grid->FirstClassifier() == k || grid->SecondClassifier() == k))
+            grids.push_back(grid);
+    }
+    // Only a grid that shows classifier k has anything to learn, or to say, about it.
+    if (grids.isEmpty())
+        return;
+    ItemList list;
+    const bool built = m_context.MainProject.FillItemList(k, list, *m_prompts);
+    for (TF_A14* grid : grids) {
+        if (!built) {
+            if (QMdiSubWindow* sub = SubWindowOf(grid))
+                sub->close();
+            continue;
+        }
+        if (grid->FirstClassifier() == k)
+            grid->SetColumns(list);
+        if (grid->SecondClassifier() == k)
+            grid->SetRows(list);
+        grid->FillCells();
+    }
+}
+
+QPrinter& TF_Main::Printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void TF_Main::PrinterSetup()
+{
+    QPageSetupDialog dialog(&Printer(), this);
+    dialog.exec();
+}
+
+void TF_Main::PrintProjection(TF_A14* window)
+{
+    (void)window;
 }
 
 void TF_Main::tile(Qt::Orientation orientation)
@@ -441,11 +558,8 @@ void TF_Main::fillWindowList()
 void TF_Main::subWindowActivated(QMdiSubWindow* window)
 {
     // A child window's toolbar shows only while that window is active.
-    for (TF_Base* child : ChildWindows()) {
-        QMdiSubWindow* sub = SubWindowOf(child);
-        if (auto* classifier = qobject_cast<TF_A1*>(child))
-            classifier->SetToolBarVisible(sub == window);
-    }
+    for (TF_Base* child : ChildWindows())
+        child->SetToolBarVisible(SubWindowOf(child) == window);
 }
 
 void TF_Main::closeEvent(QCloseEvent* event)

@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <memory>
 
+class QPrinter;
+
 class QAction;
 class QMdiArea;
 class QMdiSubWindow;
@@ -17,7 +19,9 @@ namespace orm {
 struct AppContext;
 class Prompts;
 class TF_A1;
+class TF_A14;
 class TF_Base;
+struct UnboundPatterns;
 class TTreeList;
 
 class TF_Main : public QMainWindow {
@@ -35,6 +39,9 @@ public:
     QString AppTitle() const { return m_appTitle; }
 
     TF_A1* OpenClassifier(int k);
+    // The grid of projection p below the windows of its two classifiers, or nullptr when one
+    // of them has no items.
+    TF_A14* OpenProjection(int p);
     void ShowItemEverywhere(TTreeList* item, QWidget* source);
     void RepaintProjections(bool applyFont);
     void RefreshProjections(int k);
@@ -49,6 +56,13 @@ public:
     // The subwindow that holds a child window.
     QMdiSubWindow* SubWindowOf(QWidget* child) const;
     TF_A1* FindClassifierWindow(int k) const;
+    TF_A14* FindProjectionWindow(int p) const;
+    // The hatch patterns all grids share, made with the main window.
+    const UnboundPatterns& Patterns() const { return *m_patterns; }
+    // The printer that every printout and the printer setup use.
+    QPrinter& Printer();
+    void PrinterSetup();
+    void PrintProjection(TF_A14* window);
 
     // Actions by their component names (FileNew1, ...), for the menus and for tests.
     QAction* FileNew1;
@@ -84,6 +98,8 @@ private:
     QMdiSubWindow* addChild(TF_Base* child, const QSize& size);
 
     AppContext& m_context;
+    std::unique_ptr<UnboundPatterns> m_patterns;
+    std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts;
     QMdiArea* m_mdi;

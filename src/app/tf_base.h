@@ -22,6 +22,8 @@ public:
     int Tag() const { return m_tag; }
     // Takes the name and size of the shared font.
     void ApplySharedFont();
+    // A child window's toolbar shows only while that window is the active child.
+    virtual void SetToolBarVisible(bool visible) { (void)visible; }
 
 protected:
     TF_Main* m_mainWindow;

@@ -49,7 +49,7 @@ public:
     void SelectItem(TTreeList* item);
     TTreeList* CurrentItem() const;
     void UpdateActionStates();
-    void SetToolBarVisible(bool visible);
+    void SetToolBarVisible(bool visible) override;
 
     QTreeWidget* Outline1;
     QToolBar* ToolBar1;
