@@ -12,6 +12,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "classifier/classifierwindow.h"
+#include "projection/projectionwindow.h"
 #include "support/fakeprompts.h"
 
 int main(int argc, char** argv)
@@ -43,7 +44,12 @@ int main(int argc, char** argv)
         QTimer::singleShot(300, [&] {
             window.grab().save(out + "/main-classifiers.png");
             window.MdiArea()->subWindowList().at(1)->grab().save(out + "/classifier4.png");
-            app.quit();
+            context->Settings.GridSelectUnbind = true;
+            window.OpenProjection(1);
+            QTimer::singleShot(300, [&] {
+                window.grab().save(out + "/main-projection.png");
+                app.quit();
+            });
         });
     });
     return app.exec();
