@@ -17,6 +17,8 @@
 #include "app/textcodec.h"
 #include "app/tf_base.h"
 #include "classifier/classifierwindow.h"
+#include "classifier/dragdrop.h"
+#include "classifier/sampleswindow.h"
 #include "projection/projectionwindow.h"
 #include "model/metamodel.h"
 
@@ -39,6 +41,7 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
 {
     setObjectName(QStringLiteral("TF_Main"));
     InitResources();
+    m_drag = new TDragController(this);
     if (!m_prompts) {
         m_ownPrompts = std::make_unique<QtPrompts>(
             this, [this] { return m_appTitle; }, &m_context.SharedFont);
@@ -270,10 +273,12 @@ void TF_Main::ExecuteCommand(int tag)
         project.EditProjectName(*m_prompts);
         UpdateTitle();
         break;
+    case 16:
+        OpenSamples();
+        break;
     case 18:
         close();
         break;
-    case 16:  // samples
     case 17:  // settings
     case 61:  // help
     case 62:  // about
@@ -292,6 +297,8 @@ void TF_Main::ResetWindows()
     UpdateTitle();
     const QList<TF_Base*> children = ChildWindows();
     for (TF_Base* child : children) {
+        if (qobject_cast<TF_SAMPL*>(child))
+            continue;  // the samples survive a new or opened project
         if (QMdiSubWindow* sub = SubWindowOf(child)) {
             m_mdi->removeSubWindow(sub);
             delete sub;
@@ -360,6 +367,7 @@ TF_A1* TF_Main::OpenClassifier(int k)
     auto* window = new TF_A1(this, k);
     window->setWindowTitle(FromCp1251(Metamodel().DisplayName(k, ResKind::Classifier)));
     window->FillOutline();
+    m_drag->AttachSource(window->Outline1, k);
     QMdiSubWindow* sub = addChild(window, QSize(533, 300));
     sub->show();
     m_mdi->setActiveSubWindow(sub);
@@ -416,6 +424,40 @@ TF_A14* TF_Main::OpenProjection(int p)
     m_mdi->setActiveSubWindow(gridSub);
     gridSub->raise();
     return grid;
+}
+
+TF_SAMPL* TF_Main::FindSamplesWindow() const
+{
+    for (TF_Base* child : ChildWindows()) {
+        if (auto* window = qobject_cast<TF_SAMPL*>(child))
+            return window;
+    }
+    return nullptr;
+}
+
+bool TF_Main::OpenSamples()
+{
+    TMainTreeList& samples = m_context.SamplesProject;
+    if (!samples.OpenProject(*m_prompts))
+        return false;
+    TF_SAMPL* window = FindSamplesWindow();
+    QMdiSubWindow* sub = nullptr;
+    if (window) {
+        sub = SubWindowOf(window);
+        if (sub->isMinimized())
+            sub->showNormal();
+    } else {
+        window = new TF_SAMPL(this);
+        m_drag->AttachSource(window->Outline1, SamplesSourceTag);
+        sub = addChild(window, QSize(533, 304));
+    }
+    // Filled with whatever was read, also after a format fault.
+    window->setWindowTitle(FromCp1251(samples.Name()));
+    window->FillOutlineAll(samples);
+    sub->show();
+    m_mdi->setActiveSubWindow(sub);
+    sub->raise();
+    return true;
 }
 
 void TF_Main::ShowItemEverywhere(TTreeList* item, QWidget* source)

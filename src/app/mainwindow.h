@@ -21,6 +21,8 @@ class Prompts;
 class TF_A1;
 class TF_A14;
 class TF_Base;
+class TF_SAMPL;
+class TDragController;
 struct UnboundPatterns;
 class TTreeList;
 
@@ -42,6 +44,11 @@ public:
     // The grid of projection p below the windows of its two classifiers, or nullptr when one
     // of them has no items.
     TF_A14* OpenProjection(int p);
+    // Asks for a project file, loads it as the samples and shows them; false when no file was
+    // chosen.
+    bool OpenSamples();
+    TF_SAMPL* FindSamplesWindow() const;
+    TDragController& Drag() const { return *m_drag; }
     void ShowItemEverywhere(TTreeList* item, QWidget* source);
     void RepaintProjections(bool applyFont);
     void RefreshProjections(int k);
@@ -99,6 +106,7 @@ private:
 
     AppContext& m_context;
     std::unique_ptr<UnboundPatterns> m_patterns;
+    TDragController* m_drag = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts;

@@ -1,5 +1,7 @@
 #include "model/projectedits.h"
 
+#include <algorithm>
+
 #include "model/prompts.h"
 #include "model/treelist.h"
 
@@ -40,6 +42,23 @@ void MoveItem(TTreeList* item, TTreeList* target, bool after)
     const int at = to->IndexOf(target) + (after ? 1 : 0);
     to->InsertAt(at, std::move(node));
     to->SetModified(true);
+}
+
+void MoveItemTo(TTreeList* item, TTreeList* parent, int index)
+{
+    if (!item->Parent() || item == parent || parent->IsDescendantOf(item))
+        return;
+    TTreeList* from = item->Parent();
+    auto node = from->TakeAt(from->IndexOf(item));
+    parent->InsertAt(std::clamp(index, 0, parent->Count()), std::move(node));
+    parent->SetModified(true);
+}
+
+TTreeList* CopyItemUnder(const TTreeList& source, TTreeList* parent)
+{
+    TTreeList* copy = parent->Append(TTreeList::CopySubtree(parent, source));
+    parent->SetModified(true);
+    return copy;
 }
 
 bool ToggleBinding(TTreeList* a, TTreeList* b)

@@ -23,6 +23,11 @@ void DeleteItem(TTreeList* item);
 // across parents (the item's parent becomes target's parent). Nothing happens for the same node
 // or when target lies inside item's own subtree.
 void MoveItem(TTreeList* item, TTreeList* target, bool after);
+// Moves item to position index (0-based) of parent's children.
+void MoveItemTo(TTreeList* item, TTreeList* parent, int index);
+// Appends a copy of source with its subtree (names only, no links) as the last child of
+// parent. The copy is made before it is inserted, so parent may lie inside source's subtree.
+TTreeList* CopyItemUnder(const TTreeList& source, TTreeList* parent);
 // Binds or unbinds two items; returns whether they are bound afterwards.
 bool ToggleBinding(TTreeList* a, TTreeList* b);
 

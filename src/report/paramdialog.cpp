@@ -194,7 +194,7 @@ bool TF_RepParam::Build(TTreeList& project, const ReportParamRows& rows, Prompts
             // No tree for the classifier: as little to choose from as an empty one.
         }
         if (choices.empty()) {
-            prompts.Inform(ToCp1251("Не заданы ") +
+            prompts.Inform(ToCp1251(std::string_view("Не заданы ")) +
                            Metamodel().DisplayName(row.Classifier, ResKind::Classifier) + "!");
             return false;
         }
@@ -210,7 +210,7 @@ bool TF_RepParam::Build(TTreeList& project, const ReportParamRows& rows, Prompts
     // Tab order follows the rows, then the buttons.
     QWidget* previous = nullptr;
     for (TFrameParam* frame : m_frames) {
-        for (QWidget* w : {static_cast<QWidget*>(frame->ComboBox1), frame->ComboBox2}) {
+        for (QWidget* w : {frame->ComboBox1, frame->ComboBox2}) {
             if (previous)
                 setTabOrder(previous, w);
             previous = w;
