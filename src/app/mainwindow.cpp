@@ -20,6 +20,7 @@
 #include "classifier/dragdrop.h"
 #include "classifier/sampleswindow.h"
 #include "projection/projectionwindow.h"
+#include "settings/settingsdialog.h"
 #include "model/metamodel.h"
 
 namespace orm {
@@ -279,7 +280,9 @@ void TF_Main::ExecuteCommand(int tag)
     case 18:
         close();
         break;
-    case 17:  // settings
+    case 17:
+        ShowSettingsDialog(*this);
+        break;
     case 61:  // help
     case 62:  // about
     default:

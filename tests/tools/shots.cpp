@@ -12,6 +12,8 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "classifier/classifierwindow.h"
+#include "classifier/itemedit.h"
+#include "settings/settingsdialog.h"
 #include "projection/projectionwindow.h"
 #include "support/fakeprompts.h"
 
@@ -48,6 +50,16 @@ int main(int argc, char** argv)
             window.OpenProjection(1);
             QTimer::singleShot(300, [&] {
                 window.grab().save(out + "/main-projection.png");
+                orm::TF_SETUP setup(context->Settings, context->SharedFont, prompts, &window);
+                setup.show();
+                QApplication::processEvents();
+                setup.grab().save(out + "/settings.png");
+                orm::TF_ItemEdit edit(&window, &context->SharedFont);
+                edit.setWindowTitle(QStringLiteral("Изменение"));
+                edit.SetText(QStringLiteral("Отдел продаж"));
+                edit.show();
+                QApplication::processEvents();
+                edit.grab().save(out + "/itemedit.png");
                 app.quit();
             });
         });
