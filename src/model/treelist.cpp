@@ -42,11 +42,17 @@ TTreeList* TTreeList::Child(int i) const
 
 int TTreeList::IndexOf(const TTreeList* child) const
 {
-    for (size_t i = 0; i < m_children.size(); ++i) {
-        if (m_children[i].get() == child)
-            return static_cast<int>(i);
-    }
-    return -1;
+    // Every child knows its position, so numbers need no search through long child lists.
+    if (!child || child->m_parent != this)
+        return -1;
+    const int i = child->m_position;
+    return i >= 0 && i < Count() && m_children[static_cast<size_t>(i)].get() == child ? i : -1;
+}
+
+void TTreeList::renumberChildren(size_t from)
+{
+    for (size_t i = from; i < m_children.size(); ++i)
+        m_children[i]->m_position = static_cast<int>(i);
 }
 
 TTreeList* TTreeList::InsertAt(int i, std::unique_ptr<TTreeList> child)
@@ -56,6 +62,7 @@ TTreeList* TTreeList::InsertAt(int i, std::unique_ptr<TTreeList> child)
     child->m_parent = this;
     TTreeList* raw = child.get();
     m_children.insert(m_children.begin() + i, std::move(child));
+    renumberChildren(static_cast<size_t>(i));
     return raw;
 }
 
@@ -69,6 +76,8 @@ std::unique_ptr<TTreeList> TTreeList::TakeAt(int i)
     Child(i);  // bounds check
     std::unique_ptr<TTreeList> out = std::move(m_children[static_cast<size_t>(i)]);
     m_children.erase(m_children.begin() + i);
+    renumberChildren(static_cast<size_t>(i));
+    out->m_position = -1;
     return out;
 }
 
@@ -86,6 +95,7 @@ void TTreeList::Move(int from, int to)
     auto node = std::move(m_children[static_cast<size_t>(from)]);
     m_children.erase(m_children.begin() + from);
     m_children.insert(m_children.begin() + to, std::move(node));
+    renumberChildren(static_cast<size_t>(std::min(from, to)));
 }
 
 void TTreeList::Clear()
@@ -106,6 +116,7 @@ std::unique_ptr<TTreeList> TTreeList::CopySubtree(TTreeList* parent, const TTree
             auto copy = std::make_unique<TTreeList>(to);
             copy->m_name = child->m_name;
             pending.emplace_back(child.get(), copy.get());
+            copy->m_position = static_cast<int>(to->m_children.size());
             to->m_children.push_back(std::move(copy));
         }
     }
@@ -125,6 +136,7 @@ TTreeList* TTreeList::AppendNamed(std::string_view name)
 {
     auto node = std::make_unique<TTreeList>(this);
     node->m_name.assign(name);
+    node->m_position = static_cast<int>(m_children.size());
     m_children.push_back(std::move(node));
     return m_children.back().get();
 }

@@ -157,12 +157,14 @@ protected:
     void ForgetLinksOfSubtree();
 
 private:
+    void renumberChildren(size_t from);
     void collectLinked(int from, int levels, std::vector<std::pair<std::string, TTreeList*>>& out);
 
     std::vector<std::unique_ptr<TTreeList>> m_children;
     std::string m_name;
     TTreeList* m_parent = nullptr;
     std::vector<TTreeList*> m_links;
+    int m_position = -1;      // index in the parent's child list
     bool m_modified = false;  // meaningful on the root only
     // Scratch of the project writer: the node's pre-order position in the file being written.
     uint32_t m_writeOrder = 0;
