@@ -16,10 +16,13 @@
 #include "app/startup.h"
 #include "app/textcodec.h"
 #include "app/tf_base.h"
+#include "app/uikit.h"
 #include "classifier/classifierwindow.h"
 #include "classifier/dragdrop.h"
 #include "classifier/sampleswindow.h"
+#include "projection/projectionprint.h"
 #include "projection/projectionwindow.h"
+#include "report/printbase.h"
 #include "settings/settingsdialog.h"
 #include "model/metamodel.h"
 
@@ -29,11 +32,6 @@ namespace {
 
 // The main window's colour, 13408614 as a Windows colour value (blue 204, green 153, red 102).
 const QColor kMainColour(102, 153, 204);
-
-QIcon icon(const char* name)
-{
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
-}
 
 }  // namespace
 
@@ -82,63 +80,46 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
     BuildMenu();
 }
 
-TF_Main::~TF_Main() = default;
+TF_Main::~TF_Main()
+{
+    // Child windows going away must not report activations to a half-destroyed main window.
+    disconnect(m_mdi, nullptr, this, nullptr);
+}
 
 void TF_Main::createActions()
 {
-    struct Def {
-        QAction*& action;
-        const char* name;
-        const char* caption;
-        const char* hint;
-        QKeySequence shortcut;
-        const char* image;
-        int tag;
-    };
-    const Def defs[] = {
-        {FileNew1, "FileNew1", "&Новый", "Новый", QKeySequence(Qt::CTRL | Qt::Key_N), "file-new",
-         11},
-        {FileOpen1, "FileOpen1", "&Открыть ...", "Открыть", QKeySequence(Qt::CTRL | Qt::Key_O),
-         "file-open", 12},
-        {FileSave1, "FileSave1", "&Сохранить", "Сохранить", QKeySequence(Qt::CTRL | Qt::Key_S),
-         "file-save", 13},
-        {FileSaveAs1, "FileSaveAs1", "Сохранить &как ...", nullptr, QKeySequence(),
-         "file-save-as", 14},
-        {FilePrjName, "FilePrjName", "Название проек&Та ...", nullptr,
-         QKeySequence(Qt::CTRL | Qt::Key_T), "project-name", 15},
-        {FileSampl, "FileSampl", "Открыть &Пример ...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_P),
-         "samples-open", 16},
-        {FileProps1, "FileProps1", "&Установки ...", nullptr, QKeySequence(Qt::CTRL | Qt::Key_U),
-         "settings", 17},
-        {FileExit1, "FileExit1", "Вы&ход", "Выход", QKeySequence(), "exit", 18},
-        {HelpHelp1, "HelpHelp1", "&Руководство пользователя", "Руководство пользователя",
-         QKeySequence(Qt::Key_F1), "help", 61},
-        {HelpAbout1, "HelpAbout1", "&О программе", nullptr, QKeySequence(), "about", 62},
-        {WindowTileVertically1, "WindowTileVertically1", "Вертикальная мозаика", "Вертикально",
-         QKeySequence(Qt::CTRL | Qt::Key_V), "window-tile-vertical", 0},
-        {WindowTileHorizontally1, "WindowTileHorizontally1", "Горизонтальная мозаика",
-         "Горизонтально", QKeySequence(Qt::CTRL | Qt::Key_G), "window-tile-horizontal", 0},
-        {WindowCascade1, "WindowCascade1", "Каскад", "Каскад", QKeySequence(Qt::CTRL | Qt::Key_K),
-         "window-cascade", 0},
-        {WindowClose1, "WindowClose1", "Закрыть", nullptr, QKeySequence(), "window-close", 40},
-        {WindowCloseAll1, "WindowCloseAll1", "Закрыть все", nullptr, QKeySequence(),
-         "window-close-all", 0},
-    };
-    for (const Def& d : defs) {
-        QAction* a = new QAction(icon(d.image), QString::fromUtf8(d.caption), this);
-        a->setObjectName(QString::fromLatin1(d.name));
-        if (d.hint) {
-            a->setToolTip(QString::fromUtf8(d.hint));
-            a->setStatusTip(QString::fromUtf8(d.hint));
-        } else {
-            QString plain = QString::fromUtf8(d.caption);
-            plain.remove(QChar('&'));
-            a->setToolTip(plain.remove(QStringLiteral(" ...")));
-        }
-        a->setShortcut(d.shortcut);
-        a->setData(d.tag);
-        d.action = a;
-    }
+    MakeActions(
+        this,
+        {
+            {FileNew1, "FileNew1", "&Новый", "Новый", QKeySequence(Qt::CTRL | Qt::Key_N),
+             "file-new", 11},
+            {FileOpen1, "FileOpen1", "&Открыть ...", "Открыть",
+             QKeySequence(Qt::CTRL | Qt::Key_O), "file-open", 12},
+            {FileSave1, "FileSave1", "&Сохранить", "Сохранить",
+             QKeySequence(Qt::CTRL | Qt::Key_S), "file-save", 13},
+            {FileSaveAs1, "FileSaveAs1", "Сохранить &как ...", nullptr, QKeySequence(),
+             "file-save-as", 14},
+            {FilePrjName, "FilePrjName", "Название проек&Та ...", nullptr,
+             QKeySequence(Qt::CTRL | Qt::Key_T), "project-name", 15},
+            {FileSampl, "FileSampl", "Открыть &Пример ...", nullptr,
+             QKeySequence(Qt::CTRL | Qt::Key_P), "samples-open", 16},
+            {FileProps1, "FileProps1", "&Установки ...", nullptr,
+             QKeySequence(Qt::CTRL | Qt::Key_U), "settings", 17},
+            {FileExit1, "FileExit1", "Вы&ход", "Выход", QKeySequence(), "exit", 18},
+            {HelpHelp1, "HelpHelp1", "&Руководство пользователя", "Руководство пользователя",
+             QKeySequence(Qt::Key_F1), "help", 61},
+            {HelpAbout1, "HelpAbout1", "&О программе", nullptr, QKeySequence(), "about", 62},
+            {WindowTileVertically1, "WindowTileVertically1", "Вертикальная мозаика",
+             "Вертикально", QKeySequence(Qt::CTRL | Qt::Key_V), "window-tile-vertical", 0},
+            {WindowTileHorizontally1, "WindowTileHorizontally1", "Горизонтальная мозаика",
+             "Горизонтально", QKeySequence(Qt::CTRL | Qt::Key_G), "window-tile-horizontal", 0},
+            {WindowCascade1, "WindowCascade1", "Каскад", "Каскад",
+             QKeySequence(Qt::CTRL | Qt::Key_K), "window-cascade", 0},
+            {WindowClose1, "WindowClose1", "Закрыть", nullptr, QKeySequence(), "window-close",
+             40},
+            {WindowCloseAll1, "WindowCloseAll1", "Закрыть все", nullptr, QKeySequence(),
+             "window-close-all", 0},
+        });
     for (QAction* a : {FileNew1, FileOpen1, FileSave1, FileSaveAs1, FilePrjName, FileSampl,
                        FileProps1, FileExit1, HelpHelp1, HelpAbout1}) {
         connect(a, &QAction::triggered, this, [this, a] { ExecuteCommand(a->data().toInt()); });
@@ -522,9 +503,7 @@ void TF_Main::RefreshProjections(int k)
 
 QPrinter& TF_Main::Printer()
 {
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return *m_printer;
+    return SharedPrinter();
 }
 
 void TF_Main::PrinterSetup()
@@ -535,7 +514,8 @@ void TF_Main::PrinterSetup()
 
 void TF_Main::PrintProjection(TF_A14* window)
 {
-    (void)window;
+    orm::PrintProjection(window->Tag(), window->windowTitle(), m_context.MainProject,
+                         m_context.SharedFont, *m_prompts, window, &Printer());
 }
 
 void TF_Main::tile(Qt::Orientation orientation)

@@ -107,7 +107,6 @@ private:
     AppContext& m_context;
     std::unique_ptr<UnboundPatterns> m_patterns;
     TDragController* m_drag = nullptr;
-    std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts;
     QMdiArea* m_mdi;

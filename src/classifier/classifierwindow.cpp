@@ -10,6 +10,7 @@
 #include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/textcodec.h"
+#include "app/uikit.h"
 #include "model/numbers.h"
 #include "model/projectedits.h"
 
@@ -59,6 +60,21 @@ void collectExpanded(QTreeWidgetItem* row, std::vector<std::pair<QTreeWidgetItem
 }
 
 }  // namespace
+
+QTreeWidget* Create(QWidget* parent)
+{
+    auto* outline = new QTreeWidget(parent);
+    outline->setObjectName(QStringLiteral("Outline1"));
+    outline->setHeaderHidden(true);
+    outline->setColumnCount(1);
+    outline->setUniformRowHeights(true);
+    outline->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outline->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    outline->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    outline->setSelectionMode(QAbstractItemView::SingleSelection);
+    outline->setTextElideMode(Qt::ElideRight);
+    return outline;
+}
 
 TTreeList* ItemOf(const QTreeWidgetItem* row)
 {
@@ -204,74 +220,45 @@ void RenumberRows(QTreeWidget* outline)
 
 }  // namespace Outline
 
-namespace {
-
-QIcon icon(const char* name)
-{
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
-}
-
-}  // namespace
-
 TF_A1::TF_A1(TF_Main* mainWindow, int k, QWidget* parent) : TF_Base(mainWindow, k, parent)
 {
     setObjectName(QStringLiteral("TF_A1"));
-    setWindowIcon(icon("classifier"));
+    setWindowIcon(BundledIcon("classifier"));
     resize(533, 300);
 
-    struct Def {
-        QAction*& action;
-        const char* name;
-        const char* caption;
-        const char* hint;
-        QKeySequence shortcut;
-        const char* image;
-        int tag;
-    };
-    const Def defs[] = {
-        {ActionExpand, "ActionExpand", "Развернуть", nullptr, QKeySequence(Qt::Key_Return),
-         "item-expand", 1},
-        {ActionAdd, "ActionAdd", "Добавить", "Добавить", QKeySequence(Qt::Key_Insert), "item-add",
-         2},
-        {ActionMod, "ActionMod", "Изменить", "Изменить", QKeySequence(Qt::CTRL | Qt::Key_Return),
-         "item-edit", 3},
-        {ActionDel, "ActionDel", "Удалить", "Удалить", QKeySequence(Qt::Key_Delete),
-         "item-delete", 4},
-        {ActionOrganigram, "ActionOrganigram", "Органиграмма", "Органиграмма", QKeySequence(),
-         "organigram", 5},
-        {ActionClose, "ActionClose", "Закрыть окно", "Закрыть окно", QKeySequence(),
-         "close-window", 6},
-        {ActionUp, "ActionUp", "Вверх", "Вверх", QKeySequence(Qt::SHIFT | Qt::Key_Up), "item-up",
-         7},
-        {ActionDown, "ActionDown", "Вниз", "Вниз", QKeySequence(Qt::SHIFT | Qt::Key_Down),
-         "item-down", 8},
-    };
-    for (const Def& d : defs) {
-        QAction* a = new QAction(QString::fromUtf8(d.caption), this);
-        a->setObjectName(QString::fromLatin1(d.name));
-        if (d.tag != 1)
-            a->setIcon(icon(d.image));
-        if (d.hint)
-            a->setToolTip(QString::fromUtf8(d.hint));
-        if (!d.shortcut.isEmpty()) {
-            a->setShortcut(d.shortcut);
-            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        }
-        a->setData(d.tag);
+    MakeActions(
+        this,
+        {
+            {ActionExpand, "ActionExpand", "Развернуть", "", QKeySequence(Qt::Key_Return),
+             nullptr, 1},
+            {ActionAdd, "ActionAdd", "Добавить", "Добавить", QKeySequence(Qt::Key_Insert),
+             "item-add", 2},
+            {ActionMod, "ActionMod", "Изменить", "Изменить",
+             QKeySequence(Qt::CTRL | Qt::Key_Return), "item-edit", 3},
+            {ActionDel, "ActionDel", "Удалить", "Удалить", QKeySequence(Qt::Key_Delete),
+             "item-delete", 4},
+            {ActionOrganigram, "ActionOrganigram", "Органиграмма", "Органиграмма",
+             QKeySequence(), "organigram", 5},
+            {ActionClose, "ActionClose", "Закрыть окно", "Закрыть окно", QKeySequence(),
+             "close-window", 6},
+            {ActionUp, "ActionUp", "Вверх", "Вверх", QKeySequence(Qt::SHIFT | Qt::Key_Up),
+             "item-up", 7},
+            {ActionDown, "ActionDown", "Вниз", "Вниз", QKeySequence(Qt::SHIFT | Qt::Key_Down),
+             "item-down", 8},
+        },
+        Qt::WidgetWithChildrenShortcut);
+    for (QAction* a : {ActionExpand, ActionAdd, ActionMod, ActionDel, ActionOrganigram,
+                       ActionClose, ActionUp, ActionDown}) {
         addAction(a);
-        const int tag = d.tag;
+        const int tag = a->data().toInt();
         connect(a, &QAction::triggered, this, [this, tag] { actionExecute(tag); });
-        d.action = a;
     }
     // Enter on the keypad as well as the main Enter key.
     ActionExpand->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     ActionMod->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return),
                              QKeySequence(Qt::CTRL | Qt::Key_Enter)});
 
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setFixedHeight(29);
-    ToolBar1->setIconSize(QSize(20, 20));
+    ToolBar1 = MakeChildToolBar(this);
     ToolBar1->addAction(ActionAdd);
     ToolBar1->addAction(ActionMod);
     ToolBar1->addAction(ActionDel);
@@ -297,16 +284,7 @@ TF_A1::TF_A1(TF_Main* mainWindow, int k, QWidget* parent) : TF_Base(mainWindow, 
     PopupMenu1->addAction(ActionOrganigram);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TF_A1::UpdateActionStates);
 
-    Outline1 = new QTreeWidget(this);
-    Outline1->setObjectName(QStringLiteral("Outline1"));
-    Outline1->setHeaderHidden(true);
-    Outline1->setColumnCount(1);
-    Outline1->setUniformRowHeights(true);
-    Outline1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Outline1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Outline1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Outline1->setSelectionMode(QAbstractItemView::SingleSelection);
-    Outline1->setTextElideMode(Qt::ElideRight);
+    Outline1 = Outline::Create(this);
     Outline1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Outline1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (QTreeWidgetItem* row = Outline1->itemAt(pos))

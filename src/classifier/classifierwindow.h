@@ -20,6 +20,8 @@ class TTreeList;
 // Outline helpers shared by the windows that show trees. A row's item is kept in its data.
 namespace Outline {
 
+// A read-only, single-column outline with one row per item.
+QTreeWidget* Create(QWidget* parent);
 TTreeList* ItemOf(const QTreeWidgetItem* row);
 // Replaces the outline's rows with the rows of node and its subtree, built in one pass.
 void Fill(QTreeWidget* outline, TTreeList* node);

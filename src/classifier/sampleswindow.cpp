@@ -3,6 +3,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/uikit.h"
 #include "classifier/classifierwindow.h"
 #include "model/metamodel.h"
 #include "model/project.h"
@@ -13,16 +14,9 @@ TF_SAMPL::TF_SAMPL(TF_Main* mainWindow, QWidget* parent) : TF_Base(mainWindow, 0
 {
     setObjectName(QStringLiteral("TF_SAMPL"));
     setWindowTitle(QStringLiteral("Примеры классификаторов"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/samples-open.svg")));
+    setWindowIcon(BundledIcon("samples-open"));
     resize(533, 304);
-    Outline1 = new QTreeWidget(this);
-    Outline1->setObjectName(QStringLiteral("Outline1"));
-    Outline1->setHeaderHidden(true);
-    Outline1->setColumnCount(1);
-    Outline1->setUniformRowHeights(true);
-    Outline1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Outline1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Outline1->setSelectionMode(QAbstractItemView::SingleSelection);
+    Outline1 = Outline::Create(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Outline1);

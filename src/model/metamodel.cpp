@@ -2,6 +2,8 @@
 
 #include "model/cp1251.h"
 
+#include <algorithm>
+
 namespace orm {
 
 namespace {
@@ -76,21 +78,6 @@ const char* const kReportNames[] = {
 
 const char* const kGroupNames[] = {"Классификаторы", "Матрицы", "Отчеты"};
 
-// Label 11 repeats the name of classifier 4.
-const char* const kLabels[] = {
-    "Бизнес-направления",
-    "Основные и обеспечивающие процессы/функции",
-    "Процессы/функции управления",
-    "Структурные звенья",
-    "Возможности внешней среды",
-    "Угрозы внешней среды",
-    "Сильные стороны компании",
-    "Слабые стороны компании",
-    "Стратегии",
-    "Стратегические цели",
-    "Структурные звенья",
-};
-
 struct ParamDefinition {
     int Classifier;
     int Mode;
@@ -119,7 +106,13 @@ struct Names {
     std::array<std::string, 17> projections = toCp1251(kProjectionNames);
     std::array<std::string, 17> reports = toCp1251(kReportNames);
     std::array<std::string, 3> groups = toCp1251(kGroupNames);
-    std::array<std::string, 11> labels = toCp1251(kLabels);
+    // The parameter labels: the ten classifier names, then that of classifier 4 once more.
+    std::array<std::string, 11> labels = [this] {
+        std::array<std::string, 11> out;
+        std::copy(classifiers.begin(), classifiers.end(), out.begin());
+        out[10] = classifiers[3];
+        return out;
+    }();
 };
 
 const Names& names()

@@ -11,6 +11,7 @@
 #include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/textcodec.h"
+#include "app/uikit.h"
 #include "model/metamodel.h"
 #include "model/projectedits.h"
 
@@ -19,11 +20,6 @@ namespace orm {
 namespace {
 
 constexpr int kHintLength = 127;
-
-QIcon icon(const char* name)
-{
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
-}
 
 QPixmap pattern(bool falling, bool rising)
 {
@@ -222,50 +218,33 @@ void TUnboundDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 TF_A14::TF_A14(TF_Main* mainWindow, int p, QWidget* parent) : TF_Base(mainWindow, p, parent)
 {
     setObjectName(QStringLiteral("TF_A14"));
-    setWindowIcon(icon("matrix"));
+    setWindowIcon(BundledIcon("matrix"));
     resize(435, 302);
     std::tie(m_first, m_second) = TStructRes::ProjectionPair(p);
     AppContext& context = mainWindow->Context();
 
-    struct Def {
-        QAction*& action;
-        const char* name;
-        const char* caption;
-        const char* hint;
-        QKeySequence shortcut;
-        const char* image;
-        int tag;
-    };
-    const Def defs[] = {
-        {ActionBind, "ActionBind", "Создать &связь", "Создать связь",
-         QKeySequence(Qt::Key_Space), "bind", 1},
-        {ActionPrint, "ActionPrint", "&Печать Проекции", "Печать Проекции", QKeySequence(),
-         "print", 2},
-        {ActionPrintSetup, "ActionPrintSetup", "&Настройка принтера ...", "Настройка принтера",
-         QKeySequence(Qt::Key_Insert), "printer-setup", 3},
-        {ActionProps, "ActionProps", "&Установки ...", nullptr, QKeySequence(), "settings", 4},
-        {ActionClose, "ActionClose", "Закрыть окно", "Закрыть окно", QKeySequence(),
-         "close-window", 5},
-    };
-    for (const Def& d : defs) {
-        QAction* a = new QAction(icon(d.image), QString::fromUtf8(d.caption), this);
-        a->setObjectName(QString::fromLatin1(d.name));
-        if (d.hint)
-            a->setToolTip(QString::fromUtf8(d.hint));
-        if (!d.shortcut.isEmpty()) {
-            a->setShortcut(d.shortcut);
-            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        }
+    MakeActions(
+        this,
+        {
+            {ActionBind, "ActionBind", "Создать &связь", "Создать связь",
+             QKeySequence(Qt::Key_Space), "bind", 1},
+            {ActionPrint, "ActionPrint", "&Печать Проекции", "Печать Проекции", QKeySequence(),
+             "print", 2},
+            {ActionPrintSetup, "ActionPrintSetup", "&Настройка принтера ...",
+             "Настройка принтера", QKeySequence(Qt::Key_Insert), "printer-setup", 3},
+            {ActionProps, "ActionProps", "&Установки ...", nullptr, QKeySequence(), "settings",
+             4},
+            {ActionClose, "ActionClose", "Закрыть окно", "Закрыть окно", QKeySequence(),
+             "close-window", 5},
+        },
+        Qt::WidgetWithChildrenShortcut);
+    for (QAction* a : {ActionBind, ActionPrint, ActionPrintSetup, ActionProps, ActionClose}) {
         addAction(a);
-        const int tag = d.tag;
+        const int tag = a->data().toInt();
         connect(a, &QAction::triggered, this, [this, tag] { actionExecute(tag); });
-        d.action = a;
     }
 
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setFixedHeight(29);
-    ToolBar1->setIconSize(QSize(20, 20));
+    ToolBar1 = MakeChildToolBar(this);
     ToolBar1->addAction(ActionBind);
     ToolBar1->addSeparator();
     ToolBar1->addAction(ActionPrint);
@@ -327,22 +306,19 @@ TF_A14::TF_A14(TF_Main* mainWindow, int p, QWidget* parent) : TF_Base(mainWindow
 
 void TF_A14::SetColumns(const ItemList& list)
 {
-    const QModelIndex current = StringGrid1->currentIndex();
-    m_model->SetColumns(list);
-    // The grid keeps its current cell where it still exists.
-    if (current.isValid() && m_model->rowCount() > 0 && m_model->columnCount() > 0) {
-        const QModelIndex again =
-            m_model->index(std::min(current.row(), m_model->rowCount() - 1),
-                           std::min(current.column(), m_model->columnCount() - 1));
-        StringGrid1->selectionModel()->setCurrentIndex(again,
-                                                       QItemSelectionModel::ClearAndSelect);
-    }
+    keepCurrentCell([&] { m_model->SetColumns(list); });
 }
 
 void TF_A14::SetRows(const ItemList& list)
 {
+    keepCurrentCell([&] { m_model->SetRows(list); });
+}
+
+void TF_A14::keepCurrentCell(const std::function<void()>& rebuild)
+{
     const QModelIndex current = StringGrid1->currentIndex();
-    m_model->SetRows(list);
+    rebuild();
+    // The grid keeps its current cell where it still exists.
     if (current.isValid() && m_model->rowCount() > 0 && m_model->columnCount() > 0) {
         const QModelIndex again =
             m_model->index(std::min(current.row(), m_model->rowCount() - 1),
@@ -424,11 +400,11 @@ void TF_A14::UpdateBindAction()
     if (bound) {
         ActionBind->setText(QStringLiteral("Удалить &связь"));
         ActionBind->setToolTip(QStringLiteral("Удалить связь"));
-        ActionBind->setIcon(icon("unbind"));
+        ActionBind->setIcon(BundledIcon("unbind"));
     } else {
         ActionBind->setText(QStringLiteral("Создать &связь"));
         ActionBind->setToolTip(QStringLiteral("Создать связь"));
-        ActionBind->setIcon(icon("bind"));
+        ActionBind->setIcon(BundledIcon("bind"));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QBrush>
 #include <QStyledItemDelegate>
+#include <functional>
 #include <unordered_map>
 
 #include "app/tf_base.h"
@@ -108,6 +109,7 @@ public:
 
 private:
     void actionExecute(int tag);
+    void keepCurrentCell(const std::function<void()>& rebuild);
     void currentChanged(const QModelIndex& current, const QModelIndex& previous);
 
     int m_first;

@@ -38,7 +38,6 @@ bool RunQtPrintDialog(QPrinter& printer, int minPage, int maxPage, QWidget* pare
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     dialog.setMinMax(minPage, std::max(minPage, maxPage));
-    dialog.setFromTo(0, 0);  // "all pages" preselected
     return dialog.exec() == QDialog::Accepted;
 }
 
@@ -308,7 +307,7 @@ int TPrintReportObj::TextWidth(const QString& text) const
 
 bool TPrintReportObj::runDialog()
 {
-    // The dialog offers one copy each time; copies are made by the page loop below.
+    // The dialog offers one copy each time; Print makes the copies in its page loop.
     m_printer->setCopyCount(1);
     m_printer->setPrintRange(QPrinter::AllPages);
     m_printer->setFromTo(0, 0);

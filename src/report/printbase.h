@@ -7,6 +7,7 @@
 // the page CurrentPage() in DrawPage.
 
 #include <QFont>
+#include <QPointF>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -79,6 +80,7 @@ public:
     void TextOut(int x, int y, const QString& text);
     // Text with its reference point at (tx, ty), clipped to the rectangle (x1, y1)-(x2, y2).
     void TextRect(int x1, int y1, int x2, int y2, int tx, int ty, const QString& text);
+    // The font's cell height, whatever the text (as the platform measures a line's extent).
     int TextHeight(const QString& text) const;
     int TextWidth(const QString& text) const;
 
@@ -86,7 +88,6 @@ public:
     // (6..8); horizontal part left (0, 3, 6), centre (1, 4, 7) or right (2, 5, 8). Any other
     // code means top-left.
     void SetAlign(int code);
-    int Align() const { return m_align; }
 
     // 1 pen width (0.1 mm), 2 font size (points), 3 text angle (whole degrees, counter-
     // clockwise), 4 font height (0.1 mm), 5 printable height and 6 printable width (0.1 mm,
