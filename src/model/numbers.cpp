@@ -34,16 +34,13 @@ int ComponentCount(std::string_view number)
 
 bool ParseInt(std::string_view text, int& value)
 {
-    if (!text.empty() && text.front() == '+')
+    // from_chars takes a '-' but no '+'; an explicit '+' still makes a decimal integer.
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
         text.remove_prefix(1);
-    if (text.empty())
-        return false;
-    if (text.front() == '+')
-        return false;
     const char* end = text.data() + text.size();
     int v = 0;
-    auto [ptr, ec] = std::from_chars(text.data(), end, v, 10);
-    if (ec != std::errc() || ptr != end)
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v, 10);
+    if (text.empty() || ec != std::errc() || ptr != end)
         return false;
     value = v;
     return true;

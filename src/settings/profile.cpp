@@ -1,8 +1,7 @@
 #include "settings/profile.h"
 
-#include <charconv>
-
 #include "model/cp1251.h"
+#include "model/numbers.h"
 #include "settings/inifile.h"
 
 namespace orm {
@@ -15,14 +14,8 @@ bool TextIsTrue(std::string_view text)
 
 std::optional<int> ParseDecimalInt(std::string_view text)
 {
-    if (text.empty())
-        return std::nullopt;
-    // from_chars takes no '+' and no blanks; an explicit '+' is still a decimal integer.
-    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
-        text.remove_prefix(1);
     int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
-    if (ec != std::errc() || end != text.data() + text.size())
+    if (!ParseInt(text, value))
         return std::nullopt;
     return value;
 }

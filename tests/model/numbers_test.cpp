@@ -59,6 +59,8 @@ TEST(Numbers, ComponentsAndParents)
     EXPECT_EQ(Component("4..1", 2), -1);
     EXPECT_EQ(Component("4.2a", 2), -1);
     EXPECT_EQ(Component("99999999999", 1), -1);  // overflow is no integer
+    EXPECT_EQ(Component("+7.+-2", 1), 7);
+    EXPECT_EQ(Component("+7.+-2", 2), -1);
     EXPECT_EQ(ParentNumber("4"), "");
     EXPECT_EQ(ParentNumber("4.02.1"), "4.2");
     EXPECT_EQ(ParentNumber("01.2.3"), "1.2");
