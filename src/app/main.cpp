@@ -6,6 +6,8 @@
 #include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "help/contexthelp.h"
+#include "help/hotkeys.h"
 #include "model/metamodel.h"
 
 int main(int argc, char** argv)
@@ -21,6 +23,9 @@ int main(int argc, char** argv)
     orm::InitResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/ormelit.svg")));
     orm::InstallTranslations(app);
+    // The application-wide shortcut table sees keys before the windows do; F1 opens help.
+    orm::TKXHotKey hotKeys;
+    orm::InitContextHelp(hotKeys, context->Settings.SettingsFileName, context->ExecutablePath);
 
     orm::TF_Main window(*context);
     window.showMaximized();

@@ -20,6 +20,8 @@
 #include "classifier/classifierwindow.h"
 #include "classifier/dragdrop.h"
 #include "classifier/sampleswindow.h"
+#include "help/contexthelp.h"
+#include "help/extramenu.h"
 #include "projection/projectionprint.h"
 #include "projection/projectionwindow.h"
 #include "report/printbase.h"
@@ -78,6 +80,7 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
     ResetWindows();
     m_patterns = std::make_unique<UnboundPatterns>(UnboundPatterns::Make());
     BuildMenu();
+    LoadExtraMenu(menuBar(), this, m_context.Settings.SettingsFileName, *m_prompts);
 }
 
 TF_Main::~TF_Main()
@@ -264,7 +267,9 @@ void TF_Main::ExecuteCommand(int tag)
     case 17:
         ShowSettingsDialog(*this);
         break;
-    case 61:  // help
+    case 61:
+        ShowContextHelp();
+        break;
     case 62:  // about
     default:
         break;

@@ -66,6 +66,8 @@ QString DecodeHelpHtml(const QByteArray& bytes)
 THelpBrowser::THelpBrowser(QWidget* parent) : QTextBrowser(parent)
 {
     setObjectName(QStringLiteral("Browser"));
+    // Web links in a help file go to the desktop's browser; the file's own links stay here.
+    setOpenExternalLinks(true);
 }
 
 QVariant THelpBrowser::loadResource(int type, const QUrl& name)
@@ -194,10 +196,10 @@ bool TF_Help::LoadFile(const QString& file)
     if (!QFile(file).open(QIODevice::ReadOnly))
         return false;
     m_file = file;
-    Browser->clearHistory();
-    // A new source would keep the old one's scroll position when the url is the same.
+    // The same url again would not read the file again.
     Browser->setSource(QUrl());
     Browser->setSource(QUrl::fromLocalFile(file), QTextDocument::HtmlResource);
+    Browser->clearHistory();
     return true;
 }
 

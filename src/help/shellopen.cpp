@@ -182,7 +182,8 @@ ShellTarget ClassifyShellOpen(const std::string& file, const std::string& dir,
             while (!rest.empty()) {
                 const auto colon = rest.find(':');
                 const std::string folder(rest.substr(0, colon));
-                rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+                rest = colon == std::string_view::npos ? std::string_view()
+                                                       : rest.substr(colon + 1);
                 if (!folder.empty() && fs::path(folder).is_absolute()) {
                     const std::string path = join(folder, file);
                     if (isExecutableFile(path)) {
