@@ -3,25 +3,33 @@
 #include <ostream>
 
 #include "model/cp1251.h"
+#include "cli/reportcommand.h"
 #include "model/project.h"
 
 namespace orm::cli {
 
 namespace {
 
-const char kUsageText[] =
-    "Usage:\n"
+const char kResaveUsage[] =
     "  ormelit-cli resave PROJECT --output OUT\n"
-    "      Read PROJECT as Ormelit reads a project file and write it to OUT as Ormelit saves it.\n"
+    "      Read PROJECT as Ormelit reads a project file and write it to OUT as Ormelit saves it.\n";
+
+const char kExitCodes[] =
     "\n"
-    "Exit codes: 0 done; 1 wrong usage; 2 the project has a format fault (what was read\n"
-    "before the fault is still written); 4 the output cannot be written.\n";
+    "Exit codes: 0 done; 1 wrong usage; 2 the project has a format fault (resave still writes\n"
+    "what was read before the fault); 3 a report parameter's classifier has no items or is\n"
+    "missing; 4 the output cannot be written.\n";
+
+void printUsage(std::ostream& stream)
+{
+    stream << "Usage:\n" << kResaveUsage << kReportUsage << kExitCodes;
+}
 
 int usage(std::ostream& err, const std::string& problem)
 {
     if (!problem.empty())
         err << "ormelit-cli: " << problem << "\n";
-    err << kUsageText;
+    printUsage(err);
     return kUsage;
 }
 
@@ -73,11 +81,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return usage(err, "no command given");
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kUsageText;
+        printUsage(out);
         return kOk;
     }
     if (command == "resave")
         return resave(args, err);
+    if (command == "report")
+        return RunReport(args, out, err);
     return usage(err, "unknown command " + command);
 }
 

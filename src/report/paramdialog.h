@@ -53,6 +53,9 @@ private:
     StartChoiceModel* m_choices;
 };
 
+// "Параметры отчета": the report's rows over the buttons "Да" and "Отказ". A QDialog like the
+// program's other modal dialogs, with the shared font, so that exec() and Escape behave as
+// users expect; it is created for one request and destroyed by its owner.
 class TF_RepParam : public QDialog {
     Q_OBJECT
 public:
