@@ -7,7 +7,7 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config
     # Qt 6 Widgets, PrintSupport, SVG icons, Qt's own Russian translations
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-svg-plugins qt6-translations-l10n libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n libgl-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     # fonts: metric twins of Arial and Times New Roman, and a broad fallback

@@ -12,6 +12,9 @@
 #include "app/textcodec.h"
 #include "app/uikit.h"
 #include "model/numbers.h"
+#include "organigram/diagdata.h"
+#include "organigram/organigramfill.h"
+#include "organigram/organigramwindow.h"
 #include "model/projectedits.h"
 
 namespace orm {
@@ -375,7 +378,7 @@ void TF_A1::actionExecute(int tag)
         deleteItem();
         break;
     case 5:
-        // The organigram window comes with its own subsystem.
+        showItemOrganigram();
         break;
     case 6:
         if (QWidget* sub = parentWidget())
@@ -438,6 +441,16 @@ void TF_A1::deleteItem()
     ProjectEdits::DeleteItem(item);
     Outline::RenumberRows(Outline1);
     m_mainWindow->RefreshProjections(m_tag);
+}
+
+void TF_A1::showItemOrganigram()
+{
+    const TTreeList* item = CurrentItem();
+    if (!item)
+        return;
+    TDiagData diagram;
+    FillOrganigram(diagram, *item);
+    ShowOrganigram(diagram, FromCp1251(item->LineText()), this, m_mainWindow->prompts());
 }
 
 void TF_A1::shiftItem(bool up)

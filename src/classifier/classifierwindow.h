@@ -71,6 +71,7 @@ private:
     void renameItem();
     void deleteItem();
     void shiftItem(bool up);
+    void showItemOrganigram();
     void selectionChanged();
     // 0 without a selected row, 1 for the classifier's own row, 2 for an item's row.
     int selectedRowKind() const;

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "model/cp1251.h"
+#include "cli/organigramcommand.h"
 #include "cli/reportcommand.h"
 #include "model/project.h"
 
@@ -17,12 +18,12 @@ const char kResaveUsage[] =
 const char kExitCodes[] =
     "\n"
     "Exit codes: 0 done; 1 wrong usage; 2 the project has a format fault (resave still writes\n"
-    "what was read before the fault); 3 a report parameter's classifier has no items or is\n"
-    "missing; 4 the output cannot be written.\n";
+    "what was read before the fault; organigram and report write nothing); 3 a report\n"
+    "parameter's classifier has no items or is missing; 4 the output cannot be written.\n";
 
 void printUsage(std::ostream& stream)
 {
-    stream << "Usage:\n" << kResaveUsage << kReportUsage << kExitCodes;
+    stream << "Usage:\n" << kResaveUsage << kReportUsage << kOrganigramUsage << kExitCodes;
 }
 
 int usage(std::ostream& err, const std::string& problem)
@@ -88,6 +89,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return resave(args, err);
     if (command == "report")
         return RunReport(args, out, err);
+    if (command == "organigram")
+        return RunOrganigram(args, out, err);
     return usage(err, "unknown command " + command);
 }
 

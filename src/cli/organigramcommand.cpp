@@ -31,8 +31,7 @@ int usage(std::ostream& err, const std::string& problem)
 // number within its parent's children; the first one picks the classifier.
 const TTreeList* findItem(const TTreeList& project, const std::string& number)
 {
-    if (number.empty())
-        return nullptr;
+    if (number.empty()) return nullptr;
     const TTreeList* node = &project;
     std::size_t start = 0;
     for (;;) {
@@ -44,8 +43,7 @@ const TTreeList* findItem(const TTreeList& project, const std::string& number)
             !ParseInt(part, position) || position < 1 || position > node->Count())
             return nullptr;
         node = node->Child(position - 1);
-        if (dot == std::string::npos)
-            return node;
+        if (dot == std::string::npos) return node;
         start = dot + 1;
     }
 }
@@ -60,15 +58,12 @@ int RunOrganigram(const std::vector<std::string>& args, std::ostream& out, std::
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--output" || a == "-o") {
-            if (i + 1 >= args.size())
-                return usage(err, "--output needs a file name");
-            if (haveOutput)
-                return usage(err, "--output given twice");
+            if (i + 1 >= args.size()) return usage(err, "--output needs a file name");
+            if (haveOutput) return usage(err, "--output given twice");
             output = args[++i];
             haveOutput = true;
         } else if (a.rfind("--output=", 0) == 0) {
-            if (haveOutput)
-                return usage(err, "--output given twice");
+            if (haveOutput) return usage(err, "--output given twice");
             output = a.substr(9);
             haveOutput = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -79,10 +74,8 @@ int RunOrganigram(const std::vector<std::string>& args, std::ostream& out, std::
     }
     if (positional.size() < 2)
         return usage(err, positional.empty() ? "no project given" : "no item given");
-    if (positional.size() > 2)
-        return usage(err, "more than one item given");
-    if (haveOutput && output.empty())
-        return usage(err, "--output needs a file name");
+    if (positional.size() > 2) return usage(err, "more than one item given");
+    if (haveOutput && output.empty()) return usage(err, "--output needs a file name");
 
     TMainTreeList project;
     if (!project.ReadProjectFile(positional[0]).Ok) {

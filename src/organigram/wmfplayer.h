@@ -45,8 +45,9 @@ public:
     QByteArray PlaceableBytes() const;
 
     // Draws the picture stretched into target, in the painter's current coordinates. Nothing is
-    // drawn outside target. The painter's state is restored afterwards.
-    void Play(QPainter& painter, const QRectF& target) const;
+    // drawn outside target. exposed, when given, is the part being repainted: what lies wholly
+    // outside it is passed over. The painter's state is restored afterwards.
+    void Play(QPainter& painter, const QRectF& target, const QRectF& exposed = QRectF()) const;
 
 private:
     friend class WmfPlayer;
