@@ -1,6 +1,5 @@
 #include "model/numbers.h"
 
-#include <charconv>
 
 namespace orm {
 
@@ -34,15 +33,31 @@ int ComponentCount(std::string_view number)
 
 bool ParseInt(std::string_view text, int& value)
 {
-    // from_chars takes a '-' but no '+'; an explicit '+' still makes a decimal integer.
-    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
-        text.remove_prefix(1);
-    const char* end = text.data() + text.size();
-    int v = 0;
-    const auto [ptr, ec] = std::from_chars(text.data(), end, v, 10);
-    if (text.empty() || ec != std::errc() || ptr != end)
+    // An optional '+' (not before a '-'), an optional '-', then decimal digits only.
+    size_t i = 0;
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-')
+        i = 1;
+    bool negative = false;
+    if (i < text.size() && text[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    if (i == text.size())
         return false;
-    value = v;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch < '0' || ch > '9')
+            return false;
+        v = v * 10 + (ch - '0');
+        if (v > 2147483648LL)
+            return false;
+    }
+    if (negative)
+        v = -v;
+    if (v > 2147483647LL)
+        return false;
+    value = static_cast<int>(v);
     return true;
 }
 

@@ -55,58 +55,42 @@ std::pair<std::string_view, std::string_view> splitLine(std::string_view line)
     return {line.substr(0, blank), line.substr(blank + 1, kMaxNameLength)};
 }
 
-// Resolves numbers as FindByNumber does, remembering the path of the last number resolved:
-// consecutive lines of a file name neighbouring nodes (an item line's parent is the previous
-// item or one of its ancestors; the link lines under an item are sorted), so most of a walk
-// is the previous walk and only the differing tail of the number is looked up.
-class PathCache {
-public:
-    explicit PathCache(TTreeList& root) : m_root(root) {}
+// A dotted number split once into its components (-1 for a component that is no integer), for
+// the numbers of ordinary depth; deeper ones go the general way.
+struct SplitNumber {
+    static constexpr int kMax = 16;
+    int parts[kMax];
+    int count = 0;  // 0: deeper than kMax
 
-    // The node addressed by number, or by all of number but its last component when
-    // parentOnly is set.
-    TTreeList* resolve(std::string_view number, bool parentOnly)
+    explicit SplitNumber(std::string_view number)
     {
-        // Components of number and how many of them match the remembered path textually.
-        size_t keep = 0;
-        size_t pos = 0;
-        std::string_view rest = number;
-        m_parts.clear();
         while (true) {
-            const size_t dot = rest.find('.');
-            m_parts.push_back(rest.substr(0, dot));
+            if (count == kMax) {
+                count = 0;
+                return;
+            }
+            const size_t dot = number.find('.');
+            int value = -1;
+            if (!ParseInt(number.substr(0, dot), value))
+                value = -1;
+            parts[count++] = value;
             if (dot == std::string_view::npos)
-                break;
-            rest.remove_prefix(dot + 1);
+                return;
+            number.remove_prefix(dot + 1);
         }
-        if (parentOnly)
-            m_parts.pop_back();
-        while (keep < m_parts.size() && keep < m_path.size() &&
-               m_path[keep].text == m_parts[keep])
-            ++keep;
-        m_path.resize(keep);
-        TTreeList* node = keep == 0 ? &m_root : m_path[keep - 1].node;
-        for (size_t i = keep; i < m_parts.size(); ++i) {
-            int a = -1;
-            if (!ParseInt(m_parts[i], a))
-                a = -1;
-            if (a > node->Count())
-                throw ELoadInvalid("Bad Tree Number");
-            node = node->Child(a - 1);
-            m_path.push_back({std::string(m_parts[i]), node});
-        }
-        (void)pos;
-        return node;
     }
 
-private:
-    struct Step {
-        std::string text;
-        TTreeList* node;
-    };
-    TTreeList& m_root;
-    std::vector<Step> m_path;
-    std::vector<std::string_view> m_parts;
+    // The node addressed by the first n components, as FindByNumber finds it.
+    TTreeList* walk(TTreeList& root, int n) const
+    {
+        TTreeList* node = &root;
+        for (int i = 0; i < n; ++i) {
+            if (parts[i] > node->Count())
+                throw ELoadInvalid("Bad Tree Number");
+            node = node->Child(parts[i] - 1);
+        }
+        return node;
+    }
 };
 
 std::string extensionOf(const std::string& path)
@@ -268,14 +252,13 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
         int block = 0;  // first component of the last heading or item line
         // Link lines belong to the item that the last item line created.
         TTreeList* lastItem = nullptr;
-        PathCache parents(*this);
-        PathCache targets(*this);
         while (lines.next(line)) {
             const auto [number, name] = splitLine(line);
             if (number.empty())
                 throw ELoadInvalid("Empty item number");
-            const int b = Component(number, 1);
-            const bool single = number.find('.') == std::string_view::npos;
+            const SplitNumber split(number);
+            const int b = split.count > 0 ? split.parts[0] : Component(number, 1);
+            const bool single = split.count == 1;
             if (block < b && single) {
                 block = b;  // a classifier heading; its name is the metamodel's
                 lastItem = nullptr;
@@ -285,14 +268,19 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
                 // An item line; when block < b it opens a block whose heading is missing.
                 if (single)
                     throw ELoadInvalid("Item number without a parent");
-                lastItem = parents.resolve(number, true)->AppendNamed(name);
+                TTreeList* parent = split.count > 0 ? split.walk(*this, split.count - 1)
+                                                    : FindByNumber(ParentNumber(number));
+                lastItem = parent->AppendNamed(name);
                 added = true;
                 block = b;
                 continue;
             }
             if (!lastItem)
                 throw ELoadInvalid("Link line without an item");
-            TTreeList* other = targets.resolve(number, false);
+            // FindByNumber stops at a trailing dot ("1.1." is 1.1); the split would not.
+            TTreeList* other = split.count > 0 && number.back() != '.'
+                                   ? split.walk(*this, split.count)
+                                   : FindByNumber(number);
             if (!other->Parent() || !other->Parent()->Parent())
                 throw ELoadInvalid("Link line names no item");
             // A pair is linked once; search the shorter of the two link lists.

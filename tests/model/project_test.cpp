@@ -215,6 +215,20 @@ TEST(ProjectFile, LinkLinesBelongToTheItemOfTheirLine)
     EXPECT_TRUE(project.FindByNumber("4.1")->Links().empty());
 }
 
+TEST(ProjectFile, NumbersReadAsTheTreeAddressesThem)
+{
+    TMainTreeList project;
+    // Leading zeros and signs name the same positions; a trailing dot ends a number early.
+    ASSERT_TRUE(project.ReadProjectText(
+                           fileText({"0 P", "1 B", "1.1 a", "01.+1.1 b", "4 S", "4.1 u", "1.1.1.",
+                                     "+1.1"}))
+                    .Ok);
+    EXPECT_EQ(project.FindByNumber("1.1.1")->Name(), "b");
+    TTreeList* u = project.FindByNumber("4.1");
+    EXPECT_TRUE(u->IsLinkedWith(project.FindByNumber("1.1.1")));
+    EXPECT_TRUE(u->IsLinkedWith(project.FindByNumber("1.1")));
+}
+
 TEST(ProjectFile, BlockWithoutHeadingKeepsItsFirstItem)
 {
     TMainTreeList project;
