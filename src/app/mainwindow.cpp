@@ -25,6 +25,8 @@
 #include "projection/projectionprint.h"
 #include "projection/projectionwindow.h"
 #include "report/printbase.h"
+#include "report/qtreportui.h"
+#include "report/reportviewer.h"
 #include "settings/settingsdialog.h"
 #include "model/metamodel.h"
 
@@ -228,7 +230,9 @@ void TF_Main::menuItemClick(int tag)
         OpenProjection(command.Index);
         break;
     case MenuCommand::MakeReport:
-        // The projection windows and the reports come with their own subsystems.
+        RunReportCommand(command.Index, *this, [this](const ReportDocument& document) {
+            ShowReportViewer(document, this, *m_prompts);
+        });
         break;
     case MenuCommand::Unknown:
         m_prompts->Inform(command.Message);

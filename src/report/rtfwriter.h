@@ -1,0 +1,24 @@
+#pragma once
+
+// Our RTF writer: the report viewer's QTextDocument as a Windows-1251 RTF document that our
+// reader and word processors read back; and the document's plain text as the viewer saves it.
+// Qt has no RTF writer of its own.
+
+#include <string>
+
+class QTextDocument;
+
+namespace orm {
+
+// RTF with \ansicpg1251 and every font in the Cyrillic character set; paragraph formatting
+// (alignment, indents, spacing, line spacing, tab stops, page breaks), character formatting
+// (font, size, bold, italic, underline, strike-out, colours, super- and subscript) and tables.
+// A character of Windows-1251 is written as \'hh, any other as \uN followed by "?" for readers
+// without Unicode; so the file is plain ASCII.
+std::string WriteRtf(const QTextDocument& document);
+
+// The document's text in Windows-1251 (a character the code page lacks becomes "?"): one line
+// per paragraph, lines separated by CR LF, the cells of a table row separated by tabs.
+std::string WritePlainText(const QTextDocument& document);
+
+}  // namespace orm
