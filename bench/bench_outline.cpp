@@ -54,6 +54,7 @@ void BM_RenumberRows(benchmark::State& state)
 void BM_WindowEdits(benchmark::State& state)
 {
     AppContext context;
+    context.Settings.TitleTime = 0;  // no splash
     auto generated = projectWith(static_cast<int>(state.range(0)));
     // Move the generated classifier into the context's project.
     TTreeList* tree = context.MainProject.TreeByIndex(1);

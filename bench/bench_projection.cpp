@@ -40,6 +40,7 @@ void fillProject(TMainTreeList& project, int columns, int rows, int bindings)
 void openGrid(benchmark::State& state, int columns, int rows, int bindings)
 {
     AppContext context;
+    context.Settings.TitleTime = 0;  // no splash
     fillProject(context.MainProject, columns, rows, bindings);
     context.Settings.GridSelectUnbind = true;
     TF_Main window(context);
@@ -69,6 +70,7 @@ void BM_OpenLargeGrid(benchmark::State& state)
 void BM_ScrollAndToggleLargeGrid(benchmark::State& state)
 {
     AppContext context;
+    context.Settings.TitleTime = 0;  // no splash
     fillProject(context.MainProject, 5000, 2000, 10000);
     context.Settings.GridSelectUnbind = true;
     TF_Main window(context);

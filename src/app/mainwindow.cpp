@@ -27,7 +27,10 @@
 #include "report/printbase.h"
 #include "report/qtreportui.h"
 #include "report/reportviewer.h"
+#include "settings/about.h"
+#include "settings/background.h"
 #include "settings/settingsdialog.h"
+#include "settings/splash.h"
 #include "model/metamodel.h"
 
 namespace orm {
@@ -70,6 +73,8 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
         m_appTitle = FromCp1251(m_context.Settings.AppCaption);
     else
         m_context.Settings.AppCaption = ToCp1251(m_appTitle);
+    // The splash shows while start-up goes on behind it.
+    ShowTitle(m_context.Settings, *m_prompts);
     QApplication::setApplicationDisplayName(QString());
     const QString iconFile = FromCp1251(m_context.Settings.MainIconFile);
     if (!iconFile.isEmpty() && QFileInfo(iconFile).isFile()) {
@@ -81,6 +86,8 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
     }
     ResetWindows();
     m_patterns = std::make_unique<UnboundPatterns>(UnboundPatterns::Make());
+    SetUpBackground(m_mdi, m_context.Settings.BackgroundPicture, m_context.Settings.BackgroundColor,
+                    m_context.Settings.BackgroundPercent, *m_prompts);
     BuildMenu();
     LoadExtraMenu(menuBar(), this, m_context.Settings.SettingsFileName, *m_prompts);
 }
@@ -274,7 +281,9 @@ void TF_Main::ExecuteCommand(int tag)
     case 61:
         ShowContextHelp();
         break;
-    case 62:  // about
+    case 62:
+        ShowAbout(m_context.Settings, *m_prompts, this);
+        break;
     default:
         break;
     }

@@ -23,6 +23,7 @@ protected:
         window.reset();
         context = std::make_unique<AppContext>();
         context->Settings.AppCaption = ToCp1251(caption);
+        context->Settings.TitleTime = 0;  // no splash in tests
         window = std::make_unique<TF_Main>(*context, &prompts);
         window->resize(1000, 700);
         window->show();

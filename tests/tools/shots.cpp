@@ -23,6 +23,7 @@ int main(int argc, char** argv)
         return 1;
     auto context = std::make_unique<orm::AppContext>();
     orm::LoadStartupSettings(*context, orm::ExecutablePath());
+    context->Settings.TitleTime = 0;  // the splash would cover the windows
     QApplication app(argc, argv);
     orm::InstallTranslations(app);
     orm::test::FakePrompts prompts;
