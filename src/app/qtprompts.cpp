@@ -27,6 +27,13 @@ void QtPrompts::Inform(const std::string& text)
     box.exec();
 }
 
+void QtPrompts::Inform(const std::string& text, const std::string& caption)
+{
+    QMessageBox box(QMessageBox::Information, FromCp1251(caption), FromCp1251(text),
+                    QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
 bool QtPrompts::Confirm(const std::string& text)
 {
     QMessageBox box(QMessageBox::Question, m_title(), FromCp1251(text),

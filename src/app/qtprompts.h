@@ -20,6 +20,7 @@ public:
     QtPrompts(QWidget* parent, std::function<QString()> title, const FontSpec* font);
 
     void Inform(const std::string& text) override;
+    void Inform(const std::string& text, const std::string& caption) override;
     bool Confirm(const std::string& text) override;
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> InputText(const std::string& caption,

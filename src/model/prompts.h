@@ -25,6 +25,12 @@ public:
 
     // Information box with an OK button.
     virtual void Inform(const std::string& text) = 0;
+    // The same under a caption of its own (the program's title otherwise).
+    virtual void Inform(const std::string& text, const std::string& caption)
+    {
+        (void)caption;
+        Inform(text);
+    }
     // Confirmation with Yes and No; closing the box counts as No.
     virtual bool Confirm(const std::string& text) = 0;
     // Warning with Yes, No and Cancel; closing the box counts as Cancel.

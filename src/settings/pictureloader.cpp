@@ -157,7 +157,8 @@ bool LoadPictureInto(PictureImage& image, const QString& path, const QString& ty
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
         const PictureType type = PictureTypeOf(ToCp1251(path), ToCp1251(typeName));
         if (type == PictureType::Unknown) {
-            prompts.Inform(ToCp1251(QString::fromUtf8(kPictureTypesMessage)));
+            prompts.Inform(ToCp1251(QString::fromUtf8(kPictureTypesMessage)),
+                           ToCp1251(QString::fromUtf8(kPictureTypesCaption)));
             return false;
         }
         picture = loadFile(path, type);

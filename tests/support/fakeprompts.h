@@ -30,6 +30,7 @@ public:
     bool allAnswersUsed() const;
 
     void Inform(const std::string& text) override;
+    using Prompts::Inform;
     bool Confirm(const std::string& text) override;
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> InputText(const std::string& caption,
