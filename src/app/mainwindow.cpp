@@ -74,7 +74,7 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
     else
         m_context.Settings.AppCaption = ToCp1251(m_appTitle);
     // The splash shows while start-up goes on behind it.
-    ShowTitle(m_context.Settings, *m_prompts);
+    m_splash = ShowTitle(m_context.Settings, *m_prompts);
     QApplication::setApplicationDisplayName(QString());
     const QString iconFile = FromCp1251(m_context.Settings.MainIconFile);
     if (!iconFile.isEmpty() && QFileInfo(iconFile).isFile()) {
@@ -603,6 +603,14 @@ void TF_Main::subWindowActivated(QMdiSubWindow* window)
     // A child window's toolbar shows only while that window is active.
     for (TF_Base* child : ChildWindows())
         child->SetToolBarVisible(SubWindowOf(child) == window);
+}
+
+void TF_Main::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The splash was shown before this window; keep it in front where no window manager does.
+    if (m_splash)
+        m_splash->raise();
 }
 
 void TF_Main::closeEvent(QCloseEvent* event)

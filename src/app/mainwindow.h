@@ -4,6 +4,7 @@
 // opening and layout of child windows, and keeping them in step after an edit.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 class QPrinter;
@@ -94,6 +95,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void createActions();
@@ -114,6 +116,7 @@ private:
     QList<QMenu*> m_metaMenus;
     QList<QAction*> m_windowListActions;
     QAction* m_windowListSeparator = nullptr;
+    QPointer<QWidget> m_splash;
 };
 
 }  // namespace orm
