@@ -30,7 +30,7 @@ QString VersionText()
 TF_About::TF_About(const AppSettings& settings, Prompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
-    setObjectName(QStringLiteral("F_About"));
+    setObjectName(QStringLiteral("TF_About"));
     setWindowTitle(QStringLiteral("О программе"));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kSilver);
