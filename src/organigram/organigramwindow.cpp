@@ -114,7 +114,7 @@ void TZoomButton::mouseReleaseEvent(QMouseEvent* event)
 TF_WMF::TF_WMF(Prompts& prompts, QWidget* parent, QPrinter* printer)
     : QDialog(parent), m_prompts(prompts), m_printer(printer ? printer : &SharedPrinter())
 {
-    setObjectName(QStringLiteral("F_WMF"));
+    setObjectName(QStringLiteral("TF_WMF"));
     RunPrintDialog = [this](QPrinter& p) {
         QPrintDialog dialog(&p, this);
         dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
