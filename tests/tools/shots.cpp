@@ -13,6 +13,11 @@
 #include "app/startup.h"
 #include "classifier/classifierwindow.h"
 #include "classifier/itemedit.h"
+#include "organigram/diagdata.h"
+#include "organigram/organigramfill.h"
+#include "organigram/organigramwindow.h"
+#include "report/reportgen.h"
+#include "report/reportviewer.h"
 #include "settings/settingsdialog.h"
 #include "projection/projectionwindow.h"
 #include "support/fakeprompts.h"
@@ -61,6 +66,27 @@ int main(int argc, char** argv)
                 edit.show();
                 QApplication::processEvents();
                 edit.grab().save(out + "/itemedit.png");
+
+                orm::TDiagData diagram;
+                orm::FillOrganigram(diagram, *context->MainProject.FindByNumber("4.1"));
+                orm::TF_WMF chart(prompts, &window);
+                chart.BuildPicture(diagram);
+                chart.resize(900, 500);
+                chart.show();
+                QApplication::processEvents();
+                chart.grab().save(out + "/organigram.png");
+
+                orm::ReportOptions options;
+                options.Rtf = true;
+                orm::TTreeList* unit = context->MainProject.FindByNumber("4.1.2");
+                const orm::ReportOutcome outcome =
+                    orm::GenerateReport(context->MainProject, 3, {{unit->Number(), 0}}, options);
+                orm::TF_RTF viewer(prompts, nullptr, &window);
+                viewer.LoadDocument(outcome.Document.Bytes);
+                viewer.resize(800, 600);
+                viewer.show();
+                QApplication::processEvents();
+                viewer.grab().save(out + "/report.png");
                 app.quit();
             });
         });
