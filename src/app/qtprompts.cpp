@@ -8,11 +8,28 @@
 
 namespace orm {
 
+namespace {
+
+QString filterText(const std::string& name, const std::string& patterns)
+{
+    QString list = QString::fromStdString(patterns);
+    list.replace(QChar(';'), QChar(' '));
+    return FromCp1251(name) + QStringLiteral(" (") + list + QStringLiteral(")");
+}
+
+}  // namespace
+
 QString FileFilter(const FileDialogSpec& spec)
 {
-    QString patterns = QString::fromStdString(spec.filterPatterns);
-    patterns.replace(QChar(';'), QChar(' '));
-    return FromCp1251(spec.filterName) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    return filterText(spec.filterName, spec.filterPatterns);
+}
+
+QStringList FileFilters(const FileDialogSpec& spec)
+{
+    QStringList filters{FileFilter(spec)};
+    for (const FileDialogSpec::Filter& f : spec.moreFilters)
+        filters << filterText(f.name, f.patterns);
+    return filters;
 }
 
 QtPrompts::QtPrompts(QWidget* parent, std::function<QString()> title, const FontSpec* font)
@@ -75,7 +92,7 @@ namespace {
 std::optional<std::string> runFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save)
 {
     QFileDialog dialog(parent, FromCp1251(spec.title));
-    dialog.setNameFilter(FileFilter(spec));
+    dialog.setNameFilters(FileFilters(spec));
     dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExtension));
     dialog.setOption(QFileDialog::DontUseNativeDialog, false);
     if (save) {

@@ -4,6 +4,7 @@
 // dialogs, all parented to the main window.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "model/prompts.h"
@@ -36,5 +37,7 @@ private:
 
 // "Файлы Ормелит (*.ovx *.rem)" from the name and the ";"-separated patterns.
 QString FileFilter(const FileDialogSpec& spec);
+// The first filter and then the spec's further ones.
+QStringList FileFilters(const FileDialogSpec& spec);
 
 }  // namespace orm

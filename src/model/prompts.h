@@ -6,15 +6,21 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orm {
 
 struct FileDialogSpec {
+    struct Filter {
+        std::string name;      // "Файл RTF"
+        std::string patterns;  // "*.rtf"
+    };
     std::string title;             // "Открытие файла"
-    std::string filterName;        // "Файлы Ормелит"
+    std::string filterName;        // "Файлы Ормелит": the first filter, chosen at first
     std::string filterPatterns;    // "*.ovx;*.rem"
     std::string defaultExtension;  // "ovx", without the dot
     std::string initialFileName;   // native path, may be empty
+    std::vector<Filter> moreFilters;  // offered after the first
 };
 
 class Prompts {

@@ -335,8 +335,10 @@ void TF_RTF::OpenDocument()
 {
     FileDialogSpec spec;
     spec.title = ToCp1251(QStringLiteral("Открытие файла"));
-    spec.filterName = ToCp1251(QStringLiteral("Все файлы"));
-    spec.filterPatterns = "*";
+    spec.filterName = ToCp1251(QStringLiteral("Файл TXT"));
+    spec.filterPatterns = "*.txt";
+    spec.moreFilters = {{ToCp1251(QStringLiteral("Файл RTF")), "*.rtf"},
+                        {ToCp1251(QStringLiteral("Все файлы")), "*"}};
     const std::optional<std::string> path = m_prompts.OpenFileName(spec);
     if (!path)
         return;
