@@ -93,14 +93,3 @@ void BM_ScrollAndToggleLargeGrid(benchmark::State& state)
 BENCHMARK(BM_OpenOneCellGrid)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenLargeGrid)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollAndToggleLargeGrid)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

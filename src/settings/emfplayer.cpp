@@ -813,15 +813,7 @@ private:
                 path.closeSubpath();
         }
         if (type == EMR_ARCTO) {
-            if (m_inPath) {
-                pathEnsureFigure();
-                m_path.connectPath(logicalToDevice().map(path));
-            } else {
-                QPainterPath withLine(m_s.current);
-                withLine.connectPath(path);
-                shape(withLine, false);
-            }
-            m_s.current = path.currentPosition();
+            continueWith(path);
             return;
         }
         shape(path, type != EMR_ARC);
@@ -838,6 +830,13 @@ private:
         QPainterPath path;
         path.arcMoveTo(box, start);
         path.arcTo(box, start, std::clamp(sweep, -3600.0, 3600.0));
+        continueWith(path);
+    }
+
+    // An arc drawn on from the current position (joined to it by a line), into the open path
+    // or straight onto the page; the arc's end becomes the current position.
+    void continueWith(const QPainterPath& path)
+    {
         if (m_inPath) {
             pathEnsureFigure();
             m_path.connectPath(logicalToDevice().map(path));
