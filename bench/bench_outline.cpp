@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QTreeWidget>
 
-#include "app/appcontext.h"
 #include "app/mainwindow.h"
-#include "classifier/classifierwindow.h"
-#include "model/project.h"
-#include "model/projectedits.h"
+#include "core/model/project.h"
+#include "core/model/projectedits.h"
+#include "gui/classifier/classifierwindow.h"
+#include "gui/kit/appcontext.h"
 #include "projectgen.h"
 
 using namespace orm;
@@ -61,8 +61,8 @@ void BM_WindowEdits(benchmark::State& state)
     TTreeList* source = generated->TreeByIndex(1);
     while (source->Count() > 0)
         tree->Append(source->TakeAt(0));
-    TF_Main window(context);
-    TF_A1* classifier = window.OpenClassifier(1);
+    MainWindow window(context);
+    ClassifierWindow* classifier = window.OpenClassifier(1);
     QTreeWidget* outline = classifier->Outline1;
     for (auto _ : state) {
         QTreeWidgetItem* top = outline->topLevelItem(0);

@@ -8,9 +8,9 @@
 #include <QTableView>
 #include <random>
 
-#include "app/appcontext.h"
 #include "app/mainwindow.h"
-#include "projection/projectionwindow.h"
+#include "gui/kit/appcontext.h"
+#include "gui/projection/projectionwindow.h"
 
 using namespace orm;
 
@@ -43,11 +43,11 @@ void openGrid(benchmark::State& state, int columns, int rows, int bindings)
     context.Settings.TitleTime = 0;  // no splash
     fillProject(context.MainProject, columns, rows, bindings);
     context.Settings.GridSelectUnbind = true;
-    TF_Main window(context);
+    MainWindow window(context);
     window.resize(1200, 900);
     window.show();
     for (auto _ : state) {
-        TF_A14* grid = window.OpenProjection(1);
+        ProjectionWindow* grid = window.OpenProjection(1);
         // Drawn once, as the screen shows it.
         grid->StringGrid1->viewport()->grab();
         state.PauseTiming();
@@ -73,10 +73,10 @@ void BM_ScrollAndToggleLargeGrid(benchmark::State& state)
     context.Settings.TitleTime = 0;  // no splash
     fillProject(context.MainProject, 5000, 2000, 10000);
     context.Settings.GridSelectUnbind = true;
-    TF_Main window(context);
+    MainWindow window(context);
     window.resize(1200, 900);
     window.show();
-    TF_A14* grid = window.OpenProjection(1);
+    ProjectionWindow* grid = window.OpenProjection(1);
     int step = 0;
     for (auto _ : state) {
         const QModelIndex cell = grid->Model()->index((step * 37) % 2000, (step * 91) % 5000);

@@ -9,11 +9,11 @@
 #include <QTextDocument>
 #include <map>
 
-#include "app/textcodec.h"
-#include "model/prompts.h"
+#include "core/model/prompts.h"
+#include "core/report/reportgen.h"
+#include "format/textcodec.h"
+#include "gui/report/reportparamdialog.h"
 #include "projectgen.h"
-#include "report/paramdialog.h"
-#include "report/reportgen.h"
 
 using namespace orm;
 
@@ -108,7 +108,7 @@ void BM_ParamDialog(benchmark::State& state)
     Metamodel().ReportParams(3, rows);
     NoPrompts prompts;
     for (auto _ : state) {
-        TF_RepParam dialog;
+        ReportParamDialog dialog;
         benchmark::DoNotOptimize(dialog.Build(project, rows, prompts));
     }
     state.SetComplexityN(state.range(0));

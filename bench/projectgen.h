@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "model/project.h"
+#include "core/model/project.h"
 
 namespace orm::bench {
 

@@ -3,12 +3,13 @@
 
 #include <QApplication>
 
-#include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "help/contexthelp.h"
-#include "help/hotkeys.h"
-#include "model/metamodel.h"
+#include "core/model/metamodel.h"
+#include "gui/help/contexthelp.h"
+#include "gui/help/hotkeys.h"
+#include "gui/kit/appcontext.h"
+#include "gui/kit/uikit.h"
 
 int main(int argc, char** argv)
 {
@@ -27,7 +28,7 @@ int main(int argc, char** argv)
     orm::TKXHotKey hotKeys;
     orm::InitContextHelp(hotKeys, context->Settings.SettingsFileName, context->ExecutablePath);
 
-    orm::TF_Main window(*context);
+    orm::MainWindow window(*context);
     window.showMaximized();
     return app.exec();
 }

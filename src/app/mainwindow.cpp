@@ -7,31 +7,28 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QPageSetupDialog>
-#include <QPrinter>
 #include <QToolBar>
 
-#include "app/appcontext.h"
-#include "app/qtprompts.h"
 #include "app/startup.h"
-#include "app/textcodec.h"
-#include "app/tf_base.h"
-#include "app/uikit.h"
-#include "classifier/classifierwindow.h"
-#include "classifier/dragdrop.h"
-#include "classifier/sampleswindow.h"
-#include "help/contexthelp.h"
-#include "help/extramenu.h"
-#include "projection/projectionprint.h"
-#include "projection/projectionwindow.h"
-#include "report/printbase.h"
-#include "report/qtreportui.h"
-#include "report/reportviewer.h"
-#include "settings/about.h"
-#include "settings/background.h"
-#include "settings/settingsdialog.h"
-#include "settings/splash.h"
-#include "model/metamodel.h"
+#include "core/model/metamodel.h"
+#include "format/textcodec.h"
+#include "gui/classifier/classifierwindow.h"
+#include "gui/classifier/dragdrop.h"
+#include "gui/classifier/itemeditdialog.h"
+#include "gui/classifier/sampleswindow.h"
+#include "gui/help/contexthelp.h"
+#include "gui/help/extramenu.h"
+#include "gui/kit/appcontext.h"
+#include "gui/kit/qtprompts.h"
+#include "gui/kit/tf_base.h"
+#include "gui/kit/uikit.h"
+#include "gui/projection/projectionwindow.h"
+#include "gui/report/qtreportui.h"
+#include "gui/report/reportviewer.h"
+#include "gui/settings/aboutbox.h"
+#include "gui/settings/background.h"
+#include "gui/settings/settingsdialog.h"
+#include "gui/settings/splash.h"
 
 namespace orm {
 
@@ -42,15 +39,18 @@ const QColor kMainColour(102, 153, 204);
 
 }  // namespace
 
-TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
+MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
     : QMainWindow(parent), m_context(context), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("TF_Main"));
     InitResources();
-    m_drag = new TDragController(this);
+    m_drag = new TDragController(*this, this);
     if (!m_prompts) {
         m_ownPrompts = std::make_unique<QtPrompts>(
-            this, [this] { return m_appTitle; }, &m_context.SharedFont);
+            this, [this] { return m_appTitle; },
+            [this](QWidget* parent, const QString& caption, const QString& text) {
+                return AskItemText(parent, &m_context.SharedFont, caption, text);
+            });
         m_prompts = m_ownPrompts.get();
     }
     setWindowTitle(QStringLiteral("Новый проект"));
@@ -61,7 +61,7 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, &TF_Main::subWindowActivated);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &MainWindow::subWindowActivated);
 
     createActions();
     createMenus();
@@ -92,13 +92,13 @@ TF_Main::TF_Main(AppContext& context, Prompts* prompts, QWidget* parent)
     LoadExtraMenu(menuBar(), this, m_context.Settings.SettingsFileName, *m_prompts);
 }
 
-TF_Main::~TF_Main()
+MainWindow::~MainWindow()
 {
     // Child windows going away must not report activations to a half-destroyed main window.
     disconnect(m_mdi, nullptr, this, nullptr);
 }
 
-void TF_Main::createActions()
+void MainWindow::createActions()
 {
     MakeActions(
         this,
@@ -148,7 +148,7 @@ void TF_Main::createActions()
     });
 }
 
-void TF_Main::createMenus()
+void MainWindow::createMenus()
 {
     MenuFile = menuBar()->addMenu(QStringLiteral("&Файл"));
     MenuFile->setObjectName(QStringLiteral("MenuFile"));
@@ -173,7 +173,7 @@ void TF_Main::createMenus()
     MenuWindow->addSeparator();
     MenuWindow->addAction(WindowClose1);
     MenuWindow->addAction(WindowCloseAll1);
-    connect(MenuWindow, &QMenu::aboutToShow, this, &TF_Main::fillWindowList);
+    connect(MenuWindow, &QMenu::aboutToShow, this, &MainWindow::fillWindowList);
 
     MenuHelp = menuBar()->addMenu(QStringLiteral("&Справка"));
     MenuHelp->setObjectName(QStringLiteral("MenuHelp"));
@@ -199,7 +199,7 @@ void TF_Main::createMenus()
     ToolBar1->addAction(FileExit1);
 }
 
-void TF_Main::BuildMenu()
+void MainWindow::BuildMenu()
 {
     // Everything strictly between "&Файл" and "&Окна" goes first.
     const QList<QAction*> bar = menuBar()->actions();
@@ -226,7 +226,7 @@ void TF_Main::BuildMenu()
     }
 }
 
-void TF_Main::menuItemClick(int tag)
+void MainWindow::menuItemClick(int tag)
 {
     const MenuCommand command = TStructRes::MenuItemClick(tag);
     switch (command.What) {
@@ -247,7 +247,7 @@ void TF_Main::menuItemClick(int tag)
     }
 }
 
-void TF_Main::ExecuteCommand(int tag)
+void MainWindow::ExecuteCommand(int tag)
 {
     TMainTreeList& project = m_context.MainProject;
     switch (tag) {
@@ -289,17 +289,17 @@ void TF_Main::ExecuteCommand(int tag)
     }
 }
 
-void TF_Main::UpdateTitle()
+void MainWindow::UpdateTitle()
 {
     setWindowTitle(FromCp1251(m_context.MainProject.Name()) + QStringLiteral(" - ") + m_appTitle);
 }
 
-void TF_Main::ResetWindows()
+void MainWindow::ResetWindows()
 {
     UpdateTitle();
     const QList<TF_Base*> children = ChildWindows();
     for (TF_Base* child : children) {
-        if (qobject_cast<TF_SAMPL*>(child))
+        if (qobject_cast<SamplesWindow*>(child))
             continue;  // the samples survive a new or opened project
         if (QMdiSubWindow* sub = SubWindowOf(child)) {
             m_mdi->removeSubWindow(sub);
@@ -308,7 +308,7 @@ void TF_Main::ResetWindows()
     }
 }
 
-QList<TF_Base*> TF_Main::ChildWindows() const
+QList<TF_Base*> MainWindow::ChildWindows() const
 {
     QList<TF_Base*> out;
     for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
@@ -318,7 +318,7 @@ QList<TF_Base*> TF_Main::ChildWindows() const
     return out;
 }
 
-QMdiSubWindow* TF_Main::SubWindowOf(QWidget* child) const
+QMdiSubWindow* MainWindow::SubWindowOf(QWidget* child) const
 {
     for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
         if (sub->widget() == child)
@@ -327,27 +327,27 @@ QMdiSubWindow* TF_Main::SubWindowOf(QWidget* child) const
     return nullptr;
 }
 
-TF_A14* TF_Main::FindProjectionWindow(int p) const
+ProjectionWindow* MainWindow::FindProjectionWindow(int p) const
 {
     for (TF_Base* child : ChildWindows()) {
-        auto* window = qobject_cast<TF_A14*>(child);
+        auto* window = qobject_cast<ProjectionWindow*>(child);
         if (window && window->Tag() == p)
             return window;
     }
     return nullptr;
 }
 
-TF_A1* TF_Main::FindClassifierWindow(int k) const
+ClassifierWindow* MainWindow::FindClassifierWindow(int k) const
 {
     for (TF_Base* child : ChildWindows()) {
-        auto* window = qobject_cast<TF_A1*>(child);
+        auto* window = qobject_cast<ClassifierWindow*>(child);
         if (window && window->Tag() == k)
             return window;
     }
     return nullptr;
 }
 
-QMdiSubWindow* TF_Main::addChild(TF_Base* child, const QSize& size)
+QMdiSubWindow* MainWindow::addChild(TF_Base* child, const QSize& size)
 {
     QMdiSubWindow* sub = m_mdi->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -356,9 +356,9 @@ QMdiSubWindow* TF_Main::addChild(TF_Base* child, const QSize& size)
     return sub;
 }
 
-TF_A1* TF_Main::OpenClassifier(int k)
+ClassifierWindow* MainWindow::OpenClassifier(int k)
 {
-    if (TF_A1* window = FindClassifierWindow(k)) {
+    if (ClassifierWindow* window = FindClassifierWindow(k)) {
         QMdiSubWindow* sub = SubWindowOf(window);
         if (sub->isMinimized())
             sub->showNormal();
@@ -366,7 +366,7 @@ TF_A1* TF_Main::OpenClassifier(int k)
         sub->raise();
         return window;
     }
-    auto* window = new TF_A1(this, k);
+    auto* window = new ClassifierWindow(this, k);
     window->setWindowTitle(FromCp1251(Metamodel().DisplayName(k, ResKind::Classifier)));
     window->FillOutline();
     m_drag->AttachSource(window->Outline1, k);
@@ -376,12 +376,12 @@ TF_A1* TF_Main::OpenClassifier(int k)
     return window;
 }
 
-TF_A14* TF_Main::OpenProjection(int p)
+ProjectionWindow* MainWindow::OpenProjection(int p)
 {
     const auto [first, second] = TStructRes::ProjectionPair(p);
-    TF_A14* grid = FindProjectionWindow(p);
-    TF_A1* left = nullptr;
-    TF_A1* right = nullptr;
+    ProjectionWindow* grid = FindProjectionWindow(p);
+    ClassifierWindow* left = nullptr;
+    ClassifierWindow* right = nullptr;
     if (grid) {
         left = OpenClassifier(first);
         right = OpenClassifier(second);
@@ -394,7 +394,7 @@ TF_A14* TF_Main::OpenProjection(int p)
             return nullptr;
         left = OpenClassifier(first);
         right = OpenClassifier(second);
-        grid = new TF_A14(this, p);
+        grid = new ProjectionWindow(this, p, *m_patterns);
         grid->setWindowTitle(FromCp1251(Metamodel().DisplayName(p, ResKind::Projection)));
         grid->SetColumns(columns);
         grid->SetRows(rows);
@@ -428,28 +428,28 @@ TF_A14* TF_Main::OpenProjection(int p)
     return grid;
 }
 
-TF_SAMPL* TF_Main::FindSamplesWindow() const
+SamplesWindow* MainWindow::FindSamplesWindow() const
 {
     for (TF_Base* child : ChildWindows()) {
-        if (auto* window = qobject_cast<TF_SAMPL*>(child))
+        if (auto* window = qobject_cast<SamplesWindow*>(child))
             return window;
     }
     return nullptr;
 }
 
-bool TF_Main::OpenSamples()
+bool MainWindow::OpenSamples()
 {
     TMainTreeList& samples = m_context.SamplesProject;
     if (!samples.OpenProject(*m_prompts))
         return false;
-    TF_SAMPL* window = FindSamplesWindow();
+    SamplesWindow* window = FindSamplesWindow();
     QMdiSubWindow* sub = nullptr;
     if (window) {
         sub = SubWindowOf(window);
         if (sub->isMinimized())
             sub->showNormal();
     } else {
-        window = new TF_SAMPL(this);
+        window = new SamplesWindow(this);
         m_drag->AttachSource(window->Outline1, SamplesSourceTag);
         sub = addChild(window, QSize(533, 304));
     }
@@ -462,7 +462,7 @@ bool TF_Main::OpenSamples()
     return true;
 }
 
-void TF_Main::ShowItemEverywhere(TTreeList* item, QWidget* source)
+void MainWindow::ShowItemEverywhere(TTreeList* item, QWidget* source)
 {
     if (!item)
         return;
@@ -470,10 +470,10 @@ void TF_Main::ShowItemEverywhere(TTreeList* item, QWidget* source)
     for (TF_Base* child : ChildWindows()) {
         if (child == source)
             continue;
-        if (auto* window = qobject_cast<TF_A1*>(child)) {
+        if (auto* window = qobject_cast<ClassifierWindow*>(child)) {
             if (window->Tag() == k)
                 window->SelectItem(item);
-        } else if (auto* grid = qobject_cast<TF_A14*>(child)) {
+        } else if (auto* grid = qobject_cast<ProjectionWindow*>(child)) {
             if (grid->FirstClassifier() == k)
                 grid->SelectColumnOf(item);
             if (grid->SecondClassifier() == k)
@@ -482,21 +482,21 @@ void TF_Main::ShowItemEverywhere(TTreeList* item, QWidget* source)
     }
 }
 
-void TF_Main::RepaintProjections(bool applyFont)
+void MainWindow::RepaintProjections(bool applyFont)
 {
     for (TF_Base* child : ChildWindows()) {
-        if (auto* grid = qobject_cast<TF_A14*>(child))
+        if (auto* grid = qobject_cast<ProjectionWindow*>(child))
             grid->Repaint();
         if (applyFont)
             child->ApplySharedFont();
     }
 }
 
-void TF_Main::RefreshProjections(int k)
+void MainWindow::RefreshProjections(int k)
 {
-    QList<TF_A14*> grids;
+    QList<ProjectionWindow*> grids;
     for (TF_Base* child : ChildWindows()) {
-        auto* grid = qobject_cast<TF_A14*>(child);
+        auto* grid = qobject_cast<ProjectionWindow*>(child);
         if (grid && (grid->FirstClassifier() == k || grid->SecondClassifier() == k))
             grids.push_back(grid);
     }
@@ -505,7 +505,7 @@ void TF_Main::RefreshProjections(int k)
         return;
     ItemList list;
     const bool built = m_context.MainProject.FillItemList(k, list, *m_prompts);
-    for (TF_A14* grid : grids) {
+    for (ProjectionWindow* grid : grids) {
         if (!built) {
             if (QMdiSubWindow* sub = SubWindowOf(grid))
                 sub->close();
@@ -519,24 +519,7 @@ void TF_Main::RefreshProjections(int k)
     }
 }
 
-QPrinter& TF_Main::Printer()
-{
-    return SharedPrinter();
-}
-
-void TF_Main::PrinterSetup()
-{
-    QPageSetupDialog dialog(&Printer(), this);
-    dialog.exec();
-}
-
-void TF_Main::PrintProjection(TF_A14* window)
-{
-    orm::PrintProjection(window->Tag(), window->windowTitle(), m_context.MainProject,
-                         m_context.SharedFont, *m_prompts, window, &Printer());
-}
-
-void TF_Main::tile(Qt::Orientation orientation)
+void MainWindow::tile(Qt::Orientation orientation)
 {
     QList<QMdiSubWindow*> windows;
     for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
@@ -564,7 +547,7 @@ void TF_Main::tile(Qt::Orientation orientation)
     }
 }
 
-void TF_Main::fillWindowList()
+void MainWindow::fillWindowList()
 {
     for (QAction* a : m_windowListActions)
         MenuWindow->removeAction(a);
@@ -598,14 +581,14 @@ void TF_Main::fillWindowList()
     }
 }
 
-void TF_Main::subWindowActivated(QMdiSubWindow* window)
+void MainWindow::subWindowActivated(QMdiSubWindow* window)
 {
     // A child window's toolbar shows only while that window is active.
     for (TF_Base* child : ChildWindows())
         child->SetToolBarVisible(SubWindowOf(child) == window);
 }
 
-void TF_Main::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     // The splash was shown before this window; keep it in front where no window manager does.
@@ -613,7 +596,7 @@ void TF_Main::showEvent(QShowEvent* event)
         m_splash->raise();
 }
 
-void TF_Main::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (m_context.MainProject.QuerySave(*m_prompts))
         event->accept();

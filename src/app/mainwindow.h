@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <memory>
 
-class QPrinter;
+#include "gui/kit/mainhub.h"
 
 class QAction;
 class QMdiArea;
@@ -17,45 +17,45 @@ class QToolBar;
 
 namespace orm {
 
-struct AppContext;
-class Prompts;
-class TF_A1;
-class TF_A14;
+class ClassifierWindow;
+class ProjectionWindow;
 class TF_Base;
-class TF_SAMPL;
+class SamplesWindow;
 class TDragController;
 struct UnboundPatterns;
 class TTreeList;
 
-class TF_Main : public QMainWindow {
+// The form name "TF_Main" stays its objectName: help index files address windows by it.
+class MainWindow : public QMainWindow, public MainHub {
     Q_OBJECT
 public:
     // prompts answers every question; without one the window asks the user.
-    explicit TF_Main(AppContext& context, Prompts* prompts = nullptr, QWidget* parent = nullptr);
-    ~TF_Main() override;
+    explicit MainWindow(AppContext& context, Prompts* prompts = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    AppContext& Context() const { return m_context; }
-    Prompts& prompts() const { return *m_prompts; }
-    QMdiArea* MdiArea() const { return m_mdi; }
+    AppContext& Context() const override { return m_context; }
+    Prompts& prompts() const override { return *m_prompts; }
+    QWidget* HubWidget() override { return this; }
+    QMdiArea* MdiArea() const override { return m_mdi; }
     QToolBar* ToolBar() const { return ToolBar1; }
     // The application title: "Ормелит" or the configured caption.
     QString AppTitle() const { return m_appTitle; }
 
-    TF_A1* OpenClassifier(int k);
+    ClassifierWindow* OpenClassifier(int k);
     // The grid of projection p below the windows of its two classifiers, or nullptr when one
     // of them has no items.
-    TF_A14* OpenProjection(int p);
+    ProjectionWindow* OpenProjection(int p);
     // Asks for a project file, loads it as the samples and shows them; false when no file was
     // chosen.
     bool OpenSamples();
-    TF_SAMPL* FindSamplesWindow() const;
+    SamplesWindow* FindSamplesWindow() const;
     TDragController& Drag() const { return *m_drag; }
-    void ShowItemEverywhere(TTreeList* item, QWidget* source);
-    void RepaintProjections(bool applyFont);
-    void RefreshProjections(int k);
+    void ShowItemEverywhere(TTreeList* item, QWidget* source) override;
+    void RepaintProjections(bool applyFont) override;
+    void RefreshProjections(int k) override;
     void UpdateTitle();
     void ResetWindows();
-    void ExecuteCommand(int tag);
+    void ExecuteCommand(int tag) override;
     // Rebuilds the metamodel's menus between "&Файл" and "&Окна".
     void BuildMenu();
 
@@ -63,14 +63,8 @@ public:
     QList<TF_Base*> ChildWindows() const;
     // The subwindow that holds a child window.
     QMdiSubWindow* SubWindowOf(QWidget* child) const;
-    TF_A1* FindClassifierWindow(int k) const;
-    TF_A14* FindProjectionWindow(int p) const;
-    // The hatch patterns all grids share, made with the main window.
-    const UnboundPatterns& Patterns() const { return *m_patterns; }
-    // The printer that every printout and the printer setup use.
-    QPrinter& Printer();
-    void PrinterSetup();
-    void PrintProjection(TF_A14* window);
+    ClassifierWindow* FindClassifierWindow(int k) const;
+    ProjectionWindow* FindProjectionWindow(int p) const;
 
     // Actions by their component names (FileNew1, ...), for the menus and for tests.
     QAction* FileNew1;
@@ -107,6 +101,7 @@ private:
     QMdiSubWindow* addChild(TF_Base* child, const QSize& size);
 
     AppContext& m_context;
+    // The hatch patterns all grids share, made with the main window.
     std::unique_ptr<UnboundPatterns> m_patterns;
     TDragController* m_drag = nullptr;
     std::unique_ptr<Prompts> m_ownPrompts;

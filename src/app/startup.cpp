@@ -6,23 +6,9 @@
 #include <QTranslator>
 #include <filesystem>
 
-#include "app/appcontext.h"
-
-static void initBundledResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
+#include "gui/kit/appcontext.h"
 
 namespace orm {
-
-void InitResources()
-{
-    static const bool done = [] {
-        initBundledResources();
-        return true;
-    }();
-    (void)done;
-}
 
 std::string ExecutablePath()
 {

@@ -15,9 +15,6 @@ std::string ExecutablePath();
 // Reads the settings into the context (settings record and shared font); the two projects are
 // new projects already.
 void LoadStartupSettings(AppContext& context, const std::string& executablePath);
-// Registers the bundled icons, pictures and cursors (they live in a static library, so they
-// must be asked for once).
-void InitResources();
 // Qt's own Russian translations, so that standard dialogs and buttons speak Russian too.
 void InstallTranslations(QApplication& app);
 

@@ -2,10 +2,10 @@
 
 #include <ostream>
 
-#include "model/cp1251.h"
 #include "cli/organigramcommand.h"
 #include "cli/reportcommand.h"
-#include "model/project.h"
+#include "core/model/cp1251.h"
+#include "core/model/project.h"
 
 namespace orm::cli {
 

@@ -3,11 +3,11 @@
 #include <ostream>
 
 #include "cli/commands.h"
-#include "model/numbers.h"
-#include "model/project.h"
-#include "model/safefile.h"
-#include "organigram/organigramfill.h"
-#include "organigram/wmfwriter.h"
+#include "core/model/numbers.h"
+#include "core/model/project.h"
+#include "core/model/safefile.h"
+#include "core/organigram/organigramfill.h"
+#include "core/organigram/wmfwriter.h"
 
 namespace orm::cli {
 

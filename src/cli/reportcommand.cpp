@@ -8,10 +8,10 @@
 #include <ostream>
 
 #include "cli/commands.h"
-#include "model/cp1251.h"
-#include "model/project.h"
-#include "model/safefile.h"
-#include "report/reportgen.h"
+#include "core/model/cp1251.h"
+#include "core/model/project.h"
+#include "core/model/safefile.h"
+#include "core/report/reportgen.h"
 
 namespace orm::cli {
 

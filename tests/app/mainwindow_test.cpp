@@ -4,7 +4,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "classifier/classifierwindow.h"
+#include "gui/classifier/classifierwindow.h"
 #include "support/guifixture.h"
 #include "support/tempdir.h"
 
@@ -13,7 +13,7 @@ using orm::test::MainWindowTest;
 
 namespace {
 
-QStringList menuTitles(TF_Main& window)
+QStringList menuTitles(MainWindow& window)
 {
     QStringList out;
     for (QAction* a : window.menuBar()->actions())
@@ -62,7 +62,7 @@ TEST_F(MainWindowTest, MenusAndToolbarAreInPlace)
 
 TEST_F(MainWindowTest, OneWindowPerClassifierRestoredWhenMinimized)
 {
-    TF_A1* first = window->OpenClassifier(2);
+    ClassifierWindow* first = window->OpenClassifier(2);
     EXPECT_EQ(first->windowTitle(), QStringLiteral("Основные и обеспечивающие процессы/функции"));
     QMdiSubWindow* sub = window->SubWindowOf(first);
     EXPECT_EQ(sub->size(), QSize(533, 300));
@@ -85,7 +85,7 @@ TEST_F(MainWindowTest, MetamodelMenuOpensClassifiers)
 
 TEST_F(MainWindowTest, NewProjectClosesChildWindowsUnlessCancelled)
 {
-    TF_A1* a = window->OpenClassifier(1);
+    ClassifierWindow* a = window->OpenClassifier(1);
     a->Outline1->setCurrentItem(a->Outline1->topLevelItem(0));
     prompts.queueInput("Розница");
     a->ActionAdd->trigger();

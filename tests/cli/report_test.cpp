@@ -4,9 +4,9 @@
 #include <sstream>
 
 #include "cli/reportcommand.h"
-#include "model/project.h"
-#include "report/reportgen.h"
-#include "report/reporttest.h"
+#include "core/model/project.h"
+#include "core/report/reportgen.h"
+#include "core/report/reporttest.h"
 #include "support/tempdir.h"
 
 using namespace orm;

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "model/cp1251.h"
+#include "core/model/cp1251.h"
 #include "support/tempdir.h"
 
 using namespace orm;

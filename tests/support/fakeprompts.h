@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "model/prompts.h"
+#include "core/model/prompts.h"
 
 namespace orm::test {
 

@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/appcontext.h"
 #include "app/mainwindow.h"
-#include "model/cp1251.h"
+#include "core/model/cp1251.h"
+#include "gui/kit/appcontext.h"
 #include "support/fakeprompts.h"
 
 namespace orm::test {
@@ -24,7 +24,7 @@ protected:
         context = std::make_unique<AppContext>();
         context->Settings.AppCaption = ToCp1251(caption);
         context->Settings.TitleTime = 0;  // no splash in tests
-        window = std::make_unique<TF_Main>(*context, &prompts);
+        window = std::make_unique<MainWindow>(*context, &prompts);
         window->resize(1000, 700);
         window->show();
         QApplication::processEvents();
@@ -40,7 +40,7 @@ protected:
 
     FakePrompts prompts;
     std::unique_ptr<AppContext> context;
-    std::unique_ptr<TF_Main> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 }  // namespace orm::test

@@ -8,18 +8,18 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/appcontext.h"
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "classifier/classifierwindow.h"
-#include "classifier/itemedit.h"
-#include "organigram/diagdata.h"
-#include "organigram/organigramfill.h"
-#include "organigram/organigramwindow.h"
-#include "report/reportgen.h"
-#include "report/reportviewer.h"
-#include "settings/settingsdialog.h"
-#include "projection/projectionwindow.h"
+#include "core/organigram/diagdata.h"
+#include "core/organigram/organigramfill.h"
+#include "core/report/reportgen.h"
+#include "gui/classifier/classifierwindow.h"
+#include "gui/classifier/itemeditdialog.h"
+#include "gui/kit/appcontext.h"
+#include "gui/organigram/organigramwindow.h"
+#include "gui/projection/projectionwindow.h"
+#include "gui/report/reportviewer.h"
+#include "gui/settings/settingsdialog.h"
 #include "support/fakeprompts.h"
 
 int main(int argc, char** argv)
@@ -32,7 +32,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     orm::InstallTranslations(app);
     orm::test::FakePrompts prompts;
-    orm::TF_Main window(*context, &prompts);
+    orm::MainWindow window(*context, &prompts);
     window.resize(1200, 800);
     window.show();
     context->MainProject.LoadProjectFile(argv[1], prompts);
@@ -43,8 +43,8 @@ int main(int argc, char** argv)
 
     QTimer::singleShot(300, [&] {
         window.grab().save(out + "/main-empty.png");
-        orm::TF_A1* a = window.OpenClassifier(1);
-        orm::TF_A1* b = window.OpenClassifier(4);
+        orm::ClassifierWindow* a = window.OpenClassifier(1);
+        orm::ClassifierWindow* b = window.OpenClassifier(4);
         a->Outline1->expandAll();
         b->Outline1->expandAll();
         window.WindowTileVertically1->trigger();
@@ -56,11 +56,11 @@ int main(int argc, char** argv)
             window.OpenProjection(1);
             QTimer::singleShot(300, [&] {
                 window.grab().save(out + "/main-projection.png");
-                orm::TF_SETUP setup(context->Settings, context->SharedFont, prompts, &window);
+                orm::SettingsDialog setup(context->Settings, context->SharedFont, prompts, &window);
                 setup.show();
                 QApplication::processEvents();
                 setup.grab().save(out + "/settings.png");
-                orm::TF_ItemEdit edit(&window, &context->SharedFont);
+                orm::ItemEditDialog edit(&window, &context->SharedFont);
                 edit.setWindowTitle(QStringLiteral("Изменение"));
                 edit.SetText(QStringLiteral("Отдел продаж"));
                 edit.show();
@@ -69,7 +69,7 @@ int main(int argc, char** argv)
 
                 orm::TDiagData diagram;
                 orm::FillOrganigram(diagram, *context->MainProject.FindByNumber("4.1"));
-                orm::TF_WMF chart(prompts, &window);
+                orm::OrganigramWindow chart(prompts, &window);
                 chart.BuildPicture(diagram);
                 chart.resize(900, 500);
                 chart.show();
@@ -81,7 +81,7 @@ int main(int argc, char** argv)
                 orm::TTreeList* unit = context->MainProject.FindByNumber("4.1.2");
                 const orm::ReportOutcome outcome =
                     orm::GenerateReport(context->MainProject, 3, {{unit->Number(), 0}}, options);
-                orm::TF_RTF viewer(prompts, nullptr, &window);
+                orm::ReportViewer viewer(prompts, nullptr, &window);
                 viewer.LoadDocument(outcome.Document.Bytes);
                 viewer.resize(800, 600);
                 viewer.show();

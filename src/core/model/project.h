@@ -1,0 +1,60 @@
+#pragma once
+
+// The project: the root of the classifier trees with the file it was read from or saved to, the
+// project file format, and the commands of the File menu. Every question goes through Prompts.
+
+#include <string>
+
+#include "core/model/prompts.h"
+#include "core/model/treelist.h"
+
+namespace orm {
+
+// The outcome of reading a project file without showing anything.
+struct LoadResult {
+    bool Ok = true;
+    std::string Fault;  // internal text of the format fault ("Line count = 0", ...)
+};
+
+class TMainTreeList : public TTreeList {
+public:
+    // A new project: "Новый проект", no file, one empty tree per classifier, not modified.
+    TMainTreeList();
+    ~TMainTreeList() override;
+
+    const std::string& FileName() const { return m_fileName; }
+    void SetFileName(std::string fileName) { m_fileName = std::move(fileName); }
+    bool Modified() const { return ModifiedFlag(); }
+
+    // The caller may go on (nothing unsaved is left, or the user let it go).
+    bool QuerySave(Prompts& prompts);
+    bool NewProject(Prompts& prompts);
+    // True when a file was chosen, whether it loaded or not.
+    bool OpenProject(Prompts& prompts);
+    // True when the project was written.
+    bool SaveProject(Prompts& prompts);
+    bool SaveProjectAs(Prompts& prompts);
+    const std::string& EditProjectName(Prompts& prompts);
+
+    // Reads the file into this project; a format fault shows "Не верный формат проекта!".
+    bool LoadProjectFile(const std::string& path, Prompts& prompts);
+    // The same without a message: the project keeps what was read before a fault.
+    LoadResult ReadProjectFile(const std::string& path);
+    LoadResult ReadProjectText(const std::string& bytes);
+    // The whole file as written: CR LF line ends, Windows-1251.
+    std::string ProjectFileText();
+    // Writes ProjectFileText to FileName through a temporary file; false and *error on failure.
+    bool WriteProjectFile(std::string* error = nullptr);
+
+    // Back to an empty new project without asking (file name cleared, not modified).
+    void Reset();
+
+private:
+    std::string m_fileName;
+};
+
+// File dialog settings of the open and save commands.
+FileDialogSpec ProjectOpenDialog();
+FileDialogSpec ProjectSaveDialog(const std::string& initialFileName);
+
+}  // namespace orm

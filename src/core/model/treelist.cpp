@@ -1,0 +1,443 @@
+#include "core/model/treelist.h"
+
+#include <algorithm>
+#include <map>
+
+#include "core/model/cp1251.h"
+#include "core/model/metamodel.h"
+#include "core/model/numbers.h"
+#include "core/model/prompts.h"
+
+namespace orm {
+
+namespace {
+
+const char kBadTreeNumber[] = "Bad Tree Number";
+
+}  // namespace
+
+TTreeList::TTreeList(TTreeList* parent) : m_parent(parent) {}
+
+TTreeList::~TTreeList()
+{
+    while (!m_links.empty())
+        Unlink(m_links.back());
+    // Tear the subtree down without recursion: a hand-made file can nest items very deep.
+    std::vector<std::unique_ptr<TTreeList>> pending = std::move(m_children);
+    while (!pending.empty()) {
+        std::unique_ptr<TTreeList> node = std::move(pending.back());
+        pending.pop_back();
+        for (auto& child : node->m_children)
+            pending.push_back(std::move(child));
+        node->m_children.clear();
+    }
+}
+
+TTreeList* TTreeList::Child(int i) const
+{
+    if (i < 0 || i >= Count())
+        throw EListError("List index out of bounds (" + std::to_string(i) + ")");
+    return m_children[static_cast<size_t>(i)].get();
+}
+
+int TTreeList::IndexOf(const TTreeList* child) const
+{
+    // Every child knows its position, so numbers need no search through long child lists.
+    if (!child || child->m_parent != this)
+        return -1;
+    const int i = child->m_position;
+    return i >= 0 && i < Count() && m_children[static_cast<size_t>(i)].get() == child ? i : -1;
+}
+
+void TTreeList::renumberChildren(size_t from)
+{
+    for (size_t i = from; i < m_children.size(); ++i)
+        m_children[i]->m_position = static_cast<int>(i);
+}
+
+TTreeList* TTreeList::InsertAt(int i, std::unique_ptr<TTreeList> child)
+{
+    if (i < 0 || i > Count())
+        throw EListError("List index out of bounds (" + std::to_string(i) + ")");
+    child->m_parent = this;
+    TTreeList* raw = child.get();
+    m_children.insert(m_children.begin() + i, std::move(child));
+    renumberChildren(static_cast<size_t>(i));
+    return raw;
+}
+
+TTreeList* TTreeList::Append(std::unique_ptr<TTreeList> child)
+{
+    return InsertAt(Count(), std::move(child));
+}
+
+std::unique_ptr<TTreeList> TTreeList::TakeAt(int i)
+{
+    Child(i);  // bounds check
+    std::unique_ptr<TTreeList> out = std::move(m_children[static_cast<size_t>(i)]);
+    m_children.erase(m_children.begin() + i);
+    renumberChildren(static_cast<size_t>(i));
+    out->m_position = -1;
+    return out;
+}
+
+void TTreeList::DeleteAt(int i)
+{
+    TakeAt(i).reset();
+}
+
+void TTreeList::Move(int from, int to)
+{
+    Child(from);
+    Child(to);
+    if (from == to)
+        return;
+    auto node = std::move(m_children[static_cast<size_t>(from)]);
+    m_children.erase(m_children.begin() + from);
+    m_children.insert(m_children.begin() + to, std::move(node));
+    renumberChildren(static_cast<size_t>(std::min(from, to)));
+}
+
+void TTreeList::Clear()
+{
+    while (!m_children.empty())
+        DeleteAt(Count() - 1);
+}
+
+std::unique_ptr<TTreeList> TTreeList::CopySubtree(TTreeList* parent, const TTreeList& source)
+{
+    auto top = std::make_unique<TTreeList>(parent);
+    top->m_name = source.m_name;
+    std::vector<std::pair<const TTreeList*, TTreeList*>> pending{{&source, top.get()}};
+    while (!pending.empty()) {
+        auto [from, to] = pending.back();
+        pending.pop_back();
+        for (const auto& child : from->m_children) {
+            auto copy = std::make_unique<TTreeList>(to);
+            copy->m_name = child->m_name;
+            pending.emplace_back(child.get(), copy.get());
+            copy->m_position = static_cast<int>(to->m_children.size());
+            to->m_children.push_back(std::move(copy));
+        }
+    }
+    return top;
+}
+
+TTreeList* TTreeList::AddChild(const std::string& name)
+{
+    auto node = std::make_unique<TTreeList>(this);
+    node->m_name = name;
+    TTreeList* raw = Append(std::move(node));
+    SetModified(true);
+    return raw;
+}
+
+TTreeList* TTreeList::AppendNamed(std::string_view name)
+{
+    auto node = std::make_unique<TTreeList>(this);
+    node->m_name.assign(name);
+    node->m_position = static_cast<int>(m_children.size());
+    m_children.push_back(std::move(node));
+    return m_children.back().get();
+}
+
+void TTreeList::ForgetLinksOfSubtree()
+{
+    std::vector<TTreeList*> pending{this};
+    while (!pending.empty()) {
+        TTreeList* node = pending.back();
+        pending.pop_back();
+        node->m_links.clear();
+        for (auto& child : node->m_children)
+            pending.push_back(child.get());
+    }
+}
+
+void TTreeList::Rename(const std::string& name)
+{
+    if (name == m_name)
+        return;
+    m_name = name;
+    SetModified(true);
+}
+
+void TTreeList::SetModified(bool flag)
+{
+    Root()->m_modified = flag;
+}
+
+TTreeList* TTreeList::Root()
+{
+    TTreeList* node = this;
+    while (node->m_parent)
+        node = node->m_parent;
+    return node;
+}
+
+const TTreeList* TTreeList::Root() const
+{
+    const TTreeList* node = this;
+    while (node->m_parent)
+        node = node->m_parent;
+    return node;
+}
+
+TTreeList* TTreeList::TreeByIndex(int k) const
+{
+    if (k > Count())
+        throw ELoadInvalid(kBadTreeNumber);
+    return Child(k - 1);
+}
+
+TTreeList* TTreeList::FindByNumber(std::string_view number)
+{
+    TTreeList* node = this;
+    std::string_view rest = number;
+    while (!rest.empty()) {
+        const int a = Component(rest, 1);
+        if (a > node->Count())
+            throw ELoadInvalid(kBadTreeNumber);
+        node = node->Child(a - 1);
+        const auto dot = rest.find('.');
+        rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
+    }
+    return node;
+}
+
+std::string TTreeList::Number() const
+{
+    if (!m_parent)
+        return "0";
+    std::string text = std::to_string(m_parent->IndexOf(this) + 1);
+    for (const TTreeList* node = m_parent; node->m_parent; node = node->m_parent)
+        text = std::to_string(node->m_parent->IndexOf(node) + 1) + "." + text;
+    return text;
+}
+
+std::string TTreeList::LineText() const
+{
+    return Number() + " " + m_name;
+}
+
+int TTreeList::Level() const
+{
+    int level = 0;
+    for (const TTreeList* node = m_parent; node; node = node->m_parent)
+        ++level;
+    return level;
+}
+
+bool TTreeList::IsDescendantOf(const TTreeList* a) const
+{
+    for (const TTreeList* node = m_parent; node; node = node->m_parent) {
+        if (node == a)
+            return true;
+    }
+    return false;
+}
+
+bool TTreeList::IsWithinLevels(const TTreeList* top, int levels) const
+{
+    if (this != top && !IsDescendantOf(top))
+        return false;
+    const int level = Level();
+    const int topLevel = top->Level();
+    if (level < topLevel)
+        return false;
+    return levels == 0 || level < topLevel + levels;
+}
+
+bool TTreeList::IsFirstChild() const
+{
+    return m_parent && !m_parent->m_children.empty() &&
+           m_parent->m_children.front().get() == this;
+}
+
+bool TTreeList::IsLastChild() const
+{
+    return m_parent && !m_parent->m_children.empty() && m_parent->m_children.back().get() == this;
+}
+
+int TTreeList::SubtreeHeight() const
+{
+    int height = 1;
+    const_cast<TTreeList*>(this)->WalkLevels(
+        1, 0, [&height](int level, int, TTreeList*) { height = std::max(height, level); });
+    return height;
+}
+
+int TTreeList::ClassifierIndex() const
+{
+    if (!m_parent)
+        return 0;
+    const TTreeList* node = this;
+    while (node->m_parent->m_parent)
+        node = node->m_parent;
+    return node->m_parent->IndexOf(node) + 1;
+}
+
+void TTreeList::Link(TTreeList* other)
+{
+    m_links.push_back(other);
+    other->m_links.push_back(this);
+}
+
+void TTreeList::Unlink(TTreeList* other)
+{
+    auto it = std::find(m_links.begin(), m_links.end(), other);
+    if (it == m_links.end())
+        return;
+    m_links.erase(it);
+    auto back = std::find(other->m_links.begin(), other->m_links.end(), this);
+    if (back != other->m_links.end())
+        other->m_links.erase(back);
+}
+
+bool TTreeList::IsLinkedWith(const TTreeList* other) const
+{
+    return std::find(m_links.begin(), m_links.end(), other) != m_links.end();
+}
+
+bool TTreeList::ToggleLink(TTreeList* other, bool change)
+{
+    const bool linked = IsLinkedWith(other);
+    if (!change)
+        return linked;
+    SetModified(true);
+    if (linked)
+        Unlink(other);
+    else
+        Link(other);
+    return !linked;
+}
+
+void TTreeList::LinkTo(const std::string& number)
+{
+    Link(Root()->FindByNumber(number));
+}
+
+bool TTreeList::FillItemList(int k, ItemList& list, Prompts& prompts)
+{
+    try {
+        TTreeList* tree = Root()->TreeByIndex(k);
+        tree->ForEachPreOrder([&list, tree](TTreeList* node, const std::string& number, int) {
+            if (node != tree)
+                list.push_back({number, node});
+        });
+        if (list.empty())
+            throw EScaleInvalid("Zero List");
+        return true;
+    } catch (const std::exception&) {
+        prompts.Inform(ToCp1251("Не заданы ") + Metamodel().DisplayName(k, ResKind::Classifier) +
+                       "!");
+        return false;
+    }
+}
+
+std::vector<OutlineRow> TTreeList::OutlineRows()
+{
+    std::vector<OutlineRow> rows;
+    const int baseLevel = Level() - 1;
+    ForEachPreOrder([&rows, baseLevel](TTreeList* node, const std::string& number, int depth) {
+        rows.push_back({number + " " + node->m_name, baseLevel + depth, node});
+    });
+    return rows;
+}
+
+void TTreeList::ForEachPreOrder(const PreOrderVisitor& f)
+{
+    struct Frame {
+        TTreeList* node;
+        size_t next;
+        size_t prefixLength;
+    };
+    std::string number = Number();
+    f(this, number, 0);
+    std::vector<Frame> stack{{this, 0, number.size()}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next >= top.node->m_children.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const size_t i = top.next++;
+        TTreeList* child = top.node->m_children[i].get();
+        number.resize(top.prefixLength);
+        // The root's own number "0" is not part of its children's numbers.
+        if (top.node->m_parent) {
+            number += '.';
+        } else {
+            number.clear();
+        }
+        number += std::to_string(i + 1);
+        f(child, number, static_cast<int>(stack.size()));
+        stack.push_back({child, 0, number.size()});
+    }
+}
+
+void TTreeList::WalkLevels(int from, int levels, const LevelVisitor& visitor)
+{
+    if (levels < 0 || from < 1)
+        return;
+    const int limit = levels > 0 ? from + levels - 1 : 0;
+    int count = 0;
+    struct Frame {
+        TTreeList* node;
+        int depth;
+    };
+    std::vector<Frame> stack{{this, 1}};
+    while (!stack.empty()) {
+        const Frame frame = stack.back();
+        stack.pop_back();
+        if (frame.depth >= from) {
+            ++count;
+            visitor(frame.depth - from + 1, count, frame.node);
+        }
+        if (limit > 0 && frame.depth >= limit)
+            continue;
+        for (size_t i = frame.node->m_children.size(); i-- > 0;)
+            stack.push_back({frame.node->m_children[i].get(), frame.depth + 1});
+    }
+}
+
+void TTreeList::collectLinked(int from, int levels,
+                              std::vector<std::pair<std::string, TTreeList*>>& out)
+{
+    std::map<std::string, TTreeList*> sorted;
+    WalkLevels(from, levels, [&sorted](int, int, TTreeList* node) {
+        for (TTreeList* linked : node->m_links)
+            sorted.emplace(PadNumber(linked->Number()), linked);
+    });
+    out.assign(sorted.begin(), sorted.end());
+}
+
+void TTreeList::LinkedItemsByClassifier(int from, int levels, const LinkVisitor& visitor,
+                                        int classifier)
+{
+    std::vector<std::pair<std::string, TTreeList*>> items;
+    collectLinked(from, levels, items);
+    int count = 0;
+    for (const auto& [key, item] : items) {
+        const int k = item->ClassifierIndex();
+        if (classifier != 0 && k != classifier)
+            continue;
+        ++count;
+        visitor(k, count, item);
+    }
+}
+
+void TTreeList::LinkedItemsWithin(int from, int levels, const LinkVisitor& visitor, int depth,
+                                  const TTreeList* top)
+{
+    std::vector<std::pair<std::string, TTreeList*>> items;
+    collectLinked(from, levels, items);
+    int count = 0;
+    for (const auto& [key, item] : items) {
+        if (!item->IsWithinLevels(top, depth))
+            continue;
+        ++count;
+        visitor(item->ClassifierIndex(), count, item);
+    }
+}
+
+}  // namespace orm

@@ -1,0 +1,51 @@
+#include "core/settings/profile.h"
+
+#include "core/model/cp1251.h"
+#include "core/model/numbers.h"
+#include "core/settings/inifile.h"
+
+namespace orm {
+
+bool TextIsTrue(std::string_view text)
+{
+    const std::string upper = UpperCp1251(text);
+    return upper == "TRUE" || upper == "YES" || upper == "Y" || text == "1";
+}
+
+std::optional<int> ParseDecimalInt(std::string_view text)
+{
+    int value = 0;
+    if (!ParseInt(text, value))
+        return std::nullopt;
+    return value;
+}
+
+TProfile& TProfile::Shared()
+{
+    static TProfile instance;
+    return instance;
+}
+
+std::string TProfile::Text() const
+{
+    if (m_fileName.empty() || m_section.empty() || m_entry.empty())
+        return {};
+    return IniFile::ReadString(m_fileName, m_section, m_entry, m_defaultText);
+}
+
+bool TProfile::SetText(std::string_view text)
+{
+    if (m_fileName.empty() || m_section.empty() || m_entry.empty())
+        return false;
+    return IniFile::WriteString(m_fileName, m_section, m_entry, text);
+}
+
+int TProfile::Value() const
+{
+    const std::string text = Text();
+    if (const auto value = ParseDecimalInt(text))
+        return *value;
+    return TextIsTrue(text) ? 1 : 0;
+}
+
+}  // namespace orm

@@ -1,0 +1,1479 @@
+#include "format/rtfreader.h"
+
+#include <QFont>
+#include <QStringDecoder>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/model/cp1251.h"
+
+namespace orm {
+
+namespace {
+
+// Bounds that keep damaged or hostile input harmless.
+constexpr int kMaxDepth = 256;         // deeper groups share their parent's state
+constexpr size_t kMaxWord = 32;        // RTF's own limit for a control word
+constexpr int kMaxDigits = 10;         // more digits are read but ignored
+constexpr int kMaxTwips = 31680;       // 22 inches, Word's largest page side
+constexpr int kMaxHalfPoints = 3276;   // 1638 pt, Word's largest font
+constexpr int kMaxTabs = 32;
+constexpr int kMaxColumns = 63;        // Word's limit for a table row
+constexpr long kMaxTableCells = 100000;  // beyond this, rows become tab-separated lines
+constexpr double kTwipsPerUnit = 15.0;   // layout units are pixels at 96 dpi
+
+constexpr int kSymbolCodePage = 42;  // Windows' CP_SYMBOL
+
+int clampInt(long long v, int lo, int hi)
+{
+    return static_cast<int>(std::clamp<long long>(v, lo, hi));
+}
+
+// ------------------------------------------------------------------------------ code pages
+
+// clang-format off
+int codePageOfCharset(int charset, int ansiCodePage)
+{
+    switch (charset) {
+    case 0: return 1252;
+    case 2: return kSymbolCodePage;
+    case 77: return 10000;
+    case 128: return 932;
+    case 129: return 949;
+    case 130: return 1361;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    case 254:
+    case 255: return 437;
+    default: return ansiCodePage;  // 1 (DEFAULT_CHARSET) and anything unknown
+    }
+}
+// clang-format on
+
+// clang-format off
+// Windows-1252 0x80-0x9F; the rest of its upper half is Latin-1. Undefined bytes map to the C1
+// control of the same number, as Windows maps them.
+constexpr char16_t k1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// Fonts whose bytes are glyph numbers rather than characters; mapped to the Unicode characters
+// the glyphs show, so that they need not be installed.
+enum class SymbolFont : uint8_t { None, Symbol, Wingdings, Other };
+
+char16_t symbolChar(unsigned char b)
+{
+    static const char16_t kUpper[] = u"ΑΒΧΔΕΦΓΗΙϑΚΛΜΝΟΠΘΡΣΤΥςΩΞΨΖ";  // 0x41-0x5A
+    static const char16_t kLower[] = u"αβχδεφγηιϕκλμνοπθρστυϖωξψζ";  // 0x61-0x7A
+    if (b >= 0x41 && b <= 0x5A)
+        return kUpper[b - 0x41];
+    if (b >= 0x61 && b <= 0x7A)
+        return kLower[b - 0x61];
+    switch (b) {
+    case 0x22: return 0x2200;
+    case 0x24: return 0x2203;
+    case 0x27: return 0x220B;
+    case 0x2A: return 0x2217;
+    case 0x2D: return 0x2212;
+    case 0x40: return 0x2245;
+    case 0x5C: return 0x2234;
+    case 0x5E: return 0x22A5;
+    case 0x7E: return 0x223C;
+    case 0xA1: return 0x03D2;
+    case 0xA2: return 0x2032;
+    case 0xA3: return 0x2264;
+    case 0xA5: return 0x221E;
+    case 0xA6: return 0x0192;
+    case 0xA7: return 0x2663;
+    case 0xA8: return 0x2666;
+    case 0xA9: return 0x2665;
+    case 0xAA: return 0x2660;
+    case 0xAB: return 0x2194;
+    case 0xAC: return 0x2190;
+    case 0xAD: return 0x2191;
+    case 0xAE: return 0x2192;
+    case 0xAF: return 0x2193;
+    case 0xB2: return 0x2033;
+    case 0xB3: return 0x2265;
+    case 0xB4: return 0x00D7;
+    case 0xB5: return 0x221D;
+    case 0xB6: return 0x2202;
+    case 0xB7: return 0x2022;
+    case 0xB8: return 0x00F7;
+    case 0xB9: return 0x2260;
+    case 0xBA: return 0x2261;
+    case 0xBB: return 0x2248;
+    case 0xBC: return 0x2026;
+    case 0xC6: return 0x2205;
+    case 0xC7: return 0x2229;
+    case 0xC8: return 0x222A;
+    case 0xCE: return 0x2208;
+    case 0xCF: return 0x2209;
+    case 0xD1: return 0x2207;
+    case 0xD2:
+    case 0xE2: return 0x00AE;
+    case 0xD3:
+    case 0xE3: return 0x00A9;
+    case 0xD4:
+    case 0xE4: return 0x2122;
+    case 0xD5: return 0x220F;
+    case 0xD6: return 0x221A;
+    case 0xD7: return 0x22C5;
+    case 0xD8: return 0x00AC;
+    case 0xDB: return 0x21D4;
+    case 0xDE: return 0x21D2;
+    case 0xE0: return 0x25CA;
+    case 0xE5: return 0x2211;
+    case 0xF2: return 0x222B;
+    default: return b;
+    }
+}
+
+// The glyphs of Wingdings that word processors use as list bullets.
+char16_t wingdingsChar(unsigned char b)
+{
+    switch (b) {
+    case 0x6C: return 0x25CF;
+    case 0x6E: return 0x25A0;
+    case 0x6F: return 0x25A1;
+    case 0x71: return 0x2751;
+    case 0x75: return 0x25C6;
+    case 0x76: return 0x2756;
+    case 0x9F: return 0x2022;
+    case 0xA7: return 0x25AA;
+    case 0xA8: return 0x25FB;
+    case 0xD8: return 0x27A2;
+    case 0xE0: return 0x2192;
+    case 0xFB: return 0x2717;
+    case 0xFC: return 0x2713;
+    case 0xFE: return 0x2611;
+    default: return 0x2022;
+    }
+}
+
+// clang-format on
+
+QByteArray codecName(int codePage)
+{
+    switch (codePage) {
+    case 437: return "IBM437";
+    case 850: return "IBM850";
+    case 866: return "IBM866";
+    case 932: return "Shift_JIS";
+    case 936: return "GBK";
+    case 949: return "windows-949";
+    case 950: return "Big5";
+    case 10000: return "macintosh";
+    case 65001: return "UTF-8";
+    default: return "windows-" + QByteArray::number(codePage);
+    }
+}
+
+// Bytes to text in one code page: our own table for Windows-1251 (the program's own text) and
+// Windows-1252 (the commonest foreign one), Qt's converters for the others; a code page that Qt
+// does not know reads as Windows-1252.
+class Decoders {
+public:
+    QString decode(const std::string& bytes, int codePage, SymbolFont symbol)
+    {
+        QString out;
+        if (symbol != SymbolFont::None) {
+            out.reserve(static_cast<qsizetype>(bytes.size()));
+            for (const char ch : bytes)
+                out.append(QChar(glyph(static_cast<unsigned char>(ch), symbol)));
+            return out;
+        }
+        if (codePage == 1251) {
+            out.reserve(static_cast<qsizetype>(bytes.size()));
+            for (const char ch : bytes) {
+                const char32_t cp = Cp1251ToUnicode(static_cast<unsigned char>(ch));
+                out.append(QChar(static_cast<char16_t>(cp)));
+            }
+            return out;
+        }
+        if (codePage != 1252) {
+            if (QStringDecoder* d = converter(codePage)) {
+                out = d->decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+                d->resetState();
+                return out;
+            }
+        }
+        out.reserve(static_cast<qsizetype>(bytes.size()));
+        for (const char ch : bytes) {
+            const auto b = static_cast<unsigned char>(ch);
+            out.append(QChar(b >= 0x80 && b < 0xA0 ? k1252[b - 0x80] : char16_t(b)));
+        }
+        return out;
+    }
+
+    static char16_t glyph(unsigned char b, SymbolFont symbol)
+    {
+        switch (symbol) {
+        case SymbolFont::Symbol: return symbolChar(b);
+        case SymbolFont::Wingdings: return b < 0x20 ? b : wingdingsChar(b);
+        default: return b;
+        }
+    }
+
+private:
+    QStringDecoder* converter(int codePage)
+    {
+        auto it = m_converters.find(codePage);
+        if (it == m_converters.end()) {
+            auto d = std::make_unique<QStringDecoder>(codecName(codePage).constData(),
+                                                      QStringConverter::Flag::Stateless);
+            if (!d->isValid())
+                d.reset();
+            it = m_converters.emplace(codePage, std::move(d)).first;
+        }
+        return it->second.get();
+    }
+
+    std::unordered_map<int, std::unique_ptr<QStringDecoder>> m_converters;
+};
+
+// ------------------------------------------------------------------------------ keywords
+
+enum class Kw {
+    Unknown,
+    // destinations
+    FontTable, ColorTable, FontAltName, Skip, Upr, Ud, Field, Shown,
+    // document
+    Ansi, Mac, Pc, Pca, AnsiCpg, Deff, DefTab,
+    // font table entries
+    Font, FCharset, Cpg, FNil, FRoman, FSwiss, FModern, FScript, FDecor, FTech,
+    // colour table entries
+    Red, Green, Blue,
+    // character formatting
+    Plain, Bold, Italic, Underline, UnderlineNone, Strike, StrikeDouble, FontSize, Color,
+    Background, Super, Sub, NoSuperSub, Up, Dn, Caps, SmallCaps, Hidden,
+    // paragraph formatting
+    Pard, Ql, Qc, Qr, Qj, Li, Ri, Fi, Sb, Sa, Sl, SlMult, Tx, Tqr, Tqc, Tqdec, PageBb, Intbl,
+    Itap,
+    // tables
+    Trowd, Trleft, Cellx,
+    // breaks and special characters
+    Par, Sect, Line, Tab, Page, Cell, Row, NestCell, NestRow, Lquote, Rquote, Ldblquote,
+    Rdblquote, Bullet, Endash, Emdash, Enspace, Emspace, Qmspace, Zwj, Zwnj, Zwbo, LtrMark,
+    RtlMark,
+    // unicode
+    U, Uc,
+};
+
+const std::unordered_map<std::string_view, Kw>& keywords()
+{
+    static const std::unordered_map<std::string_view, Kw> table = [] {
+        std::unordered_map<std::string_view, Kw> t = {
+            {"fonttbl", Kw::FontTable}, {"colortbl", Kw::ColorTable}, {"fname", Kw::FontAltName},
+            {"upr", Kw::Upr}, {"ud", Kw::Ud}, {"field", Kw::Field}, {"fldrslt", Kw::Shown},
+            {"listtext", Kw::Shown}, {"pntext", Kw::Shown}, {"result", Kw::Shown},
+            {"ansi", Kw::Ansi}, {"mac", Kw::Mac}, {"pc", Kw::Pc}, {"pca", Kw::Pca},
+            {"ansicpg", Kw::AnsiCpg}, {"deff", Kw::Deff}, {"deftab", Kw::DefTab},
+            {"f", Kw::Font}, {"fcharset", Kw::FCharset}, {"cpg", Kw::Cpg}, {"fnil", Kw::FNil},
+            {"froman", Kw::FRoman}, {"fswiss", Kw::FSwiss}, {"fmodern", Kw::FModern},
+            {"fscript", Kw::FScript}, {"fdecor", Kw::FDecor}, {"ftech", Kw::FTech},
+            {"fbidi", Kw::FNil}, {"red", Kw::Red}, {"green", Kw::Green}, {"blue", Kw::Blue},
+            {"plain", Kw::Plain}, {"b", Kw::Bold}, {"i", Kw::Italic}, {"ul", Kw::Underline},
+            {"ulnone", Kw::UnderlineNone}, {"strike", Kw::Strike}, {"striked", Kw::StrikeDouble},
+            {"fs", Kw::FontSize}, {"cf", Kw::Color}, {"cb", Kw::Background},
+            {"highlight", Kw::Background}, {"chcbpat", Kw::Background}, {"super", Kw::Super},
+            {"sub", Kw::Sub}, {"nosupersub", Kw::NoSuperSub}, {"up", Kw::Up}, {"dn", Kw::Dn},
+            {"caps", Kw::Caps}, {"scaps", Kw::SmallCaps}, {"v", Kw::Hidden},
+            {"pard", Kw::Pard}, {"ql", Kw::Ql}, {"qc", Kw::Qc}, {"qr", Kw::Qr}, {"qj", Kw::Qj},
+            {"qd", Kw::Qj}, {"li", Kw::Li}, {"lin", Kw::Li}, {"ri", Kw::Ri}, {"rin", Kw::Ri},
+            {"fi", Kw::Fi}, {"sb", Kw::Sb}, {"sa", Kw::Sa}, {"sl", Kw::Sl},
+            {"slmult", Kw::SlMult}, {"tx", Kw::Tx}, {"tqr", Kw::Tqr}, {"tqc", Kw::Tqc},
+            {"tqdec", Kw::Tqdec}, {"pagebb", Kw::PageBb}, {"intbl", Kw::Intbl},
+            {"itap", Kw::Itap}, {"trowd", Kw::Trowd}, {"trleft", Kw::Trleft},
+            {"cellx", Kw::Cellx}, {"par", Kw::Par}, {"sect", Kw::Sect}, {"line", Kw::Line},
+            {"tab", Kw::Tab}, {"page", Kw::Page}, {"cell", Kw::Cell}, {"row", Kw::Row},
+            {"nestcell", Kw::NestCell}, {"nestrow", Kw::NestRow}, {"lquote", Kw::Lquote},
+            {"rquote", Kw::Rquote}, {"ldblquote", Kw::Ldblquote}, {"rdblquote", Kw::Rdblquote},
+            {"bullet", Kw::Bullet}, {"endash", Kw::Endash}, {"emdash", Kw::Emdash},
+            {"enspace", Kw::Enspace}, {"emspace", Kw::Emspace}, {"qmspace", Kw::Qmspace},
+            {"zwj", Kw::Zwj}, {"zwnj", Kw::Zwnj}, {"zwbo", Kw::Zwbo}, {"ltrmark", Kw::LtrMark},
+            {"rtlmark", Kw::RtlMark}, {"u", Kw::U}, {"uc", Kw::Uc},
+        };
+        // Every underline kind shows as an underline.
+        for (const char* w : {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
+                              "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
+                              "ulthldash", "ululdbwave", "ulw", "ulwave"})
+            t.emplace(w, Kw::Underline);
+        // Destinations whose text is not part of the document's body. Without \* in front a
+        // reader must know them, or their contents would show.
+        for (const char* w :
+             {"stylesheet", "info", "pict", "object", "objdata", "objclass", "objname",
+              "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
+              "footerf", "footnote", "annotation", "atnid", "atnauthor", "atndate", "atnref",
+              "fldinst", "xe", "tc", "txe", "bkmkstart", "bkmkend", "listtable",
+              "listoverridetable", "revtbl", "rsidtbl", "generator", "themedata",
+              "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "pgdsctbl",
+              "filetbl", "pn", "pnseclvl", "pntxta", "pntxtb", "nonshppict", "shpinst",
+              "shprslt", "shppict", "do", "template", "docvar", "userprops", "falt", "panose",
+              "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "ftncn", "aftncn", "background",
+              "nesttableprops", "mmathPr", "fchars", "lchars", "comment", "author", "operator",
+              "title", "subject", "keywords", "doccomm", "company", "category", "manager",
+              "creatim", "revtim", "printim", "buptim", "hlinkbase", "passwordhash",
+              "wgrffmtfilter", "listpicture", "protusertbl", "blipuid", "formfield"})
+            t.emplace(w, Kw::Skip);
+        return t;
+    }();
+    return table;
+}
+
+Kw lookup(std::string_view word)
+{
+    const auto& t = keywords();
+    const auto it = t.find(word);
+    return it == t.end() ? Kw::Unknown : it->second;
+}
+
+bool isDestination(Kw kw)
+{
+    switch (kw) {
+    case Kw::FontTable:
+    case Kw::ColorTable:
+    case Kw::FontAltName:
+    case Kw::Skip:
+    case Kw::Upr:
+    case Kw::Ud:
+    case Kw::Field:
+    case Kw::Shown:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ------------------------------------------------------------------------------ state
+
+enum class Dest : uint8_t {
+    Body,        // document text
+    Skip,        // everything ignored up to the group's end
+    Hidden,      // the ANSI half of \upr: formatting read, text dropped until \ud
+    FontTable,
+    FontAltName,
+    ColorTable,
+};
+
+struct CharProps {
+    int font = -1;  // -1: the default font (\deff)
+    int halfPoints = 24;
+    int color = -1;  // colour table index; -1 automatic
+    int background = -1;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+    bool hidden = false;
+    uint8_t vertical = 0;  // 1 superscript, 2 subscript
+    uint8_t caps = 0;      // 1 all capitals, 2 small capitals
+
+    bool operator==(const CharProps&) const = default;
+};
+
+struct TabStop {
+    int pos = 0;
+    uint8_t kind = 0;  // 0 left, 1 centre, 2 right, 3 decimal
+};
+
+struct ParaProps {
+    uint8_t align = 0;  // 0 left, 1 centre, 2 right, 3 justified
+    bool inTable = false;
+    bool pageBreakBefore = false;
+    bool lineMultiple = false;
+    int left = 0;
+    int right = 0;
+    int first = 0;
+    int before = 0;
+    int after = 0;
+    int line = 0;
+    int nesting = 0;
+    uint8_t tabKind = 0;  // kind of the next \tx
+    uint8_t tabCount = 0;
+    std::array<TabStop, kMaxTabs> tabs{};
+};
+
+struct State {
+    CharProps chr;
+    ParaProps par;
+    Dest dest = Dest::Body;
+    int uc = 1;  // fallback characters after \uN
+};
+
+struct Run {
+    CharProps props;
+    QString text;
+};
+
+struct Para {
+    ParaProps props;
+    CharProps end;  // formatting at the paragraph mark: the height of an empty paragraph
+    std::vector<Run> runs;
+};
+
+struct Cell {
+    std::vector<Para> paras;
+};
+
+struct Row {
+    int left = 0;
+    std::vector<int> rights;
+    std::vector<Cell> cells;
+};
+
+struct FontEntry {
+    QString name;
+    QString altName;
+    int charset = -1;
+    int codePage = 0;
+    QFont::StyleHint hint = QFont::AnyStyle;
+    SymbolFont symbol = SymbolFont::None;
+};
+
+// Unpaired surrogates and the characters QTextDocument reserves for its own structure
+// (frame marks, object replacement, paragraph separator) must not enter a block's text.
+QString sanitized(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            ++i;
+            continue;
+        }
+        if (QChar::isSurrogate(c) || c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC || c == 0xFFFE ||
+            c == 0xFFFF)
+            text[i] = QChar(0xFFFD);
+        else if (c == 0x2029)
+            text[i] = QChar(QChar::LineSeparator);
+        else if ((c < 0x20 && c != '\t') || c == 0x7F)
+            text[i] = QChar(' ');
+    }
+    return text;
+}
+
+// ------------------------------------------------------------------------------ the reader
+
+class RtfParser {
+public:
+    RtfParser(std::string_view in, QTextDocument& doc) : m_in(in), m_doc(doc), m_cursor(&doc)
+    {
+        m_stack.reserve(64);
+        m_stack.emplace_back();
+    }
+
+    void run()
+    {
+        parse();
+        finish();
+        QTextOption option = m_doc.defaultTextOption();
+        option.setTabStopDistance(m_defTab / kTwipsPerUnit);
+        m_doc.setDefaultTextOption(option);
+    }
+
+private:
+    State& cur() { return m_stack.back(); }
+
+    // -------------------------------------------------------------- tokens
+
+    void parse()
+    {
+        const size_t n = m_in.size();
+        size_t i = 0;
+        while (i < n && !m_done) {
+            const auto c = static_cast<unsigned char>(m_in[i]);
+            if (c == '{') {
+                ++i;
+                m_star = false;
+                m_skipChars = 0;
+                pushGroup();
+            } else if (c == '}') {
+                ++i;
+                m_star = false;
+                m_skipChars = 0;
+                popGroup();
+            } else if (c == '\\') {
+                i = control(i);
+            } else {
+                ++i;
+                if (c == '\r' || c == '\n')
+                    continue;
+                if (m_skipChars > 0) {
+                    --m_skipChars;
+                    continue;
+                }
+                m_star = false;
+                textByte(c);
+            }
+        }
+    }
+
+    static bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+    static int hexValue(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+
+    // A control word or symbol starting at the backslash at i; returns the position after it.
+    size_t control(size_t i)
+    {
+        const size_t n = m_in.size();
+        size_t j = i + 1;
+        if (j >= n)
+            return n;
+        const char c = m_in[j];
+        if (!isLetter(c)) {
+            ++j;
+            if (c == '\'') {
+                int value = 0;
+                int digits = 0;
+                while (digits < 2 && j < n && hexValue(m_in[j]) >= 0) {
+                    value = value * 16 + hexValue(m_in[j]);
+                    ++digits;
+                    ++j;
+                }
+                if (m_skipChars > 0) {
+                    --m_skipChars;
+                    return j;
+                }
+                m_star = false;
+                if (digits > 0)
+                    textByte(static_cast<unsigned char>(value));
+                return j;
+            }
+            if (m_skipChars > 0) {
+                --m_skipChars;
+                return j;
+            }
+            symbol(c);
+            return j;
+        }
+        const size_t start = j;
+        while (j < n && isLetter(m_in[j]))
+            ++j;
+        const std::string_view word = m_in.substr(start, std::min(j - start, kMaxWord));
+        bool negative = false;
+        if (j + 1 < n && m_in[j] == '-' && isDigit(m_in[j + 1])) {
+            negative = true;
+            ++j;
+        }
+        long long value = 0;
+        int digits = 0;
+        for (; j < n && isDigit(m_in[j]); ++j, ++digits) {
+            if (digits < kMaxDigits)
+                value = value * 10 + (m_in[j] - '0');
+        }
+        if (j < n && m_in[j] == ' ')
+            ++j;
+        const bool hasParam = digits > 0;
+        const int param = clampInt(negative ? -value : value, -2000000000, 2000000000);
+        if (word == "bin") {
+            // Raw bytes follow, in pictures mostly; they are never text, and may hold braces.
+            if (hasParam && param > 0)
+                j += std::min(static_cast<size_t>(param), n - j);
+            if (m_skipChars > 0)
+                --m_skipChars;
+            return j;
+        }
+        if (m_skipChars > 0) {
+            --m_skipChars;
+            return j;
+        }
+        controlWord(lookup(word), hasParam, param);
+        return j;
+    }
+
+    void symbol(char c)
+    {
+        if (c == '*') {
+            m_star = true;
+            return;
+        }
+        m_star = false;
+        switch (c) {
+        case '\\':
+        case '{':
+        case '}':
+            textByte(static_cast<unsigned char>(c));
+            break;
+        case '~':
+            character(0x00A0);
+            break;
+        case '_':
+            character(0x2011);
+            break;
+        case '\r':
+        case '\n':
+            if (cur().dest == Dest::Body)
+                endParagraph(End::Par);
+            break;
+        default:  // \- optional hyphen, \| and \: of formulas and indexes, unknown symbols
+            break;
+        }
+    }
+
+    void pushGroup()
+    {
+        if (m_stack.size() >= static_cast<size_t>(kMaxDepth)) {
+            ++m_overflow;
+            return;
+        }
+        m_stack.push_back(m_stack.back());
+    }
+
+    void popGroup()
+    {
+        if (m_overflow > 0) {
+            --m_overflow;
+            return;
+        }
+        if (cur().dest == Dest::FontTable && m_fontOpen)
+            commitFont();
+        if (m_stack.size() <= 2) {
+            // The document's own group has closed; whatever follows is not part of it.
+            m_done = true;
+            return;
+        }
+        m_stack.pop_back();
+    }
+
+    // -------------------------------------------------------------- control words
+
+    static bool on(bool hasParam, int param) { return !hasParam || param != 0; }
+    static int twips(int v) { return std::clamp(v, -kMaxTwips, kMaxTwips); }
+
+    void controlWord(Kw kw, bool has, int param)
+    {
+        State& s = cur();
+        if (m_star) {
+            m_star = false;
+            if (!isDestination(kw)) {
+                s.dest = Dest::Skip;
+                return;
+            }
+        }
+        if (s.dest == Dest::Skip)
+            return;
+        switch (kw) {
+        case Kw::Unknown:
+            break;
+
+        case Kw::FontTable:
+            s.dest = Dest::FontTable;
+            break;
+        case Kw::ColorTable:
+            s.dest = Dest::ColorTable;
+            m_colors.clear();
+            m_colorSet = false;
+            break;
+        case Kw::FontAltName:
+            if (s.dest == Dest::FontTable) {
+                s.dest = Dest::FontAltName;
+                m_fontAltBytes.clear();
+            } else {
+                s.dest = Dest::Skip;
+            }
+            break;
+        case Kw::Skip:
+            s.dest = Dest::Skip;
+            break;
+        case Kw::Upr:
+            if (s.dest == Dest::Body)
+                s.dest = Dest::Hidden;
+            break;
+        case Kw::Ud:
+            if (s.dest == Dest::Hidden)
+                s.dest = Dest::Body;
+            break;
+        case Kw::Field:
+        case Kw::Shown:
+            break;
+
+        case Kw::Ansi:
+            m_ansiCodePage = 1252;
+            break;
+        case Kw::Mac:
+            m_ansiCodePage = 10000;
+            break;
+        case Kw::Pc:
+            m_ansiCodePage = 437;
+            break;
+        case Kw::Pca:
+            m_ansiCodePage = 850;
+            break;
+        case Kw::AnsiCpg:
+            if (has && param > 0 && param <= 65535)
+                m_ansiCodePage = param;
+            break;
+        case Kw::Deff:
+            m_defaultFont = has ? param : 0;
+            break;
+        case Kw::DefTab:
+            if (has && param > 0)
+                m_defTab = std::min(param, kMaxTwips);
+            break;
+
+        case Kw::Font:
+            if (s.dest == Dest::FontTable)
+                beginFont(has ? param : 0);
+            else
+                s.chr.font = has ? param : 0;
+            break;
+        case Kw::FCharset:
+            m_font.charset = has ? param : 0;
+            break;
+        case Kw::Cpg:
+            m_font.codePage = has && param > 0 && param <= 65535 ? param : 0;
+            break;
+        case Kw::FNil:
+        case Kw::FTech:
+            m_font.hint = QFont::AnyStyle;
+            break;
+        case Kw::FRoman:
+            m_font.hint = QFont::Serif;
+            break;
+        case Kw::FSwiss:
+            m_font.hint = QFont::SansSerif;
+            break;
+        case Kw::FModern:
+            m_font.hint = QFont::TypeWriter;
+            break;
+        case Kw::FScript:
+            m_font.hint = QFont::Cursive;
+            break;
+        case Kw::FDecor:
+            m_font.hint = QFont::Decorative;
+            break;
+
+        case Kw::Red:
+            m_color.setRed(std::clamp(param, 0, 255));
+            m_colorSet = true;
+            break;
+        case Kw::Green:
+            m_color.setGreen(std::clamp(param, 0, 255));
+            m_colorSet = true;
+            break;
+        case Kw::Blue:
+            m_color.setBlue(std::clamp(param, 0, 255));
+            m_colorSet = true;
+            break;
+
+        case Kw::Plain:
+            s.chr = CharProps{};
+            break;
+        case Kw::Bold:
+            s.chr.bold = on(has, param);
+            break;
+        case Kw::Italic:
+            s.chr.italic = on(has, param);
+            break;
+        case Kw::Underline:
+            s.chr.underline = on(has, param);
+            break;
+        case Kw::UnderlineNone:
+            s.chr.underline = false;
+            break;
+        case Kw::Strike:
+        case Kw::StrikeDouble:
+            s.chr.strike = on(has, param);
+            break;
+        case Kw::FontSize:
+            s.chr.halfPoints = has && param > 0 ? std::min(param, kMaxHalfPoints) : 24;
+            break;
+        case Kw::Color:
+            s.chr.color = has ? param : 0;
+            break;
+        case Kw::Background:
+            s.chr.background = has ? param : 0;
+            break;
+        case Kw::Super:
+            s.chr.vertical = 1;
+            break;
+        case Kw::Sub:
+            s.chr.vertical = 2;
+            break;
+        case Kw::NoSuperSub:
+            s.chr.vertical = 0;
+            break;
+        case Kw::Up:
+            s.chr.vertical = has && param == 0 ? 0 : 1;
+            break;
+        case Kw::Dn:
+            s.chr.vertical = has && param == 0 ? 0 : 2;
+            break;
+        case Kw::Caps:
+            s.chr.caps = on(has, param) ? 1 : 0;
+            break;
+        case Kw::SmallCaps:
+            s.chr.caps = on(has, param) ? 2 : 0;
+            break;
+        case Kw::Hidden:
+            s.chr.hidden = on(has, param);
+            break;
+
+        case Kw::Pard:
+            s.par = ParaProps{};
+            break;
+        case Kw::Ql:
+            s.par.align = 0;
+            break;
+        case Kw::Qc:
+            s.par.align = 1;
+            break;
+        case Kw::Qr:
+            s.par.align = 2;
+            break;
+        case Kw::Qj:
+            s.par.align = 3;
+            break;
+        case Kw::Li:
+            s.par.left = twips(param);
+            break;
+        case Kw::Ri:
+            s.par.right = twips(param);
+            break;
+        case Kw::Fi:
+            s.par.first = twips(param);
+            break;
+        case Kw::Sb:
+            s.par.before = std::clamp(param, 0, kMaxTwips);
+            break;
+        case Kw::Sa:
+            s.par.after = std::clamp(param, 0, kMaxTwips);
+            break;
+        case Kw::Sl:
+            s.par.line = twips(param);
+            break;
+        case Kw::SlMult:
+            s.par.lineMultiple = on(has, param);
+            break;
+        case Kw::Tx:
+            if (s.par.tabCount < kMaxTabs && has)
+                s.par.tabs[s.par.tabCount++] = {std::clamp(param, 0, kMaxTwips), s.par.tabKind};
+            s.par.tabKind = 0;
+            break;
+        case Kw::Tqr:
+            s.par.tabKind = 2;
+            break;
+        case Kw::Tqc:
+            s.par.tabKind = 1;
+            break;
+        case Kw::Tqdec:
+            s.par.tabKind = 3;
+            break;
+        case Kw::PageBb:
+            s.par.pageBreakBefore = on(has, param);
+            break;
+        case Kw::Intbl:
+            s.par.inTable = on(has, param);
+            break;
+        case Kw::Itap:
+            s.par.nesting = std::clamp(param, 0, 64);
+            if (s.par.nesting > 0)
+                s.par.inTable = true;
+            break;
+
+        case Kw::Trowd:
+            m_rowLeft = 0;
+            m_rowRights.clear();
+            break;
+        case Kw::Trleft:
+            m_rowLeft = twips(param);
+            break;
+        case Kw::Cellx:
+            if (m_rowRights.size() < static_cast<size_t>(kMaxColumns))
+                m_rowRights.push_back(std::clamp(param, -kMaxTwips, 2 * kMaxTwips));
+            break;
+
+        case Kw::U:
+            if (has)
+                unicode(param < 0 ? param + 65536 : param);
+            m_skipChars = s.uc;
+            break;
+        case Kw::Uc:
+            s.uc = has ? std::clamp(param, 0, 255) : 1;
+            break;
+
+        default:
+            if (s.dest == Dest::Body)
+                bodyBreak(kw);
+            break;
+        }
+    }
+
+    // Breaks and special characters: only in the body.
+    // clang-format off
+    void bodyBreak(Kw kw)
+    {
+        switch (kw) {
+        case Kw::Par:
+        case Kw::Sect:
+            endParagraph(End::Par);
+            break;
+        case Kw::Line:
+            character(QChar::LineSeparator);
+            break;
+        case Kw::Tab:
+            character('\t');
+            break;
+        case Kw::Page:
+            if (!m_para.runs.empty() || m_runOpen)
+                endParagraph(End::Par);
+            m_pageBreak = true;
+            break;
+        case Kw::Cell:
+            endParagraph(End::Cell);
+            break;
+        case Kw::Row:
+            endRow();
+            break;
+        case Kw::NestCell:  // a nested table's cells read as one line of its outer cell
+            character('\t');
+            break;
+        case Kw::NestRow:
+            endParagraph(End::NestedRow);
+            break;
+        case Kw::Lquote: character(0x2018); break;
+        case Kw::Rquote: character(0x2019); break;
+        case Kw::Ldblquote: character(0x201C); break;
+        case Kw::Rdblquote: character(0x201D); break;
+        case Kw::Bullet: character(0x2022); break;
+        case Kw::Endash: character(0x2013); break;
+        case Kw::Emdash: character(0x2014); break;
+        case Kw::Enspace: character(0x2002); break;
+        case Kw::Emspace: character(0x2003); break;
+        case Kw::Qmspace: character(0x2005); break;
+        case Kw::Zwj: character(0x200D); break;
+        case Kw::Zwnj: character(0x200C); break;
+        case Kw::Zwbo: character(0x200B); break;
+        case Kw::LtrMark: character(0x200E); break;
+        case Kw::RtlMark: character(0x200F); break;
+        default: break;
+        }
+    }
+    // clang-format on
+
+    // -------------------------------------------------------------- text
+
+    void textByte(unsigned char c)
+    {
+        State& s = cur();
+        switch (s.dest) {
+        case Dest::Body:
+            if (s.chr.hidden || (c < 0x20 && c != '\t'))
+                return;
+            openRun();
+            m_bytes.push_back(static_cast<char>(c));
+            break;
+        case Dest::FontTable:
+            if (c == ';')
+                commitFont();
+            else if (m_fontOpen && m_fontBytes.size() < 256)
+                m_fontBytes.push_back(static_cast<char>(c));
+            break;
+        case Dest::FontAltName:
+            if (c != ';' && m_fontAltBytes.size() < 256)
+                m_fontAltBytes.push_back(static_cast<char>(c));
+            break;
+        case Dest::ColorTable:
+            if (c == ';')
+                commitColor();
+            break;
+        default:
+            break;
+        }
+    }
+
+    void unicode(int code)
+    {
+        if (code < 0 || code > 0xFFFF)
+            return;
+        // Word writes the glyphs of symbol fonts as U+F020-U+F0FF.
+        const FontEntry* f = font(cur().chr.font);
+        if (f && f->symbol != SymbolFont::None && code >= 0xF020 && code <= 0xF0FF)
+            code = Decoders::glyph(static_cast<unsigned char>(code & 0xFF), f->symbol);
+        character(static_cast<char16_t>(code));
+    }
+
+    void character(char16_t ch)
+    {
+        const State& s = cur();
+        if (s.dest != Dest::Body || s.chr.hidden)
+            return;
+        openRun();
+        flushBytes();
+        m_runText.append(QChar(ch));
+    }
+
+    void openRun()
+    {
+        if (m_runOpen && m_runProps == cur().chr)
+            return;
+        closeRun();
+        m_runProps = cur().chr;
+        m_runOpen = true;
+    }
+
+    void flushBytes()
+    {
+        if (m_bytes.empty())
+            return;
+        const FontEntry* f = font(m_runProps.font);
+        m_runText += m_decoders.decode(m_bytes, f ? codePage(*f) : m_ansiCodePage,
+                                       f ? f->symbol : SymbolFont::None);
+        m_bytes.clear();
+    }
+
+    void closeRun()
+    {
+        if (!m_runOpen)
+            return;
+        flushBytes();
+        if (!m_runText.isEmpty())
+            m_para.runs.push_back({m_runProps, sanitized(std::move(m_runText))});
+        m_runText = QString();
+        m_runOpen = false;
+    }
+
+    // -------------------------------------------------------------- font and colour tables
+
+    void beginFont(int number)
+    {
+        if (m_fontOpen)
+            commitFont();
+        m_font = FontEntry{};
+        m_fontNumber = number;
+        m_fontBytes.clear();
+        m_fontAltBytes.clear();
+        m_fontOpen = true;
+    }
+
+    void commitFont()
+    {
+        if (!m_fontOpen)
+            return;
+        m_fontOpen = false;
+        FontEntry f = m_font;
+        const int cp = codePage(f);
+        f.name = m_decoders.decode(m_fontBytes, cp, SymbolFont::None).trimmed();
+        f.altName = m_decoders.decode(m_fontAltBytes, cp, SymbolFont::None).trimmed();
+        if (cp == kSymbolCodePage) {
+            if (f.name.contains(QLatin1String("Wingdings"), Qt::CaseInsensitive))
+                f.symbol = SymbolFont::Wingdings;
+            else if (f.name.compare(QLatin1String("Symbol"), Qt::CaseInsensitive) == 0)
+                f.symbol = SymbolFont::Symbol;
+            else
+                f.symbol = SymbolFont::Other;
+        }
+        m_fonts[m_fontNumber] = std::move(f);
+        m_fontBytes.clear();
+        m_fontAltBytes.clear();
+    }
+
+    void commitColor()
+    {
+        m_colors.push_back(m_colorSet ? m_color : QColor());
+        m_color = QColor(0, 0, 0);
+        m_colorSet = false;
+    }
+
+    const FontEntry* font(int number) const
+    {
+        const auto it = m_fonts.find(number < 0 ? m_defaultFont : number);
+        return it == m_fonts.end() ? nullptr : &it->second;
+    }
+
+    int codePage(const FontEntry& f) const
+    {
+        if (f.codePage > 0)
+            return f.codePage;
+        return f.charset >= 0 ? codePageOfCharset(f.charset, m_ansiCodePage) : m_ansiCodePage;
+    }
+
+    // -------------------------------------------------------------- paragraphs and tables
+
+    enum class End { Par, Cell, NestedRow };
+
+    void endParagraph(End how)
+    {
+        closeRun();
+        Para para = std::move(m_para);
+        m_para = Para{};
+        para.props = cur().par;
+        para.end = cur().chr;
+        if (how != End::Par || para.props.inTable) {
+            m_cell.paras.push_back(std::move(para));
+            if (how == End::Cell)
+                closeCell();
+            return;
+        }
+        flushTable();
+        emitParagraph(para);
+    }
+
+    void closeCell()
+    {
+        m_rowCells.push_back(std::move(m_cell));
+        m_cell = Cell{};
+    }
+
+    void endRow()
+    {
+        closeRun();
+        if (!m_para.runs.empty())
+            endParagraph(End::Cell);
+        if (!m_cell.paras.empty())
+            closeCell();
+        if (m_rowCells.empty())
+            return;
+        m_tableRows.push_back({m_rowLeft, m_rowRights, std::move(m_rowCells)});
+        m_rowCells.clear();
+    }
+
+    void flushTable()
+    {
+        if (!m_cell.paras.empty() || !m_rowCells.empty())
+            endRow();
+        if (m_tableRows.empty())
+            return;
+        std::vector<Row> rows = std::move(m_tableRows);
+        m_tableRows.clear();
+        emitTable(rows);
+    }
+
+    void finish()
+    {
+        closeRun();
+        // A last paragraph without its mark still shows; an empty one is only the end.
+        if (!m_para.runs.empty())
+            endParagraph(End::Par);
+        flushTable();
+    }
+
+    // -------------------------------------------------------------- into the document
+
+    QTextCharFormat charFormat(const CharProps& p)
+    {
+        if (m_lastFormatValid && m_lastFormatProps == p)
+            return m_lastFormat;
+        QTextCharFormat f;
+        if (const FontEntry* entry = font(p.font)) {
+            // A symbol font's glyphs are already Unicode characters of ordinary fonts.
+            if (entry->symbol == SymbolFont::None || entry->symbol == SymbolFont::Other) {
+                QStringList families;
+                // "Times New Roman Cyr" is Times New Roman with a Cyrillic code page; the
+                // installed font is found by its own name (\fname), not the tagged one.
+                if (!entry->altName.isEmpty())
+                    families << entry->altName;
+                if (!entry->name.isEmpty() && !families.contains(entry->name))
+                    families << entry->name;
+                if (!families.isEmpty())
+                    f.setFontFamilies(families);
+                if (entry->hint != QFont::AnyStyle)
+                    f.setFontStyleHint(entry->hint);
+                if (entry->hint == QFont::TypeWriter)
+                    f.setFontFixedPitch(true);
+            }
+        }
+        f.setFontPointSize(p.halfPoints / 2.0);
+        f.setFontWeight(p.bold ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(p.italic);
+        f.setFontUnderline(p.underline);
+        f.setFontStrikeOut(p.strike);
+        if (p.color >= 0 && p.color < static_cast<int>(m_colors.size()) &&
+            m_colors[static_cast<size_t>(p.color)].isValid())
+            f.setForeground(m_colors[static_cast<size_t>(p.color)]);
+        if (p.background >= 0 && p.background < static_cast<int>(m_colors.size()) &&
+            m_colors[static_cast<size_t>(p.background)].isValid())
+            f.setBackground(m_colors[static_cast<size_t>(p.background)]);
+        if (p.vertical == 1)
+            f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
+        else if (p.vertical == 2)
+            f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
+        if (p.caps == 1)
+            f.setFontCapitalization(QFont::AllUppercase);
+        else if (p.caps == 2)
+            f.setFontCapitalization(QFont::SmallCaps);
+        m_lastFormat = f;
+        m_lastFormatProps = p;
+        m_lastFormatValid = true;
+        return f;
+    }
+
+    static QTextBlockFormat blockFormat(const ParaProps& p)
+    {
+        QTextBlockFormat f;
+        static constexpr Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter,
+                                                   Qt::AlignRight, Qt::AlignJustify};
+        f.setAlignment(kAlign[p.align & 3]);
+        // The view has no page margin to run into: indents stay inside the text area.
+        const int left = std::max(0, p.left);
+        f.setLeftMargin(left / kTwipsPerUnit);
+        f.setRightMargin(std::max(0, p.right) / kTwipsPerUnit);
+        f.setTextIndent(std::max(-left, p.first) / kTwipsPerUnit);
+        f.setTopMargin(p.before / kTwipsPerUnit);
+        f.setBottomMargin(p.after / kTwipsPerUnit);
+        if (p.line != 0) {
+            if (p.lineMultiple) {
+                if (p.line > 0)
+                    f.setLineHeight(p.line * 100.0 / 240.0, QTextBlockFormat::ProportionalHeight);
+            } else if (p.line > 0) {
+                f.setLineHeight(p.line / kTwipsPerUnit, QTextBlockFormat::MinimumHeight);
+            } else {
+                f.setLineHeight(-p.line / kTwipsPerUnit, QTextBlockFormat::FixedHeight);
+            }
+        }
+        // RTF measures tab stops from the margin, Qt from where the line starts: the stops are
+        // placed for the first line, where tabs are used (numbers, bullets).
+        const int start = left + std::max(-left, p.first);
+        QList<QTextOption::Tab> tabs;
+        bool stopAtIndent = false;
+        for (int k = 0; k < p.tabCount; ++k) {
+            const TabStop& t = p.tabs[static_cast<size_t>(k)];
+            if (t.pos <= start)
+                continue;
+            stopAtIndent = stopAtIndent || t.pos == left;
+            static constexpr QTextOption::TabType kType[] = {
+                QTextOption::LeftTab, QTextOption::CenterTab, QTextOption::RightTab,
+                QTextOption::DelimiterTab};
+            tabs.append(QTextOption::Tab((t.pos - start) / kTwipsPerUnit, kType[t.kind & 3],
+                                         t.kind == 3 ? QChar('.') : QChar()));
+        }
+        // A hanging first line stops its first tab at the paragraph's indent, as in Word.
+        if (start < left && !stopAtIndent)
+            tabs.append(QTextOption::Tab((left - start) / kTwipsPerUnit, QTextOption::LeftTab));
+        if (!tabs.isEmpty()) {
+            std::sort(tabs.begin(), tabs.end(), [](const auto& a, const auto& b) {
+                return a.position < b.position;
+            });
+            f.setTabPositions(tabs);
+        }
+        if (p.pageBreakBefore)
+            f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        return f;
+    }
+
+    // Writes a paragraph at cursor: into its current block when fresh, else into a new one.
+    void writeParagraph(QTextCursor& cursor, bool& fresh, const Para& para, bool pageBreak)
+    {
+        QTextBlockFormat bf = blockFormat(para.props);
+        if (pageBreak)
+            bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        const QTextCharFormat end = charFormat(para.end);
+        if (fresh) {
+            cursor.setBlockFormat(bf);
+            // Merged, not set: in a table cell this format also holds the cell's spans.
+            cursor.mergeBlockCharFormat(end);
+            fresh = false;
+        } else {
+            cursor.insertBlock(bf, end);
+        }
+        for (const Run& run : para.runs)
+            cursor.insertText(run.text, charFormat(run.props));
+    }
+
+    void emitParagraph(const Para& para)
+    {
+        writeParagraph(m_cursor, m_fresh, para, m_pageBreak);
+        m_pageBreak = false;
+    }
+
+    void emitTable(std::vector<Row>& rows)
+    {
+        // Columns: every cell edge of every row, so that rows of different cuts line up and a
+        // cell wider than those above it spans their columns.
+        std::vector<std::vector<std::pair<int, int>>> spans(rows.size());
+        std::vector<int> edges;
+        size_t widest = 0;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const Row& row = rows[r];
+            const size_t count = std::max(row.cells.size(), row.rights.size());
+            widest = std::max(widest, count);
+            int prev = row.left;
+            for (size_t k = 0; k < count; ++k) {
+                int right = k < row.rights.size() ? row.rights[k] : prev + 1440;
+                right = std::max(right, prev + 1);
+                spans[r].emplace_back(prev, right);
+                edges.push_back(prev);
+                edges.push_back(right);
+                prev = right;
+            }
+        }
+        std::sort(edges.begin(), edges.end());
+        edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+        const bool grid = edges.size() >= 2 && edges.size() - 1 <= static_cast<size_t>(kMaxColumns);
+        const int columns = grid ? static_cast<int>(edges.size() - 1)
+                                 : static_cast<int>(std::min<size_t>(widest, kMaxColumns + 1));
+        const long cells = static_cast<long>(rows.size()) * columns;
+        if (columns <= 0 || columns > kMaxColumns || m_tableCells + cells > kMaxTableCells) {
+            emitRowsAsLines(rows);
+            return;
+        }
+        m_tableCells += cells;
+
+        QTextTableFormat tf;
+        tf.setBorder(1);
+        tf.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        tf.setBorderBrush(QColor(0x80, 0x80, 0x80));
+        tf.setBorderCollapse(true);
+        tf.setCellPadding(3);
+        tf.setCellSpacing(0);
+        if (grid) {
+            QList<QTextLength> widths;
+            for (size_t c = 0; c + 1 < edges.size(); ++c)
+                widths.append(QTextLength(QTextLength::FixedLength,
+                                          (edges[c + 1] - edges[c]) / kTwipsPerUnit));
+            tf.setColumnWidthConstraints(widths);
+        }
+        if (m_pageBreak) {
+            tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            m_pageBreak = false;
+        }
+        QTextTable* table = m_cursor.insertTable(static_cast<int>(rows.size()), columns, tf);
+        auto column = [&](int edge) {
+            return static_cast<int>(std::lower_bound(edges.begin(), edges.end(), edge) -
+                                    edges.begin());
+        };
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const int row = static_cast<int>(r);
+            for (size_t k = 0; k < spans[r].size() && static_cast<int>(k) < columns; ++k) {
+                int first = static_cast<int>(k);
+                if (grid) {
+                    first = column(spans[r][k].first);
+                    const int span = column(spans[r][k].second) - first;
+                    if (span > 1)
+                        table->mergeCells(row, first, 1, span);
+                }
+                if (k >= rows[r].cells.size())
+                    continue;
+                QTextCursor cc = table->cellAt(row, first).firstCursorPosition();
+                bool fresh = true;
+                for (const Para& para : rows[r].cells[k].paras)
+                    writeParagraph(cc, fresh, para, false);
+            }
+        }
+        // The block after the table is empty and takes the next paragraph.
+        m_cursor.movePosition(QTextCursor::End);
+        m_fresh = true;
+    }
+
+    void emitRowsAsLines(const std::vector<Row>& rows)
+    {
+        for (const Row& row : rows) {
+            Para line;
+            for (size_t k = 0; k < row.cells.size(); ++k) {
+                if (k > 0 && !line.runs.empty())
+                    line.runs.push_back({line.runs.back().props, QStringLiteral("\t")});
+                for (const Para& para : row.cells[k].paras) {
+                    if (line.runs.empty()) {
+                        line.props = para.props;
+                        line.end = para.end;
+                    }
+                    line.runs.insert(line.runs.end(), para.runs.begin(), para.runs.end());
+                }
+            }
+            line.props.inTable = false;
+            emitParagraph(line);
+        }
+    }
+
+    std::string_view m_in;
+    QTextDocument& m_doc;
+    QTextCursor m_cursor;
+    bool m_fresh = true;  // the cursor's block is empty and not yet a paragraph of ours
+    bool m_pageBreak = false;
+
+    std::vector<State> m_stack;
+    int m_overflow = 0;  // groups opened beyond kMaxDepth
+    bool m_done = false;
+    bool m_star = false;
+    int m_skipChars = 0;  // fallback characters still to skip after \uN
+
+    int m_ansiCodePage = 1252;
+    int m_defaultFont = 0;
+    int m_defTab = 720;
+    Decoders m_decoders;
+
+    std::unordered_map<int, FontEntry> m_fonts;
+    FontEntry m_font;
+    int m_fontNumber = 0;
+    bool m_fontOpen = false;
+    std::string m_fontBytes;
+    std::string m_fontAltBytes;
+
+    std::vector<QColor> m_colors;
+    QColor m_color{0, 0, 0};
+    bool m_colorSet = false;
+
+    bool m_runOpen = false;
+    CharProps m_runProps;
+    std::string m_bytes;  // code-page bytes of the open run, decoded when the run changes
+    QString m_runText;
+    Para m_para;
+
+    int m_rowLeft = 0;
+    std::vector<int> m_rowRights;
+    Cell m_cell;
+    std::vector<Cell> m_rowCells;
+    std::vector<Row> m_tableRows;
+    long m_tableCells = 0;
+
+    QTextCharFormat m_lastFormat;
+    CharProps m_lastFormatProps;
+    bool m_lastFormatValid = false;
+};
+
+}  // namespace
+
+bool LooksLikeRtf(std::string_view bytes)
+{
+    size_t i = 0;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' ||
+                                bytes[i] == '\n'))
+        ++i;
+    return bytes.substr(i, 5) == "{\\rtf";
+}
+
+bool ReadRtf(std::string_view bytes, QTextDocument& document)
+{
+    if (!LooksLikeRtf(bytes))
+        return false;
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
+    document.clear();
+    RtfParser(bytes, document).run();
+    document.setUndoRedoEnabled(undo);
+    return true;
+}
+
+}  // namespace orm

@@ -1,0 +1,229 @@
+#include "gui/classifier/dragdrop.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+#include "core/model/projectedits.h"
+#include "gui/classifier/classifierwindow.h"
+#include "gui/kit/appcontext.h"
+#include "gui/kit/mainhub.h"
+
+namespace orm {
+
+namespace {
+
+const char kSourceTagProperty[] = "ormelitDragSourceTag";
+
+// Appends the rows of node's subtree under row.
+void appendRowsUnder(QTreeWidgetItem* row, TTreeList* node)
+{
+    QTreeWidget scratch;
+    Outline::Append(&scratch, node);
+    row->addChild(scratch.takeTopLevelItem(0));
+}
+
+}  // namespace
+
+TDragController::TDragController(MainHub& hub, QObject* parent) : QObject(parent), m_hub(hub)
+{
+}
+
+QCursor TDragController::CopyCursor()
+{
+    return QCursor(QPixmap(QStringLiteral(":/cursors/dragcopy.png")), 1, 1);
+}
+
+QCursor TDragController::MoveCursor()
+{
+    return QCursor(QPixmap(QStringLiteral(":/cursors/dragshift.png")), 1, 1);
+}
+
+void TDragController::AttachSource(QTreeWidget* outline, int sourceTag)
+{
+    outline->viewport()->setProperty(kSourceTagProperty, sourceTag);
+    outline->viewport()->installEventFilter(this);
+}
+
+bool TDragController::BeginItemDrag(QTreeWidget* outline, Qt::MouseButtons buttons,
+                                    Qt::KeyboardModifiers modifiers, const QPoint& pos,
+                                    int sourceTag)
+{
+    if (!(buttons & Qt::LeftButton))
+        return false;
+    TDragObject::Mode mode;
+    if (modifiers & Qt::ControlModifier)
+        mode = TDragObject::Copy;
+    else if (modifiers & Qt::ShiftModifier)
+        mode = TDragObject::Move;
+    else
+        return false;
+    QTreeWidgetItem* row = outline->itemAt(pos);
+    if (!row)
+        return false;
+    if (sourceTag == SamplesSourceTag) {
+        // Samples are only copied, and their top rows are classifier tree nodes.
+        if (mode == TDragObject::Move || !row->parent())
+            return false;
+    } else if (!row->parent()) {
+        return false;  // the classifier's own row stays where it is
+    }
+    m_drag.DraggedItem = Outline::ItemOf(row);
+    m_drag.SourceTag = sourceTag;
+    m_drag.DragMode = mode;
+    m_drag.TargetItem = nullptr;
+    return m_drag.DraggedItem != nullptr;
+}
+
+bool TDragController::CanDropItem(QTreeWidget* outline, const QPoint& pos, int targetTag)
+{
+    m_drag.TargetItem = nullptr;
+    QTreeWidgetItem* row = outline->itemAt(pos);
+    if (!row || !m_drag.DraggedItem)
+        return false;
+    m_drag.TargetItem = Outline::ItemOf(row);
+    TTreeList* target = m_drag.TargetItem;
+    if (m_drag.SourceTag == SamplesSourceTag)
+        return m_drag.DraggedItem->ClassifierIndex() == targetTag;
+    if (m_drag.SourceTag != targetTag)
+        return false;
+    if (target == m_drag.DraggedItem)
+        return false;
+    // A copy is made before it is inserted, so it may go inside its own subtree.
+    return m_drag.DragMode == TDragObject::Copy || !target->IsDescendantOf(m_drag.DraggedItem);
+}
+
+bool TDragController::DropItem(QTreeWidget* outline, const QPoint& pos, int targetTag)
+{
+    if (!CanDropItem(outline, pos, targetTag))
+        return false;
+    QTreeWidgetItem* row = outline->itemAt(pos);
+    TTreeList* target = m_drag.TargetItem;
+    TTreeList* newItem = nullptr;
+    AppContext& context = m_hub.Context();
+    const bool guard = context.SyncGuard;
+    context.SyncGuard = true;  // rows come and go while the tree changes
+    if (m_drag.SourceTag == SamplesSourceTag || m_drag.DragMode == TDragObject::Copy) {
+        newItem = ProjectEdits::CopyItemUnder(*m_drag.DraggedItem, target);
+        appendRowsUnder(row, newItem);
+    } else if (!row->parent()) {
+        // A move onto the classifier's own row: the item becomes its first top-level item
+        // (its siblings there would be the other classifiers, which no item may join).
+        QTreeWidgetItem* moved = Outline::RowOf(outline, m_drag.DraggedItem);
+        ProjectEdits::MoveItemTo(m_drag.DraggedItem, target, 0);
+        const bool expanded = moved->isExpanded();
+        moved->parent()->takeChild(moved->parent()->indexOfChild(moved));
+        row->insertChild(0, moved);
+        moved->setExpanded(expanded);
+        newItem = m_drag.DraggedItem;
+    } else {
+        Outline::MoveItemRow(outline, Outline::RowOf(outline, m_drag.DraggedItem), row);
+        newItem = m_drag.DraggedItem;
+    }
+    Outline::RenumberRows(outline);
+    context.SyncGuard = guard;
+    Outline::SelectItemRow(outline, newItem);
+    m_hub.RefreshProjections(targetTag);
+    return true;
+}
+
+TDragController::Target TDragController::targetAt(const QPoint& global) const
+{
+    const auto windows = m_hub.MdiArea()->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        QMdiSubWindow* sub = *it;
+        if (!sub->isVisible() || !sub->rect().contains(sub->mapFromGlobal(global)))
+            continue;
+        auto* classifier = qobject_cast<ClassifierWindow*>(sub->widget());
+        if (!classifier)
+            return {};  // the topmost window here takes no drops
+        QWidget* viewport = classifier->Outline1->viewport();
+        const QPoint local = viewport->mapFromGlobal(global);
+        if (!viewport->rect().contains(local))
+            return {};
+        return {classifier->Outline1, classifier->Tag(), local};
+    }
+    return {};
+}
+
+void TDragController::updateCursor(const QPoint& global)
+{
+    const Target target = targetAt(global);
+    const bool allowed = target.outline && CanDropItem(target.outline, target.pos, target.tag);
+    const QCursor cursor = !allowed ? QCursor(Qt::ForbiddenCursor)
+                           : m_drag.DragMode == TDragObject::Copy ? CopyCursor()
+                                                                  : MoveCursor();
+    QApplication::changeOverrideCursor(cursor);
+}
+
+void TDragController::Cancel()
+{
+    finish();
+}
+
+void TDragController::finish()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    if (m_source) {
+        m_source->viewport()->releaseMouse();
+        m_source->viewport()->releaseKeyboard();
+    }
+    m_source = nullptr;
+    QApplication::restoreOverrideCursor();
+}
+
+bool TDragController::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* viewport = qobject_cast<QWidget*>(watched);
+    const QVariant tag = viewport ? viewport->property(kSourceTagProperty) : QVariant();
+    if (!tag.isValid())
+        return false;
+    auto* outline = qobject_cast<QTreeWidget*>(viewport->parentWidget());
+    if (!outline)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (m_active || !BeginItemDrag(outline, e->buttons(), e->modifiers(),
+                                       e->position().toPoint(), tag.toInt()))
+            return false;
+        outline->setCurrentItem(outline->itemAt(e->position().toPoint()));
+        m_active = true;
+        m_source = outline;
+        viewport->grabMouse();
+        viewport->grabKeyboard();
+        QApplication::setOverrideCursor(m_drag.DragMode == TDragObject::Copy ? CopyCursor()
+                                                                              : MoveCursor());
+        updateCursor(e->globalPosition().toPoint());
+        return true;
+    }
+    case QEvent::MouseMove:
+        if (!m_active)
+            return false;
+        updateCursor(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
+    case QEvent::MouseButtonRelease: {
+        if (!m_active)
+            return false;
+        const Target target = targetAt(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        finish();
+        if (target.outline)
+            DropItem(target.outline, target.pos, target.tag);
+        return true;
+    }
+    case QEvent::KeyPress:
+        if (m_active && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            finish();
+            return true;
+        }
+        return m_active;
+    default:
+        return false;
+    }
+}
+
+}  // namespace orm

@@ -1,0 +1,25 @@
+#pragma once
+
+// The samples window: a second project shown read-only, all its classifier trees in one
+// outline, from which items are copied into the classifier windows by Ctrl-dragging.
+
+#include "gui/kit/tf_base.h"
+
+class QTreeWidget;
+
+namespace orm {
+
+class TMainTreeList;
+
+class SamplesWindow : public TF_Base {
+    Q_OBJECT
+public:
+    explicit SamplesWindow(MainHub* hub, QWidget* parent = nullptr);
+
+    // The outline gets every classifier tree of project, each tree node a top row.
+    void FillOutlineAll(TMainTreeList& project);
+
+    QTreeWidget* Outline1;
+};
+
+}  // namespace orm

@@ -1,0 +1,47 @@
+#pragma once
+
+// The prompts interface answered by the user: message boxes, a one-line input dialog and file
+// dialogs, all parented to the main window.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+#include "core/model/prompts.h"
+
+class QWidget;
+
+namespace orm {
+
+class QtPrompts : public Prompts {
+public:
+    // The dialog that asks for a line of text: the text confirmed, or nothing when cancelled.
+    using InputDialog = std::function<std::optional<QString>(
+        QWidget* parent, const QString& caption, const QString& text)>;
+
+    // title gives the caption of the message boxes (the application title); input is the
+    // dialog InputText shows, handed in by whoever knows it.
+    QtPrompts(QWidget* parent, std::function<QString()> title, InputDialog input);
+
+    void Inform(const std::string& text) override;
+    void Inform(const std::string& text, const std::string& caption) override;
+    bool Confirm(const std::string& text) override;
+    Answer AskYesNoCancel(const std::string& text) override;
+    std::optional<std::string> InputText(const std::string& caption,
+                                         const std::string& text) override;
+    std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
+    std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
+
+private:
+    QWidget* m_parent;
+    std::function<QString()> m_title;
+    InputDialog m_input;
+};
+
+// "Файлы Ормелит (*.ovx *.rem)" from the name and the ";"-separated patterns.
+QString FileFilter(const FileDialogSpec& spec);
+// The first filter and then the spec's further ones.
+QStringList FileFilters(const FileDialogSpec& spec);
+
+}  // namespace orm

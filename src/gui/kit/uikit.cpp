@@ -1,0 +1,62 @@
+#include "gui/kit/uikit.h"
+
+#include <QAction>
+#include <QToolBar>
+#include <QWidget>
+
+static void initBundledResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace orm {
+
+void InitResources()
+{
+    static const bool done = [] {
+        initBundledResources();
+        return true;
+    }();
+    (void)done;
+}
+
+QIcon BundledIcon(const char* name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+void MakeActions(QWidget* owner, std::initializer_list<ActionSpec> specs,
+                 Qt::ShortcutContext context)
+{
+    for (const ActionSpec& s : specs) {
+        QAction* a = new QAction(QString::fromUtf8(s.caption), owner);
+        a->setObjectName(QString::fromLatin1(s.name));
+        if (s.image)
+            a->setIcon(BundledIcon(s.image));
+        if (s.hint) {
+            a->setToolTip(QString::fromUtf8(s.hint));
+            a->setStatusTip(QString::fromUtf8(s.hint));
+        } else {
+            QString plain = QString::fromUtf8(s.caption);
+            plain.remove(QChar('&'));
+            a->setToolTip(plain.remove(QStringLiteral(" ...")));
+        }
+        if (!s.shortcut.isEmpty()) {
+            a->setShortcut(s.shortcut);
+            a->setShortcutContext(context);
+        }
+        a->setData(s.tag);
+        s.action = a;
+    }
+}
+
+QToolBar* MakeChildToolBar(QWidget* owner)
+{
+    auto* bar = new QToolBar(owner);
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setFixedHeight(29);
+    bar->setIconSize(QSize(20, 20));
+    return bar;
+}
+
+}  // namespace orm

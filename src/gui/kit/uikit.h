@@ -1,0 +1,40 @@
+#pragma once
+
+// Small builders shared by the windows: bundled icons, actions from a table, child toolbars.
+
+#include <QIcon>
+#include <QKeySequence>
+#include <initializer_list>
+
+class QAction;
+class QToolBar;
+class QWidget;
+
+namespace orm {
+
+// Registers the bundled icons and cursors (they live in a static library, so they must be
+// asked for once).
+void InitResources();
+
+// An icon of the program's own set, by name (":/icons/<name>.svg").
+QIcon BundledIcon(const char* name);
+
+struct ActionSpec {
+    QAction*& action;
+    const char* name;     // the component name, also the object name
+    const char* caption;  // UTF-8, with "&" before the access letter
+    const char* hint;     // UTF-8, or nullptr: the caption without "&" and " ..."
+    QKeySequence shortcut;
+    const char* image;    // bundled icon name, or nullptr
+    int tag;
+};
+
+// Creates the actions, owned by owner, with caption, hint, shortcut, icon and tag (as data).
+// A shortcut context other than the window's own is given with context.
+void MakeActions(QWidget* owner, std::initializer_list<ActionSpec> specs,
+                 Qt::ShortcutContext context = Qt::WindowShortcut);
+
+// The 29-pixel toolbar of a child window.
+QToolBar* MakeChildToolBar(QWidget* owner);
+
+}  // namespace orm

@@ -1,0 +1,124 @@
+#pragma once
+
+// The organigram window: one metafile picture shown at seven zoom steps, printed, saved to a
+// ".wmf" file or replaced by one loaded from a file. Modal, made for one use.
+
+#include <QDialog>
+#include <QToolButton>
+#include <functional>
+#include <optional>
+
+#include "format/wmfplayer.h"
+
+class QAction;
+class QMenu;
+class QPrinter;
+class QScrollArea;
+class QToolBar;
+
+namespace orm {
+
+class Prompts;
+class TDiagDataPrim;
+
+// The image control: the picture stretched to the control's size.
+class TPictureView : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPictureView(QWidget* parent = nullptr);
+    void SetPicture(const WmfPicture* picture);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const WmfPicture* m_picture = nullptr;
+};
+
+// The zoom button: a left click steps the zoom up, a right click down; the arrow opens the
+// menu of steps.
+class TZoomButton : public QToolButton {
+    Q_OBJECT
+public:
+    explicit TZoomButton(QWidget* parent = nullptr);
+
+signals:
+    void Stepped(int delta);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+class OrganigramWindow : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kZoomSteps = 7;
+    static constexpr int kFitZoom = 6;
+
+    // printer: nullptr for the program's shared printer.
+    explicit OrganigramWindow(Prompts& prompts, QWidget* parent = nullptr, QPrinter* printer = nullptr);
+    ~OrganigramWindow() override;
+
+    // The organigram as a placeable metafile (0.1 mm per unit) becomes the picture.
+    void BuildPicture(const TDiagDataPrim& diagram);
+    // Replaces the picture by the metafile in bytes and applies the zoom; false, with the old
+    // picture kept, when bytes are not a metafile.
+    bool SetPicture(const QByteArray& bytes);
+    const std::optional<WmfPicture>& Picture() const { return m_picture; }
+
+    int ZoomIndex() const { return m_zoomIndex; }
+    // Sets the step (wrapping around the seven) and applies it.
+    void SetZoomIndex(int index);
+    void ApplyZoom();
+    // The scale of the current step in percent (for the fit step, the one it came to).
+    int ZoomPercent() const { return m_zoomPercent; }
+
+    void ActionsExecute(int tag);
+    // Prints copies of the picture, one page each, on printer; no dialog.
+    void PrintPicture(QPrinter& printer, int copies);
+
+    // The print and printer setup dialogs; tests replace them. True when confirmed.
+    std::function<bool(QPrinter&)> RunPrintDialog;
+    std::function<bool(QPrinter&)> RunPrinterSetup;
+
+    QToolBar* ToolBar1;
+    QToolButton* ToolButton1;
+    QToolButton* ToolButton3;
+    QToolButton* ToolButton4;
+    TZoomButton* ToolButtonZoom;
+    QToolButton* ToolButton5;
+    QScrollArea* ScrollBox1;
+    TPictureView* Image1;
+    QMenu* PopupMenu1;
+    QMenu* PM_Zoom;
+    QAction* ActionPrint;
+    QAction* ActionSave;
+    QAction* ActionLoad;
+    QAction* ActionExit;
+    QAction* ActionPrintSetup;
+    QAction* ZoomItems[kZoomSteps];
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createActions();
+    void createControls();
+    void Print();
+    void SavePicture();
+    void LoadPicture();
+    void DrawOnPage(QPainter& painter, QPrinter& printer) const;
+
+    Prompts& m_prompts;
+    QPrinter* m_printer;
+    std::optional<WmfPicture> m_picture;
+    int m_zoomIndex = kFitZoom;
+    int m_zoomPercent = 100;
+};
+
+// Shows the organigram in a modal organigram window titled caption and returns when it closes.
+void ShowOrganigram(const TDiagDataPrim& diagram, const QString& caption, QWidget* parent,
+                    Prompts& prompts, QPrinter* printer = nullptr);
+
+}  // namespace orm

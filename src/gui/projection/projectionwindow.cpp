@@ -1,0 +1,467 @@
+#include "gui/projection/projectionwindow.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "core/model/metamodel.h"
+#include "core/model/projectedits.h"
+#include "format/textcodec.h"
+#include "gui/kit/appcontext.h"
+#include "gui/kit/mainhub.h"
+#include "gui/kit/printer.h"
+#include "gui/kit/uikit.h"
+#include "gui/projection/projectionprint.h"
+
+namespace orm {
+
+namespace {
+
+constexpr int kHintLength = 127;
+
+QPixmap pattern(bool falling, bool rising)
+{
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int i = 0; i < 8; ++i) {
+        if (falling)
+            image.setPixelColor(i, i, QColor(255, 0, 0));
+        if (rising)
+            image.setPixelColor(7 - i, i, QColor(0, 128, 0));
+    }
+    return QPixmap::fromImage(image);
+}
+
+std::string cut(const std::string& text)
+{
+    return text.size() > kHintLength ? text.substr(0, kHintLength) : text;
+}
+
+}  // namespace
+
+UnboundPatterns UnboundPatterns::Make()
+{
+    return {QBrush(pattern(true, true)), QBrush(pattern(true, false)),
+            QBrush(pattern(false, true))};
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TProjectionModel::TProjectionModel(const AppSettings& settings, QObject* parent)
+    : QAbstractTableModel(parent), m_settings(settings)
+{
+}
+
+void TProjectionModel::SetColumns(const ItemList& list)
+{
+    beginResetModel();
+    m_columns = list;
+    m_columnIndex.clear();
+    m_columnIndex.reserve(list.size());
+    for (size_t i = 0; i < list.size(); ++i)
+        m_columnIndex.emplace(list[i].Item, static_cast<int>(i));
+    endResetModel();
+}
+
+void TProjectionModel::SetRows(const ItemList& list)
+{
+    beginResetModel();
+    m_rows = list;
+    m_rowIndex.clear();
+    m_rowIndex.reserve(list.size());
+    for (size_t i = 0; i < list.size(); ++i)
+        m_rowIndex.emplace(list[i].Item, static_cast<int>(i));
+    endResetModel();
+}
+
+void TProjectionModel::FillCells()
+{
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    emit headerDataChanged(Qt::Horizontal, 0, std::max(0, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
+}
+
+TTreeList* TProjectionModel::ColumnItem(int column) const
+{
+    return column >= 0 && column < columnCount() ? m_columns[static_cast<size_t>(column)].Item
+                                                 : nullptr;
+}
+
+TTreeList* TProjectionModel::RowItem(int row) const
+{
+    return row >= 0 && row < rowCount() ? m_rows[static_cast<size_t>(row)].Item : nullptr;
+}
+
+int TProjectionModel::ColumnOf(const TTreeList* item) const
+{
+    const auto it = m_columnIndex.find(item);
+    return it == m_columnIndex.end() ? -1 : it->second;
+}
+
+int TProjectionModel::RowOf(const TTreeList* item) const
+{
+    const auto it = m_rowIndex.find(item);
+    return it == m_rowIndex.end() ? -1 : it->second;
+}
+
+bool TProjectionModel::IsBound(int row, int column) const
+{
+    TTreeList* r = RowItem(row);
+    TTreeList* c = ColumnItem(column);
+    return r && c && r->ToggleLink(c, false);
+}
+
+int TProjectionModel::Engagement(int row, int column) const
+{
+    const TTreeList* r = RowItem(row);
+    const TTreeList* c = ColumnItem(column);
+    return 2 * (c && c->HasChildrenOrLinks() ? 1 : 0) + (r && r->HasChildrenOrLinks() ? 1 : 0);
+}
+
+QString TProjectionModel::HintText(int row, int column) const
+{
+    const TTreeList* c = column >= 0 ? ColumnItem(column) : nullptr;
+    const TTreeList* r = row >= 0 ? RowItem(row) : nullptr;
+    const std::string columnText = c ? cut(c->LineText()) : std::string();
+    const std::string rowText = r ? cut(r->LineText()) : std::string();
+    if (!columnText.empty() && !rowText.empty())
+        return FromCp1251(columnText + "\n" + rowText);
+    return FromCp1251(columnText + rowText);
+}
+
+int TProjectionModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int TProjectionModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant TProjectionModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return IsBound(index.row(), index.column()) ? QStringLiteral("X") : QString();
+    case Qt::ToolTipRole:
+        if (!m_settings.GridUseHint)
+            return {};
+        return HintText(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignCenter);
+    default:
+        return {};
+    }
+}
+
+QVariant TProjectionModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    const bool horizontal = orientation == Qt::Horizontal;
+    const ItemList& list = horizontal ? m_columns : m_rows;
+    if (section < 0 || section >= static_cast<int>(list.size()))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return FromCp1251(list[static_cast<size_t>(section)].Text);
+    case Qt::ToolTipRole:
+        if (!m_settings.GridUseHint)
+            return {};
+        return horizontal ? HintText(-1, section) : HintText(section, -1);
+    default:
+        return {};
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TUnboundDelegate::TUnboundDelegate(const TProjectionModel& model, const AppSettings& settings,
+                                   const UnboundPatterns& patterns, QObject* parent)
+    : QStyledItemDelegate(parent), m_model(model), m_settings(settings), m_patterns(patterns)
+{
+}
+
+void TUnboundDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const
+{
+    QStyledItemDelegate::paint(painter, option, index);
+    if (!m_settings.GridSelectUnbind)
+        return;
+    const QBrush* brush = nullptr;
+    switch (m_model.Engagement(index.row(), index.column())) {
+    case 0:
+        brush = &m_patterns.Both;
+        break;
+    case 1:
+        brush = &m_patterns.Column;
+        break;
+    case 2:
+        brush = &m_patterns.Row;
+        break;
+    default:
+        return;
+    }
+    painter->save();
+    // The pattern stays fixed to the cell, as a brush origin at the cell's corner does.
+    painter->setBrushOrigin(option.rect.topLeft());
+    painter->fillRect(option.rect, *brush);
+    painter->restore();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& patterns,
+                                   QWidget* parent)
+    : TF_Base(hub, p, parent)
+{
+    setObjectName(QStringLiteral("TF_A14"));
+    setWindowIcon(BundledIcon("matrix"));
+    resize(435, 302);
+    std::tie(m_first, m_second) = TStructRes::ProjectionPair(p);
+    AppContext& context = hub->Context();
+
+    MakeActions(
+        this,
+        {
+            {ActionBind, "ActionBind", "Создать &связь", "Создать связь",
+             QKeySequence(Qt::Key_Space), "bind", 1},
+            {ActionPrint, "ActionPrint", "&Печать Проекции", "Печать Проекции", QKeySequence(),
+             "print", 2},
+            {ActionPrintSetup, "ActionPrintSetup", "&Настройка принтера ...",
+             "Настройка принтера", QKeySequence(Qt::Key_Insert), "printer-setup", 3},
+            {ActionProps, "ActionProps", "&Установки ...", nullptr, QKeySequence(), "settings",
+             4},
+            {ActionClose, "ActionClose", "Закрыть окно", "Закрыть окно", QKeySequence(),
+             "close-window", 5},
+        },
+        Qt::WidgetWithChildrenShortcut);
+    for (QAction* a : {ActionBind, ActionPrint, ActionPrintSetup, ActionProps, ActionClose}) {
+        addAction(a);
+        const int tag = a->data().toInt();
+        connect(a, &QAction::triggered, this, [this, tag] { actionExecute(tag); });
+    }
+
+    ToolBar1 = MakeChildToolBar(this);
+    ToolBar1->addAction(ActionBind);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(ActionPrint);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(ActionClose);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(ActionBind);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ActionPrint);
+    PopupMenu1->addAction(ActionPrintSetup);
+    PopupMenu1->addAction(ActionProps);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ActionClose);
+
+    m_model = new TProjectionModel(context.Settings, this);
+    StringGrid1 = new QTableView(this);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setModel(m_model);
+    StringGrid1->setItemDelegate(
+        new TUnboundDelegate(*m_model, context.Settings, patterns, StringGrid1));
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setTabKeyNavigation(false);
+    StringGrid1->setCornerButtonEnabled(false);
+    StringGrid1->setWordWrap(false);
+    for (QHeaderView* header : {StringGrid1->horizontalHeader(), StringGrid1->verticalHeader()}) {
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setSectionsMovable(false);
+        header->setSectionsClickable(false);
+        header->setHighlightSections(true);
+        header->setDefaultAlignment(Qt::AlignCenter);
+    }
+    StringGrid1->horizontalHeader()->setDefaultSectionSize(71);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(23);
+    StringGrid1->verticalHeader()->setMinimumWidth(71);
+    StringGrid1->horizontalHeader()->setMinimumHeight(23);
+    StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QModelIndex index = StringGrid1->indexAt(pos);
+        if (index.isValid())
+            StringGrid1->setCurrentIndex(index);
+        UpdateBindAction();
+        PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
+    });
+    connect(StringGrid1, &QAbstractItemView::doubleClicked, this, [this] { ToggleBinding(); });
+    connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &ProjectionWindow::currentChanged);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ToolBar1);
+    layout->addWidget(StringGrid1);
+    UpdateBindAction();
+}
+
+void ProjectionWindow::SetColumns(const ItemList& list)
+{
+    keepCurrentCell([&] { m_model->SetColumns(list); });
+}
+
+void ProjectionWindow::SetRows(const ItemList& list)
+{
+    keepCurrentCell([&] { m_model->SetRows(list); });
+}
+
+void ProjectionWindow::keepCurrentCell(const std::function<void()>& rebuild)
+{
+    const QModelIndex current = StringGrid1->currentIndex();
+    rebuild();
+    // The grid keeps its current cell where it still exists.
+    if (current.isValid() && m_model->rowCount() > 0 && m_model->columnCount() > 0) {
+        const QModelIndex again =
+            m_model->index(std::min(current.row(), m_model->rowCount() - 1),
+                           std::min(current.column(), m_model->columnCount() - 1));
+        StringGrid1->selectionModel()->setCurrentIndex(again,
+                                                       QItemSelectionModel::ClearAndSelect);
+    }
+}
+
+void ProjectionWindow::FillCells()
+{
+    m_model->FillCells();
+    if (!StringGrid1->currentIndex().isValid() && m_model->rowCount() > 0 &&
+        m_model->columnCount() > 0) {
+        // The first data cell is current, as in a grid just filled.
+        AppContext& context = m_hub->Context();
+        const bool guard = context.SyncGuard;
+        context.SyncGuard = true;
+        StringGrid1->selectionModel()->setCurrentIndex(m_model->index(0, 0),
+                                                       QItemSelectionModel::ClearAndSelect);
+        context.SyncGuard = guard;
+    }
+    UpdateBindAction();
+}
+
+void ProjectionWindow::SelectColumnOf(TTreeList* item)
+{
+    const int column = m_model->ColumnOf(item);
+    const QModelIndex current = StringGrid1->currentIndex();
+    if (column < 0 || (current.isValid() && current.column() == column))
+        return;
+    const int row = current.isValid() ? current.row() : 0;
+    if (m_model->rowCount() == 0)
+        return;
+    const QModelIndex target = m_model->index(row, column);
+    StringGrid1->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    StringGrid1->scrollTo(target);
+}
+
+void ProjectionWindow::SelectRowOf(TTreeList* item)
+{
+    const int row = m_model->RowOf(item);
+    const QModelIndex current = StringGrid1->currentIndex();
+    if (row < 0 || (current.isValid() && current.row() == row))
+        return;
+    const int column = current.isValid() ? current.column() : 0;
+    if (m_model->columnCount() == 0)
+        return;
+    const QModelIndex target = m_model->index(row, column);
+    StringGrid1->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    StringGrid1->scrollTo(target);
+}
+
+void ProjectionWindow::ToggleBinding()
+{
+    const QModelIndex current = StringGrid1->currentIndex();
+    if (!current.isValid())
+        return;
+    TTreeList* row = m_model->RowItem(current.row());
+    TTreeList* column = m_model->ColumnItem(current.column());
+    const bool watch = m_hub->Context().Settings.GridSelectUnbind;
+    const bool rowEngaged = row->HasChildrenOrLinks();
+    const bool columnEngaged = column->HasChildrenOrLinks();
+    ProjectEdits::ToggleBinding(row, column);
+    emit m_model->dataChanged(current, current);
+    if (watch) {
+        if (row->HasChildrenOrLinks() != rowEngaged)
+            m_hub->RepaintProjections(false);
+        else if (column->HasChildrenOrLinks() != columnEngaged)
+            Repaint();
+    }
+    UpdateBindAction();
+}
+
+void ProjectionWindow::UpdateBindAction()
+{
+    const QModelIndex current = StringGrid1->currentIndex();
+    const bool bound = current.isValid() && m_model->IsBound(current.row(), current.column());
+    if (bound) {
+        ActionBind->setText(QStringLiteral("Удалить &связь"));
+        ActionBind->setToolTip(QStringLiteral("Удалить связь"));
+        ActionBind->setIcon(BundledIcon("unbind"));
+    } else {
+        ActionBind->setText(QStringLiteral("Создать &связь"));
+        ActionBind->setToolTip(QStringLiteral("Создать связь"));
+        ActionBind->setIcon(BundledIcon("bind"));
+    }
+}
+
+void ProjectionWindow::Repaint()
+{
+    StringGrid1->viewport()->update();
+    StringGrid1->horizontalHeader()->viewport()->update();
+    StringGrid1->verticalHeader()->viewport()->update();
+}
+
+void ProjectionWindow::SetToolBarVisible(bool visible)
+{
+    ToolBar1->setVisible(visible);
+}
+
+void ProjectionWindow::actionExecute(int tag)
+{
+    switch (tag) {
+    case 1:
+        ToggleBinding();
+        break;
+    case 2:
+        PrintProjection(m_tag, windowTitle(), m_hub->Context().MainProject,
+                        m_hub->Context().SharedFont, m_hub->prompts(), this, &SharedPrinter());
+        break;
+    case 3:
+        ShowPrinterSetup(m_hub->HubWidget());
+        break;
+    case 4:
+        m_hub->ExecuteCommand(17);
+        break;
+    case 5:
+        if (QWidget* sub = parentWidget())
+            sub->close();
+        else
+            close();
+        return;
+    default:
+        break;
+    }
+    UpdateBindAction();
+}
+
+void ProjectionWindow::currentChanged(const QModelIndex& current, const QModelIndex&)
+{
+    AppContext& context = m_hub->Context();
+    if (!context.SyncGuard && current.isValid()) {
+        context.SyncGuard = true;
+        m_hub->ShowItemEverywhere(m_model->RowItem(current.row()), this);
+        m_hub->ShowItemEverywhere(m_model->ColumnItem(current.column()), this);
+        context.SyncGuard = false;
+    }
+    UpdateBindAction();
+}
+
+}  // namespace orm

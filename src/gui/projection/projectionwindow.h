@@ -1,0 +1,122 @@
+#pragma once
+
+// The projection window: a grid binding the items of two classifiers. Columns are the items of
+// the projection's first classifier, rows those of its second; a cell shows "X" when its two
+// items are bound. Every cell is computed from the items' links when it is drawn.
+
+#include <QAbstractTableModel>
+#include <QBrush>
+#include <QStyledItemDelegate>
+#include <functional>
+#include <unordered_map>
+
+#include "core/model/treelist.h"
+#include "gui/kit/tf_base.h"
+
+class QAction;
+class QMenu;
+class QTableView;
+class QToolBar;
+
+namespace orm {
+
+struct AppSettings;
+
+// The three 8 x 8 hatch patterns shared by all grids: unbound column (red falling diagonal),
+// unbound row (green rising diagonal), both (the cross).
+struct UnboundPatterns {
+    QBrush Both;
+    QBrush Column;
+    QBrush Row;
+    static UnboundPatterns Make();
+};
+
+class TProjectionModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TProjectionModel(const AppSettings& settings, QObject* parent = nullptr);
+
+    void SetColumns(const ItemList& list);
+    void SetRows(const ItemList& list);
+    // Every cell again from the links (headers and marks).
+    void FillCells();
+
+    TTreeList* ColumnItem(int column) const;
+    TTreeList* RowItem(int row) const;
+    int ColumnOf(const TTreeList* item) const;  // -1 when not a column
+    int RowOf(const TTreeList* item) const;
+    bool IsBound(int row, int column) const;
+    // 2 x (column item engaged) + (row item engaged).
+    int Engagement(int row, int column) const;
+    // The hint of a cell; row -1 or column -1 stands for a header cell.
+    QString HintText(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    const AppSettings& m_settings;
+    ItemList m_columns;
+    ItemList m_rows;
+    std::unordered_map<const TTreeList*, int> m_columnIndex;
+    std::unordered_map<const TTreeList*, int> m_rowIndex;
+};
+
+// Paints the hatching over data cells whose items are not engaged, when the settings ask.
+class TUnboundDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    TUnboundDelegate(const TProjectionModel& model, const AppSettings& settings,
+                     const UnboundPatterns& patterns, QObject* parent);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+private:
+    const TProjectionModel& m_model;
+    const AppSettings& m_settings;
+    const UnboundPatterns& m_patterns;
+};
+
+class ProjectionWindow : public TF_Base {
+    Q_OBJECT
+public:
+    // patterns: the hatch patterns all grids share, made once by the main window.
+    ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& patterns,
+                     QWidget* parent = nullptr);
+
+    int FirstClassifier() const { return m_first; }
+    int SecondClassifier() const { return m_second; }
+    TProjectionModel* Model() const { return m_model; }
+
+    void SetColumns(const ItemList& list);
+    void SetRows(const ItemList& list);
+    void FillCells();
+    void SelectColumnOf(TTreeList* item);
+    void SelectRowOf(TTreeList* item);
+    void ToggleBinding();
+    void UpdateBindAction();
+    void Repaint();
+    void SetToolBarVisible(bool visible) override;
+
+    QTableView* StringGrid1;
+    QToolBar* ToolBar1;
+    QMenu* PopupMenu1;
+    QAction* ActionBind;
+    QAction* ActionPrint;
+    QAction* ActionPrintSetup;
+    QAction* ActionProps;
+    QAction* ActionClose;
+
+private:
+    void actionExecute(int tag);
+    void keepCurrentCell(const std::function<void()>& rebuild);
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous);
+
+    int m_first;
+    int m_second;
+    TProjectionModel* m_model;
+};
+
+}  // namespace orm

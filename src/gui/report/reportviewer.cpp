@@ -1,0 +1,454 @@
+#include "gui/report/reportviewer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontMetricsF>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "core/model/prompts.h"
+#include "core/report/reportgen.h"
+#include "format/rtfreader.h"
+#include "format/rtfwriter.h"
+#include "format/textcodec.h"
+
+namespace orm {
+
+namespace {
+
+// Design sizes in pixels at 96 dpi; the viewer grows with the screen's font size.
+constexpr int kDesignWidth = 500;
+constexpr int kDesignHeight = 394;
+constexpr int kDesignButton = 25;
+constexpr qreal kTextPoints = 9.75;  // the view's 13-pixel font at 96 dpi
+
+QIcon icon(const char* name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+QString extensionOf(const QString& name)
+{
+    const qsizetype slash = std::max(name.lastIndexOf(QChar('/')), name.lastIndexOf(QChar('\\')));
+    const qsizetype dot = name.lastIndexOf(QChar('.'));
+    return dot > slash ? name.mid(dot + 1) : QString();
+}
+
+// Windows line ends (and lone CRs) as the paragraph breaks of the plain-text view.
+QString textOf(const std::string& bytes)
+{
+    QString text = FromCp1251(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar('\r'), QChar('\n'));
+    return text;
+}
+
+// Qt 6.4 lays out a document without pages as one page of 2^23 pixels (QFIXED_MAX), and a
+// paragraph with spacing before or after it below that line sends the layout into an endless
+// loop. A document that may grow that tall is shown without that spacing; each paragraph keeps
+// its spacing in these two properties, and gets it back for saving and printing.
+constexpr int kSpacingBefore = QTextFormat::UserProperty + 1;
+constexpr int kSpacingAfter = QTextFormat::UserProperty + 2;
+constexpr qreal kSafeHeight = 7.0e6;  // pixels, below the 8 388 607 of the limit
+
+// The height of the document laid out without wrapping, a little over rather than under.
+qreal estimatedHeight(const QTextDocument& doc, const QPaintDevice* device)
+{
+    const QList<QTextFormat> formats = doc.allFormats();
+    std::vector<qreal> heights(static_cast<size_t>(formats.size()), 0);  // 0: not yet known
+    auto lineHeight = [&](int index) {
+        if (index < 0 || index >= formats.size())
+            return qreal(0);
+        qreal& h = heights[static_cast<size_t>(index)];
+        if (h == 0) {
+            const QFont font = formats[index].toCharFormat().font().resolve(doc.defaultFont());
+            h = QFontMetricsF(font, device).height();
+        }
+        return h;
+    };
+    qreal height = 0;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        qreal line = lineHeight(b.charFormatIndex());
+        qsizetype lines = 1;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            line = std::max(line, lineHeight(fragment.charFormatIndex()));
+            lines += fragment.text().count(QChar(QChar::LineSeparator));
+        }
+        const QTextBlockFormat f = b.blockFormat();
+        if (f.lineHeightType() == QTextBlockFormat::ProportionalHeight)
+            line = line * std::max<qreal>(100, f.lineHeight()) / 100;
+        else if (f.lineHeightType() != QTextBlockFormat::SingleHeight)
+            line = std::max(line, f.lineHeight());
+        height += f.topMargin() + f.bottomMargin() + 1.05 * line * static_cast<qreal>(lines);
+    }
+    return height;
+}
+
+// Moves every paragraph's spacing before and after into kSpacingBefore and kSpacingAfter, or
+// back.
+void showSpacing(QTextDocument& doc, bool show)
+{
+    QTextCursor cursor(&doc);
+    cursor.beginEditBlock();
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        QTextBlockFormat f = b.blockFormat();
+        if (show) {
+            if (!f.hasProperty(kSpacingBefore))
+                continue;
+            f.setTopMargin(f.doubleProperty(kSpacingBefore));
+            f.setBottomMargin(f.doubleProperty(kSpacingAfter));
+            f.clearProperty(kSpacingBefore);
+            f.clearProperty(kSpacingAfter);
+        } else {
+            if (f.topMargin() == 0 && f.bottomMargin() == 0)
+                continue;
+            f.setProperty(kSpacingBefore, f.topMargin());
+            f.setProperty(kSpacingAfter, f.bottomMargin());
+            f.setTopMargin(0);
+            f.setBottomMargin(0);
+        }
+        cursor.setPosition(b.position());
+        cursor.setBlockFormat(f);
+    }
+    cursor.endEditBlock();
+}
+
+}  // namespace
+
+QString ReplaceFileExt(const QString& name, const QString& ext)
+{
+    const QString old = extensionOf(name);
+    if (old.isEmpty() && !name.endsWith(QChar('.')))
+        return name + ext;
+    return name.left(name.size() - old.size() - 1) + ext;
+}
+
+void SetDialogFileExt(QFileDialog& dialog, const QString& ext)
+{
+    for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+        if (edit->text().isEmpty())
+            continue;
+        edit->setText(ReplaceFileExt(edit->text(), ext));
+        return;
+    }
+}
+
+bool QtViewerDialogs::Print(QPrinter& printer, QWidget* parent)
+{
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtViewerDialogs::PrinterSetup(QPrinter& printer, QWidget* parent)
+{
+    QPageSetupDialog dialog(&printer, parent);
+    dialog.exec();
+}
+
+std::optional<SaveAsAnswer> QtViewerDialogs::SaveAs(const SaveAsRequest& request, QWidget* parent)
+{
+    QFileDialog dialog(parent, request.title);
+    // The desktop's own dialog would hide the name box from the file-type switch.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = {QStringLiteral("Файл RTF (*.rtf)"),
+                                 QStringLiteral("Файл TXT (*.txt)")};
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters[request.type == ReportFileType::Rtf ? 0 : 1]);
+    dialog.setDefaultSuffix(request.defaultExtension);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        const qsizetype index = filters.indexOf(filter);
+        if (index < 0)
+            return;
+        const QString ext = index == 0 ? QStringLiteral("rtf") : QStringLiteral("txt");
+        dialog.setDefaultSuffix(ext);
+        SetDialogFileExt(dialog, QChar('.') + ext);
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    SaveAsAnswer answer;
+    answer.path = dialog.selectedFiles().constFirst();
+    answer.type = filters.indexOf(dialog.selectedNameFilter()) == 1 ? ReportFileType::Txt
+                                                                     : ReportFileType::Rtf;
+    return answer;
+}
+
+ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* parent)
+    : QDialog(parent), m_prompts(prompts), m_dialogs(dialogs)
+{
+    if (!m_dialogs) {
+        m_ownDialogs = std::make_unique<QtViewerDialogs>();
+        m_dialogs = m_ownDialogs.get();
+    }
+    setObjectName(QStringLiteral("TF_RTF"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    setWindowIcon(icon("report"));
+    const qreal scale = logicalDpiY() / 96.0;
+    resize(qRound(kDesignWidth * scale), qRound(kDesignHeight * scale));
+
+    struct Def {
+        QAction*& action;
+        const char* name;
+        const char* caption;
+        const char* hint;
+        const char* image;
+        int tag;
+    };
+    const Def defs[] = {
+        {ActionPrint, "ActionPrint", "Печать", "Печать", "print", 1},
+        {ActionSave, "ActionSave", "Сохранить в файл", "Сохранить", "file-save", 2},
+        {ActionLoad, "ActionLoad", "Загрузить из файла", "Загрузить", "file-open", 3},
+        {ActionExit, "ActionExit", "Закрыть", "Закрыть", "close-window", 5},
+        {ActionPrintSetup, "ActionPrintSetup", "Настройка принтера", "Настройка принтера",
+         "printer-setup", 8},
+        {ActionWordWrap, "ActionWordWrap", "Переносить по словам", nullptr, "word-wrap", 9},
+    };
+    for (const Def& d : defs) {
+        auto* a = new QAction(icon(d.image), QString::fromUtf8(d.caption), this);
+        a->setObjectName(QString::fromLatin1(d.name));
+        a->setToolTip(d.hint ? QString::fromUtf8(d.hint) : QString());
+        a->setData(d.tag);
+        addAction(a);
+        const int tag = d.tag;
+        connect(a, &QAction::triggered, this, [this, tag] { actionsExecute(tag); });
+        d.action = a;
+    }
+    ActionExit->setShortcut(QKeySequence(Qt::Key_Escape));
+    ActionExit->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ActionWordWrap->setCheckable(true);
+
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setIconSize(QSize(qRound(18 * scale), qRound(18 * scale)));
+    ToolBar1->setStyleSheet(QStringLiteral("QToolButton { min-width: %1px; }")
+                                .arg(qRound((kDesignButton - 6) * scale)));
+    ToolBar1->addAction(ActionPrint);
+    ToolBar1->addAction(ActionSave);
+    ToolBar1->addAction(ActionLoad);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(ActionExit);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(ActionPrint);
+    PopupMenu1->addAction(ActionPrintSetup);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ActionSave);
+    PopupMenu1->addAction(ActionLoad);
+    PopupMenu1->addAction(ActionExit);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ActionWordWrap);
+
+    RichEdit1 = new QTextEdit(this);
+    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setUndoRedoEnabled(false);
+    RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The plain-text font: the desktop's own face, bold. Points, not pixels, so that it grows
+    // with the screen's font size and prints at the same size.
+    m_textFont = QApplication::font();
+    m_textFont.setPointSizeF(kTextPoints);
+    m_textFont.setBold(true);
+    RichEdit1->setFont(m_textFont);
+    RichEdit1->document()->setDefaultFont(m_textFont);
+    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->exec(RichEdit1->viewport()->mapToGlobal(pos));
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ToolBar1);
+    layout->addWidget(RichEdit1, 1);
+}
+
+ReportViewer::~ReportViewer() = default;
+
+void ReportViewer::actionsExecute(int tag)
+{
+    switch (tag) {
+    case 1:
+        PrintDocument();
+        break;
+    case 2:
+        SaveDocument();
+        break;
+    case 3:
+        OpenDocument();
+        break;
+    case 5:
+        close();
+        break;
+    case 8:
+        PrinterSetup();
+        break;
+    case 9:
+        ToggleWordWrap();
+        break;
+    default:
+        break;
+    }
+}
+
+void ReportViewer::LoadDocument(const std::string& bytes)
+{
+    // A new document is filled away from the view and swapped in, so that a long report is
+    // laid out once and not after every paragraph.
+    auto* doc = new QTextDocument(RichEdit1);
+    doc->setDefaultFont(m_textFont);
+    doc->setUndoRedoEnabled(false);
+    if (m_plainText || !ReadRtf(bytes, *doc))
+        doc->setPlainText(textOf(bytes));
+    m_spacingHidden = estimatedHeight(*doc, RichEdit1) > kSafeHeight;
+    if (m_spacingHidden)
+        showSpacing(*doc, false);
+    // The edit deletes the document it made itself; one of ours is deleted here.
+    QTextDocument* old = RichEdit1->document();
+    const bool ours = old && old->parent() == RichEdit1;
+    RichEdit1->setDocument(doc);
+    if (ours)
+        delete old;
+}
+
+void ReportViewer::OpenDocument()
+{
+    FileDialogSpec spec;
+    spec.title = ToCp1251(QStringLiteral("Открытие файла"));
+    spec.filterName = ToCp1251(QStringLiteral("Файл TXT"));
+    spec.filterPatterns = "*.txt";
+    spec.moreFilters = {{ToCp1251(QStringLiteral("Файл RTF")), "*.rtf"},
+                        {ToCp1251(QStringLiteral("Все файлы")), "*"}};
+    const std::optional<std::string> path = m_prompts.OpenFileName(spec);
+    if (!path)
+        return;
+    const QString name = QString::fromStdString(*path);
+    QFile file(name);
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly))
+        data = file.readAll();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось прочитать файл\n") + name));
+        return;
+    }
+    setWindowTitle(name);
+    LoadDocument(data.toStdString());
+}
+
+void ReportViewer::SaveDocument()
+{
+    SaveAsRequest request;
+    request.title = QStringLiteral("Запись файла");
+    request.fileName = windowTitle();
+    request.defaultExtension = extensionOf(request.fileName);
+    request.type = request.defaultExtension.compare(QLatin1String("rtf"), Qt::CaseInsensitive) == 0
+                       ? ReportFileType::Rtf
+                       : ReportFileType::Txt;
+    const std::optional<SaveAsAnswer> answer = m_dialogs->SaveAs(request, this);
+    if (!answer)
+        return;
+    const bool rtf = answer->type == ReportFileType::Rtf;
+    std::string bytes;
+    if (!rtf)
+        bytes = WritePlainText(*RichEdit1->document());
+    else if (m_spacingHidden)
+        bytes = WriteRtf(*fullDocument());
+    else
+        bytes = WriteRtf(*RichEdit1->document());
+    // Written beside the target and renamed over it only when complete: a failed save keeps
+    // the file that was there.
+    QSaveFile file(answer->path);
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                        static_cast<qint64>(bytes.size()) &&
+                    file.commit();
+    if (!ok) {
+        m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось записать файл\n") + answer->path));
+        return;
+    }
+    setWindowTitle(answer->path);
+    m_plainText = !rtf;
+}
+
+std::unique_ptr<QTextDocument> ReportViewer::fullDocument() const
+{
+    std::unique_ptr<QTextDocument> copy(RichEdit1->document()->clone());
+    if (m_spacingHidden)
+        showSpacing(*copy, true);
+    return copy;
+}
+
+QPrinter& ReportViewer::printer()
+{
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // Qt's default margins are 10 points; the printer set-up can change these.
+        m_printer->setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+    }
+    return *m_printer;
+}
+
+void ReportViewer::PrintDocument()
+{
+    QPrinter& p = printer();
+    p.setDocName(windowTitle());
+    if (!m_dialogs->Print(p, this))
+        return;
+    // On paper the text wraps at the page width whatever the view does.
+    std::unique_ptr<QTextDocument> copy = fullDocument();
+    QTextOption option = copy->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    copy->setDefaultTextOption(option);
+    // Laid out on pages measured in screen pixels and scaled to the printer as a whole: left
+    // to lay out on the printer itself, Qt 6.4 keeps indents and spacing in printer pixels,
+    // a twelfth of their size at 1200 dpi.
+    copy->setPageSize(QSizeF(p.width() * qreal(logicalDpiX()) / p.logicalDpiX(),
+                             p.height() * qreal(logicalDpiY()) / p.logicalDpiY()));
+    copy->print(&p);
+    if (p.printerState() == QPrinter::Error)
+        m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось напечатать документ")));
+}
+
+void ReportViewer::PrinterSetup()
+{
+    m_dialogs->PrinterSetup(printer(), this);
+}
+
+void ReportViewer::ToggleWordWrap()
+{
+    const bool wrap = RichEdit1->lineWrapMode() == QTextEdit::NoWrap;
+    RichEdit1->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    ActionWordWrap->setChecked(wrap);
+}
+
+void ShowReportViewer(const ReportDocument& document, QWidget* parent, Prompts& prompts,
+                      ViewerDialogs* dialogs)
+{
+    ReportViewer viewer(prompts, dialogs, parent);
+    viewer.SetPlainText(!document.IsRtf);
+    viewer.LoadDocument(document.Bytes);
+    viewer.setWindowTitle(FromCp1251(document.Caption));
+    viewer.exec();
+}
+
+}  // namespace orm

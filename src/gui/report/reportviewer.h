@@ -1,0 +1,119 @@
+#pragma once
+
+// The report viewer: a modal window with a read-only rich-text view of a report (or of a file
+// loaded into it), from which the user prints it, saves it as RTF or plain text, loads another
+// file and switches word wrapping. The only place where report documents reach the disk.
+
+#include <QDialog>
+#include <QFont>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QAction;
+class QFileDialog;
+class QMenu;
+class QPrinter;
+class QTextDocument;
+class QTextEdit;
+class QToolBar;
+
+namespace orm {
+
+class Prompts;
+struct ReportDocument;
+
+// The save dialog's file types, numbered as its filter list.
+enum class ReportFileType { Rtf = 1, Txt = 2 };
+
+struct SaveAsRequest {
+    QString title;     // "Запись файла"
+    QString fileName;  // preset: the window caption
+    QString defaultExtension;  // the name's extension without its dot ("RTF"), may be empty
+    ReportFileType type = ReportFileType::Rtf;  // preset from the default extension
+};
+
+struct SaveAsAnswer {
+    QString path;
+    ReportFileType type = ReportFileType::Rtf;
+};
+
+// The viewer's dialogs that the Prompts interface cannot express: print and printer set-up
+// work on a QPrinter, and the save dialog has a file-type switch that edits the shown name.
+// Tests replace them.
+class ViewerDialogs {
+public:
+    virtual ~ViewerDialogs() = default;
+    // The print dialog; true when the user chose to print (the printer then holds the choice).
+    virtual bool Print(QPrinter& printer, QWidget* parent) = 0;
+    virtual void PrinterSetup(QPrinter& printer, QWidget* parent) = 0;
+    virtual std::optional<SaveAsAnswer> SaveAs(const SaveAsRequest& request, QWidget* parent) = 0;
+};
+
+// QPrintDialog, QPageSetupDialog and Qt's own (not the desktop's) file dialog, whose name box
+// the file-type switch can reach.
+class QtViewerDialogs : public ViewerDialogs {
+public:
+    bool Print(QPrinter& printer, QWidget* parent) override;
+    void PrinterSetup(QPrinter& printer, QWidget* parent) override;
+    std::optional<SaveAsAnswer> SaveAs(const SaveAsRequest& request, QWidget* parent) override;
+};
+
+// name with its extension (from the last "." after the last path separator) replaced by ext,
+// which includes its dot; a name without an extension gets ext appended.
+QString ReplaceFileExt(const QString& name, const QString& ext);
+// Shows the save dialog's proposed name with extension ext: the first line edit of the dialog
+// that holds text gets its extension replaced; an empty name box stays empty.
+void SetDialogFileExt(QFileDialog& dialog, const QString& ext);
+
+class ReportViewer : public QDialog {
+    Q_OBJECT
+public:
+    // dialogs: the print, printer set-up and save dialogs; nullptr for Qt's own.
+    explicit ReportViewer(Prompts& prompts, ViewerDialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~ReportViewer() override;
+
+    // Plain-text mode: every load shows the file's bytes as Windows-1251 text. Otherwise RTF
+    // shows as rich text and anything that is not RTF as text.
+    bool PlainText() const { return m_plainText; }
+    void SetPlainText(bool plain) { m_plainText = plain; }
+    // Replaces the view's contents by a document's bytes, read as the mode says.
+    void LoadDocument(const std::string& bytes);
+
+    void OpenDocument();
+    void SaveDocument();
+    void PrintDocument();
+    void PrinterSetup();
+    void ToggleWordWrap();
+
+    QToolBar* ToolBar1;
+    QTextEdit* RichEdit1;
+    QMenu* PopupMenu1;
+    QAction* ActionPrint;
+    QAction* ActionSave;
+    QAction* ActionLoad;
+    QAction* ActionExit;
+    QAction* ActionPrintSetup;
+    QAction* ActionWordWrap;
+
+private:
+    void actionsExecute(int tag);
+    QPrinter& printer();
+    // A copy of the view's document with everything the view leaves out put back.
+    std::unique_ptr<QTextDocument> fullDocument() const;
+
+    Prompts& m_prompts;
+    std::unique_ptr<ViewerDialogs> m_ownDialogs;
+    ViewerDialogs* m_dialogs;
+    std::unique_ptr<QPrinter> m_printer;  // made on first use; keeps the set-up for printing
+    QFont m_textFont;
+    bool m_plainText = false;
+    bool m_spacingHidden = false;  // paragraph spacing left out of the view (too long a document)
+};
+
+// The viewer for a generated report: caption, mode and contents from the document; returns
+// when the user has closed it.
+void ShowReportViewer(const ReportDocument& document, QWidget* parent, Prompts& prompts,
+                      ViewerDialogs* dialogs = nullptr);
+
+}  // namespace orm

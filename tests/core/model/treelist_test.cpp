@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include "core/model/cp1251.h"
+#include "core/model/project.h"
+#include "support/fakeprompts.h"
+
+using namespace orm;
+
+namespace {
+
+// Project with classifier 1: 1.1 a (1.1.1 a1, 1.1.2 a2 (1.1.2.1 a21)), 1.2 b; classifier 4:
+// 4.1 u, 4.2 v.
+struct Sample {
+    TMainTreeList project;
+    TTreeList* a;
+    TTreeList* a1;
+    TTreeList* a2;
+    TTreeList* a21;
+    TTreeList* b;
+    TTreeList* u;
+    TTreeList* v;
+    Sample()
+    {
+        TTreeList* t1 = project.TreeByIndex(1);
+        a = t1->AddChild("a");
+        a1 = a->AddChild("a1");
+        a2 = a->AddChild("a2");
+        a21 = a2->AddChild("a21");
+        b = t1->AddChild("b");
+        TTreeList* t4 = project.TreeByIndex(4);
+        u = t4->AddChild("u");
+        v = t4->AddChild("v");
+        project.SetModified(false);
+    }
+};
+
+std::vector<std::string> names(const std::vector<TTreeList*>& nodes)
+{
+    std::vector<std::string> out;
+    for (auto* n : nodes)
+        out.push_back(n->Name());
+    return out;
+}
+
+}  // namespace
+
+TEST(TreeList, NumbersFollowPositions)
+{
+    TMainTreeList project;
+    EXPECT_EQ(project.Number(), "0");
+    TTreeList* t3 = project.TreeByIndex(3);
+    EXPECT_EQ(t3->Number(), "3");
+    TTreeList* first = t3->AddChild("first");
+    TTreeList* second = t3->AddChild("second");
+    TTreeList* deep = second->AddChild("deep");
+    EXPECT_EQ(first->Number(), "3.1");
+    EXPECT_EQ(deep->LineText(), "3.2.1 deep");
+    t3->DeleteAt(0);
+    EXPECT_EQ(second->Number(), "3.1");
+    EXPECT_EQ(deep->Number(), "3.1.1");
+    EXPECT_EQ(t3->AddChild("")->LineText(), "3.2 ");
+    EXPECT_EQ(project.FindByNumber("3.1.1"), deep);
+    EXPECT_EQ(project.FindByNumber(""), &project);
+    EXPECT_EQ(deep->Level(), 3);
+    EXPECT_EQ(deep->ClassifierIndex(), 3);
+}
+
+TEST(TreeList, BadNumbersRaise)
+{
+    TMainTreeList project;
+    EXPECT_THROW(project.TreeByIndex(5), ELoadInvalid);
+    EXPECT_THROW(project.FindByNumber("1.1"), ELoadInvalid);
+    EXPECT_THROW(project.FindByNumber("5"), ELoadInvalid);
+    EXPECT_THROW(project.FindByNumber("0"), EListError);
+    EXPECT_THROW(project.FindByNumber("1.-2"), EListError);
+    EXPECT_THROW(project.FindByNumber("x"), EListError);
+    EXPECT_THROW(project.TreeByIndex(0), EListError);
+}
+
+TEST(TreeList, RenameAndAddSetTheModifiedFlag)
+{
+    Sample s;
+    s.a->Rename("a");
+    EXPECT_FALSE(s.project.Modified());
+    s.a->Rename("A");  // letter case counts
+    EXPECT_TRUE(s.project.Modified());
+    EXPECT_EQ(s.a->Name(), "A");
+    s.project.SetModified(false);
+    s.a21->AddChild("x");
+    EXPECT_TRUE(s.project.Modified());
+}
+
+TEST(TreeList, LinksAreSymmetricAndDieWithTheirItems)
+{
+    Sample s;
+    s.a1->Link(s.u);
+    s.a21->Link(s.u);
+    s.b->Link(s.v);
+    EXPECT_TRUE(s.u->IsLinkedWith(s.a1));
+    EXPECT_TRUE(s.a1->ToggleLink(s.u, false));
+    EXPECT_FALSE(s.project.Modified());
+    EXPECT_FALSE(s.a1->ToggleLink(s.u, true));
+    EXPECT_TRUE(s.project.Modified());
+    EXPECT_FALSE(s.u->IsLinkedWith(s.a1));
+    EXPECT_FALSE(s.a1->IsLinkedWith(s.u));
+    EXPECT_TRUE(s.a1->ToggleLink(s.u, true));
+    EXPECT_TRUE(s.u->IsLinkedWith(s.a1));
+
+    s.u->Unlink(s.b);  // not linked: nothing happens
+    EXPECT_EQ(s.u->Links().size(), 2u);
+
+    // Destroying an ancestor unlinks every item of its subtree.
+    s.project.TreeByIndex(1)->DeleteAt(0);
+    EXPECT_TRUE(s.u->Links().empty());
+    EXPECT_FALSE(s.u->HasChildrenOrLinks());
+    EXPECT_TRUE(s.v->HasChildrenOrLinks());
+}
+
+TEST(TreeList, QueriesOnLevels)
+{
+    Sample s;
+    EXPECT_TRUE(s.a->IsWithinLevels(s.a, 1));
+    EXPECT_FALSE(s.a1->IsWithinLevels(s.a, 1));
+    EXPECT_TRUE(s.a1->IsWithinLevels(s.a, 2));
+    EXPECT_FALSE(s.a21->IsWithinLevels(s.a, 2));
+    EXPECT_TRUE(s.a21->IsWithinLevels(s.a, 0));
+    EXPECT_FALSE(s.b->IsWithinLevels(s.a, 0));
+    EXPECT_FALSE(s.a->IsWithinLevels(s.a1, 0));
+    EXPECT_TRUE(s.a21->IsDescendantOf(s.project.TreeByIndex(1)));
+    EXPECT_FALSE(s.a->IsDescendantOf(s.a));
+    EXPECT_TRUE(s.a1->IsFirstChild());
+    EXPECT_FALSE(s.a1->IsLastChild());
+    EXPECT_TRUE(s.a2->IsLastChild());
+    EXPECT_EQ(s.a->SubtreeHeight(), 3);
+    EXPECT_EQ(s.b->SubtreeHeight(), 1);
+    EXPECT_EQ(s.project.SubtreeHeight(), 5);
+}
+
+TEST(TreeList, WalkLevelsVisitsTheChosenLevels)
+{
+    Sample s;
+    std::vector<TTreeList*> seen;
+    std::vector<std::pair<int, int>> levelsAndCounts;
+    auto visit = [&](int level, int count, TTreeList* node) {
+        seen.push_back(node);
+        levelsAndCounts.emplace_back(level, count);
+    };
+    s.a->WalkLevels(1, 0, visit);
+    EXPECT_EQ(names(seen), (std::vector<std::string>{"a", "a1", "a2", "a21"}));
+    EXPECT_EQ(levelsAndCounts,
+              (std::vector<std::pair<int, int>>{{1, 1}, {2, 2}, {2, 3}, {3, 4}}));
+    seen.clear();
+    s.a->WalkLevels(2, 1, visit);
+    EXPECT_EQ(names(seen), (std::vector<std::string>{"a1", "a2"}));
+    seen.clear();
+    s.a->WalkLevels(1, 2, visit);
+    EXPECT_EQ(names(seen), (std::vector<std::string>{"a", "a1", "a2"}));
+    seen.clear();
+    s.a->WalkLevels(0, 0, visit);
+    s.a->WalkLevels(1, -1, visit);
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST(TreeList, LinkedItemsAreVisitedOnceInKeyOrder)
+{
+    Sample s;
+    s.u->Link(s.a21);
+    s.u->Link(s.b);
+    s.v->Link(s.b);
+    s.v->Link(s.a1);
+    TTreeList* t2item = s.project.TreeByIndex(2)->AddChild("p");
+    s.v->Link(t2item);
+
+    std::vector<TTreeList*> seen;
+    std::vector<int> classifiers;
+    std::vector<int> counts;
+    auto visit = [&](int k, int count, TTreeList* item) {
+        seen.push_back(item);
+        classifiers.push_back(k);
+        counts.push_back(count);
+    };
+    s.project.TreeByIndex(4)->LinkedItemsByClassifier(1, 0, visit, 0);
+    EXPECT_EQ(names(seen), (std::vector<std::string>{"a1", "a21", "b", "p"}));
+    EXPECT_EQ(classifiers, (std::vector<int>{1, 1, 1, 2}));
+    EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 4}));
+
+    seen.clear();
+    s.project.TreeByIndex(4)->LinkedItemsByClassifier(1, 0, visit, 2);
+    EXPECT_EQ(names(seen), (std::vector<std::string>{"p"}));
+
+    seen.clear();
+    s.project.TreeByIndex(4)->LinkedItemsWithin(2, 0, visit, 2, s.a);
+    EXPECT_EQ(names(seen), (std::vector<std::string>{"a1"}));
+}
+
+TEST(TreeList, CopySubtreeCopiesNamesNotLinks)
+{
+    Sample s;
+    s.a21->Link(s.u);
+    auto copy = TTreeList::CopySubtree(s.b, *s.a);
+    EXPECT_EQ(copy->Parent(), s.b);
+    ASSERT_EQ(copy->Count(), 2);
+    EXPECT_EQ(copy->Child(1)->Child(0)->Name(), "a21");
+    EXPECT_TRUE(copy->Child(1)->Child(0)->Links().empty());
+    EXPECT_EQ(copy->Child(1)->Parent(), copy.get());
+    EXPECT_EQ(s.b->Count(), 0);
+}
+
+TEST(TreeList, FillItemListInPreOrderOrSaysWhatIsMissing)
+{
+    Sample s;
+    test::FakePrompts prompts;
+    ItemList list;
+    ASSERT_TRUE(s.a->FillItemList(1, list, prompts));
+    std::vector<std::string> texts;
+    for (const auto& e : list)
+        texts.push_back(e.Text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"1.1", "1.1.1", "1.1.2", "1.1.2.1", "1.2"}));
+    EXPECT_EQ(list[3].Item, s.a21);
+    EXPECT_TRUE(prompts.shown.empty());
+
+    ItemList empty;
+    EXPECT_FALSE(s.project.FillItemList(2, empty, prompts));
+    EXPECT_FALSE(s.project.FillItemList(11, empty, prompts));
+    EXPECT_EQ(prompts.informs(), (std::vector<std::string>{
+                                     "Не заданы Основные и обеспечивающие процессы/функции!",
+                                     "Не заданы !"}));
+
+    TMainTreeList fresh;
+    EXPECT_FALSE(fresh.FillItemList(4, empty, prompts));
+    EXPECT_EQ(prompts.informs().back(), "Не заданы Структурные звенья!");
+}
+
+TEST(TreeList, OutlineRowsCarryTextLevelAndItem)
+{
+    Sample s;
+    const auto rows = s.project.TreeByIndex(1)->OutlineRows();
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(ToUtf8(rows[0].Text), "1 Бизнес-направления");
+    EXPECT_EQ(rows[0].Level, 0);
+    EXPECT_EQ(rows[4].Text, "1.1.2.1 a21");
+    EXPECT_EQ(rows[4].Level, 3);
+    EXPECT_EQ(rows[4].Item, s.a21);
+    EXPECT_EQ(rows[5].Text, "1.2 b");
+    EXPECT_EQ(rows[5].Level, 1);
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.Text, row.Item->LineText());
+        EXPECT_EQ(row.Level, row.Item->Level() - 1);
+    }
+}
+
+TEST(TreeList, VeryDeepTreesNeedNoDeepRecursion)
+{
+    auto project = std::make_unique<TMainTreeList>();
+    TTreeList* node = project->TreeByIndex(1);
+    node->Append(std::make_unique<TTreeList>())->Link(project->TreeByIndex(4)->AddChild("u"));
+    for (int i = 0; i < 300000; ++i)
+        node = node->Append(std::make_unique<TTreeList>());
+    EXPECT_EQ(project->TreeByIndex(1)->SubtreeHeight(), 300001);
+    int visited = 0;
+    project->ForEachPreOrder([&visited](TTreeList*, const std::string&, int) { ++visited; });
+    EXPECT_EQ(visited, 300000 + 1 + 1 + 4 + 1);
+    project.reset();  // must not overflow the stack
+}

@@ -1,0 +1,215 @@
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "gui/classifier/classifierwindow.h"
+#include "support/guifixture.h"
+
+using namespace orm;
+
+namespace {
+
+class ClassifierWindowTest : public test::MainWindowTest {
+protected:
+    // Classifier 1: 1.1 a (1.1.1, 1.1.2), 1.2 b (1.2.1), 1.3 c (1.3.1, 1.3.2 (1.3.2.1)).
+    ClassifierWindow* openSample()
+    {
+        TTreeList* t = project().TreeByIndex(1);
+        TTreeList* a = t->AddChild("a");
+        a->AddChild("a1");
+        a->AddChild("a2");
+        t->AddChild("b")->AddChild("b1");
+        TTreeList* c = t->AddChild("c");
+        c->AddChild("c1");
+        c->AddChild("c2")->AddChild("c21");
+        project().SetModified(false);
+        ClassifierWindow* w = window->OpenClassifier(1);
+        QApplication::processEvents();
+        return w;
+    }
+
+    static QStringList rows(ClassifierWindow* w)
+    {
+        QStringList out;
+        for (QTreeWidgetItemIterator it(w->Outline1); *it; ++it) {
+            int level = 0;
+            for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent())
+                ++level;
+            out << QString(level, QChar(' ')) + (*it)->text(0);
+        }
+        return out;
+    }
+
+    static void select(ClassifierWindow* w, const char* number)
+    {
+        for (QTreeWidgetItemIterator it(w->Outline1); *it; ++it) {
+            if ((*it)->text(0).section(QChar(' '), 0, 0) == QLatin1String(number)) {
+                w->Outline1->setCurrentItem(*it);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no row " << number;
+    }
+
+    static void key(ClassifierWindow* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        w->Outline1->setFocus();
+        QTest::keyClick(w->Outline1, static_cast<Qt::Key>(key), mods);
+    }
+};
+
+}  // namespace
+
+TEST_F(ClassifierWindowTest, RowsShowTheTreeWithLevels)
+{
+    ClassifierWindow* w = openSample();
+    EXPECT_EQ(rows(w), (QStringList{"1 Бизнес-направления", " 1.1 a", "  1.1.1 a1", "  1.1.2 a2",
+                                    " 1.2 b", "  1.2.1 b1", " 1.3 c", "  1.3.1 c1", "  1.3.2 c2",
+                                    "   1.3.2.1 c21"}));
+    EXPECT_TRUE(w->Outline1->topLevelItem(0)->isExpanded());
+}
+
+TEST_F(ClassifierWindowTest, DeletingRenumbersTheFollowingRows)
+{
+    ClassifierWindow* w = openSample();
+    select(w, "1.2");
+    prompts.queueConfirm(false);
+    w->ActionDel->trigger();
+    EXPECT_EQ(project().TreeByIndex(1)->Count(), 3);
+    EXPECT_FALSE(project().Modified());
+
+    prompts.queueConfirm(true);
+    key(w, Qt::Key_Delete);
+    EXPECT_EQ(prompts.shown.back(), "confirm: Вы действительно хотите удалить?");
+    EXPECT_TRUE(project().Modified());
+    EXPECT_EQ(rows(w), (QStringList{"1 Бизнес-направления", " 1.1 a", "  1.1.1 a1", "  1.1.2 a2",
+                                    " 1.2 c", "  1.2.1 c1", "  1.2.2 c2", "   1.2.2.1 c21"}));
+    EXPECT_EQ(project().FindByNumber("1.2.2")->Name(), "c2");
+}
+
+TEST_F(ClassifierWindowTest, AddAppendsUnderTheSelectedRowEvenWhenCollapsed)
+{
+    ClassifierWindow* w = openSample();
+    select(w, "1.1");
+    w->Outline1->currentItem()->setExpanded(false);
+    prompts.queueInput("новый");
+    key(w, Qt::Key_Insert);
+    EXPECT_EQ(prompts.shown.back(), "input: Новый элемент | ");
+    EXPECT_EQ(project().FindByNumber("1.1.3")->Name(), ToCp1251("новый"));
+    EXPECT_TRUE(project().Modified());
+    EXPECT_EQ(rows(w).at(4), QStringLiteral("  1.1.3 новый"));
+
+    // Row 1 takes a new top-level item.
+    w->Outline1->setCurrentItem(w->Outline1->topLevelItem(0));
+    prompts.queueInput("d");
+    w->ActionAdd->trigger();
+    EXPECT_EQ(rows(w).back(), QStringLiteral(" 1.4 d"));
+
+    // Cancel and an empty text add nothing.
+    project().SetModified(false);
+    prompts.queueInput(std::nullopt);
+    w->ActionAdd->trigger();
+    prompts.queueInput("");
+    w->ActionAdd->trigger();
+    EXPECT_EQ(project().TreeByIndex(1)->Count(), 4);
+    EXPECT_FALSE(project().Modified());
+}
+
+TEST_F(ClassifierWindowTest, RenameOnlyRealChanges)
+{
+    ClassifierWindow* w = openSample();
+    select(w, "1.3");
+    prompts.queueInput("c");  // unchanged
+    w->ActionMod->trigger();
+    EXPECT_EQ(prompts.shown.back(), "input: Изменение | c");
+    EXPECT_FALSE(project().Modified());
+    prompts.queueInput("C");
+    key(w, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_TRUE(project().Modified());
+    EXPECT_EQ(w->Outline1->currentItem()->text(0), QStringLiteral("1.3 C"));
+
+    // The classifier's own row can be neither renamed nor deleted.
+    w->Outline1->setCurrentItem(w->Outline1->topLevelItem(0));
+    EXPECT_FALSE(w->ActionMod->isEnabled());
+    EXPECT_FALSE(w->ActionDel->isEnabled());
+    w->ActionMod->trigger();
+    w->ActionDel->trigger();
+}
+
+TEST_F(ClassifierWindowTest, UpAndDownStatesFollowThePosition)
+{
+    ClassifierWindow* w = openSample();
+    w->Outline1->setCurrentItem(w->Outline1->topLevelItem(0));
+    EXPECT_FALSE(w->ActionUp->isEnabled());
+    EXPECT_FALSE(w->ActionDown->isEnabled());
+    select(w, "1.1");
+    EXPECT_FALSE(w->ActionUp->isEnabled());
+    EXPECT_TRUE(w->ActionDown->isEnabled());
+    select(w, "1.3");
+    EXPECT_TRUE(w->ActionUp->isEnabled());
+    EXPECT_FALSE(w->ActionDown->isEnabled());
+    select(w, "1.2.1");  // a single child
+    EXPECT_FALSE(w->ActionUp->isEnabled());
+    EXPECT_FALSE(w->ActionDown->isEnabled());
+}
+
+TEST_F(ClassifierWindowTest, MovingKeepsSubtreeExpansionAndSelection)
+{
+    ClassifierWindow* w = openSample();
+    select(w, "1.1");
+    w->Outline1->currentItem()->setExpanded(true);
+    key(w, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(rows(w), (QStringList{"1 Бизнес-направления", " 1.1 b", "  1.1.1 b1", " 1.2 a",
+                                    "  1.2.1 a1", "  1.2.2 a2", " 1.3 c", "  1.3.1 c1",
+                                    "  1.3.2 c2", "   1.3.2.1 c21"}));
+    EXPECT_EQ(w->CurrentItem()->Name(), "a");
+    EXPECT_TRUE(w->Outline1->currentItem()->isExpanded());
+    EXPECT_TRUE(project().Modified());
+    EXPECT_EQ(project().FindByNumber("1.2.2")->Name(), "a2");
+
+    key(w, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_FALSE(w->ActionUp->isEnabled());
+    w->ActionUp->trigger();  // already first: nothing moves
+    EXPECT_EQ(rows(w).at(1), QStringLiteral(" 1.1 a"));
+    EXPECT_EQ(w->CurrentItem()->Name(), "a");
+}
+
+TEST_F(ClassifierWindowTest, EnterTogglesTheRowAndTheCaption)
+{
+    ClassifierWindow* w = openSample();
+    select(w, "1.3");
+    QTreeWidgetItem* row = w->Outline1->currentItem();
+    row->setExpanded(false);
+    w->UpdateActionStates();
+    EXPECT_EQ(w->ActionExpand->text(), QStringLiteral("Развернуть"));
+    key(w, Qt::Key_Return);
+    EXPECT_TRUE(row->isExpanded());
+    EXPECT_EQ(w->ActionExpand->text(), QStringLiteral("Свернуть"));
+}
+
+TEST_F(ClassifierWindowTest, ToolbarShowsOnlyInTheActiveWindow)
+{
+    ClassifierWindow* a = openSample();
+    ClassifierWindow* b = window->OpenClassifier(4);
+    QApplication::processEvents();
+    EXPECT_TRUE(b->ToolBar1->isVisibleTo(b));
+    EXPECT_FALSE(a->ToolBar1->isVisibleTo(a));
+    window->OpenClassifier(1);
+    QApplication::processEvents();
+    EXPECT_TRUE(a->ToolBar1->isVisibleTo(a));
+    EXPECT_FALSE(b->ToolBar1->isVisibleTo(b));
+}
+
+TEST_F(ClassifierWindowTest, OutlineHelpersOnALargeTree)
+{
+    TTreeList* t = project().TreeByIndex(2);
+    for (int i = 0; i < 2000; ++i)
+        t->AddChild("x")->AddChild("y");
+    ClassifierWindow* w = window->OpenClassifier(2);
+    TTreeList* deep = project().FindByNumber("2.1500.1");
+    QTreeWidgetItem* row = Outline::SelectItemRow(w->Outline1, deep);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->text(0), QStringLiteral("2.1500.1 y"));
+    EXPECT_TRUE(row->parent()->isExpanded());
+    EXPECT_EQ(Outline::RowNumber(row), 1 + 1499 * 2 + 1 + 1);
+}
