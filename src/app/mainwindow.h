@@ -25,7 +25,7 @@ class TDragController;
 struct UnboundPatterns;
 class TTreeList;
 
-// The form name "TF_Main" stays its objectName: help index files address windows by it.
+// Its objectName stays "TF_Main", the form name by which help index files address it.
 class MainWindow : public QMainWindow, public MainHub {
     Q_OBJECT
 public:

@@ -1,6 +1,8 @@
 #pragma once
 
-// The one place where the GUI converts between QString and the core's Windows-1251 bytes.
+// The one place where Qt text meets the core's Windows-1251 bytes: the formats and the windows
+// convert between QString and those bytes here and nowhere else. It lives with the formats,
+// the lowest wing that has Qt, so that the readers and players can use it too.
 
 #include <QString>
 #include <string>

@@ -41,6 +41,8 @@ int RowNumber(const QTreeWidgetItem* row);
 
 }  // namespace Outline
 
+// The outline of one classifier, with add, rename, delete, move, expand and organigram.
+// Its objectName stays "TF_A1", the form name by which help index files address it.
 class ClassifierWindow : public TF_Base {
     Q_OBJECT
 public:

@@ -35,6 +35,7 @@ private:
     void insertFiltered(const QString& text);
 };
 
+// Its objectName stays "TF_ItemEdit", the form name by which help index files address it.
 class ItemEditDialog : public QDialog {
     Q_OBJECT
 public:

@@ -11,6 +11,7 @@ namespace orm {
 
 class TMainTreeList;
 
+// Its objectName stays "TF_SAMPL", the form name by which help index files address it.
 class SamplesWindow : public TF_Base {
     Q_OBJECT
 public:

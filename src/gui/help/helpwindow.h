@@ -34,6 +34,7 @@ public:
 
 // The list of topics to choose from: the anchors a keyword names ("Найденные разделы") or all
 // anchors ("Указатель"). Not modal: choosing shows the topic and closes the list.
+// Its objectName stays "TF_HelpTopics", the form name by which help index files address it.
 class HelpTopicsDialog : public QDialog {
     Q_OBJECT
 public:
@@ -58,6 +59,7 @@ signals:
     void topicChosen(const QString& anchor);
 };
 
+// Its objectName stays "TF_Help", the form name by which help index files address it.
 class HelpWindow : public QWidget {
     Q_OBJECT
 public:

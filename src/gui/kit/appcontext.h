@@ -1,8 +1,9 @@
 #pragma once
 
 // The objects that live from start-up to exit: the settings record, the shared font, the two
-// projects and the selection-synchronisation guard. One instance for the program; tests make
-// their own.
+// projects and the selection-synchronisation guard. One instance for the program, made by the
+// application at start-up and reached by every window through the main window's hub; tests
+// make their own.
 
 #include <string>
 

@@ -50,6 +50,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
+// Its objectName stays "TF_WMF", the form name by which help index files address it.
 class OrganigramWindow : public QDialog {
     Q_OBJECT
 public:

@@ -79,6 +79,7 @@ private:
     const UnboundPatterns& m_patterns;
 };
 
+// Its objectName stays "TF_A14", the form name by which help index files address it.
 class ProjectionWindow : public TF_Base {
     Q_OBJECT
 public:

@@ -56,6 +56,7 @@ private:
 // "Параметры отчета": the report's rows over the buttons "Да" and "Отказ". A QDialog like the
 // program's other modal dialogs, with the shared font, so that exec() and Escape behave as
 // users expect; it is created for one request and destroyed by its owner.
+// Its objectName stays "TF_RepParam", the form name by which help index files address it.
 class ReportParamDialog : public QDialog {
     Q_OBJECT
 public:

@@ -66,6 +66,7 @@ QString ReplaceFileExt(const QString& name, const QString& ext);
 // that holds text gets its extension replaced; an empty name box stays empty.
 void SetDialogFileExt(QFileDialog& dialog, const QString& ext);
 
+// Its objectName stays "TF_RTF", the form name by which help index files address it.
 class ReportViewer : public QDialog {
     Q_OBJECT
 public:

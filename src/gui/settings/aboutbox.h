@@ -14,6 +14,7 @@ struct AppSettings;
 class Prompts;
 class TImage;
 
+// Its objectName stays "TF_About", the form name by which help index files address it.
 class AboutBox : public QDialog {
     Q_OBJECT
 public:

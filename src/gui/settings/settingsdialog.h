@@ -23,6 +23,7 @@ class TProfile;
 struct AppSettings;
 struct FontSpec;
 
+// Its objectName stays "TF_SETUP", the form name by which help index files address it.
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
