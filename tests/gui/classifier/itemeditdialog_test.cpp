@@ -76,20 +76,7 @@ TEST(ItemEdit, AtMost255CharactersAndOnlyWhatTheCodePageHolds)
     EXPECT_EQ(dialog.Text().size(), 255);
 }
 
-TEST(QtPromptsFilters, ListEveryType)
-{
-    FileDialogSpec spec;
-    spec.filterName = ToCp1251("Файл TXT");
-    spec.filterPatterns = "*.txt";
-    spec.moreFilters = {{ToCp1251("Файл RTF"), "*.rtf"}, {ToCp1251("Все файлы"), "*"}};
-    EXPECT_EQ(FileFilters(spec), (QStringList{"Файл TXT (*.txt)", "Файл RTF (*.rtf)",
-                                              "Все файлы (*)"}));
-    spec.moreFilters.clear();
-    spec.filterName = ToCp1251("Файлы Ормелит");
-    spec.filterPatterns = "*.ovx;*.rem";
-    EXPECT_EQ(FileFilters(spec), QStringList{"Файлы Ормелит (*.ovx *.rem)"});
-}
-
+// The dialog the main window hands to its prompts.
 TEST(ItemEdit, PromptsReturnTheTypedTextOrNothing)
 {
     FontSpec font;

@@ -12,7 +12,7 @@
 #include "core/model/metamodel.h"
 #include "core/model/project.h"
 #include "format/textcodec.h"
-#include "gui/projection/pdftools.h"
+#include "support/pdftools.h"
 #include "gui/projection/projectionprint.h"
 #include "support/fakeprompts.h"
 #include "support/tempdir.h"

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFontInfo>
 
-#include "gui/projection/pdftools.h"
+#include "support/pdftools.h"
 #include "support/tempdir.h"
 
 using namespace orm;
