@@ -58,7 +58,8 @@ public:
     static constexpr int kFitZoom = 6;
 
     // printer: nullptr for the program's shared printer.
-    explicit OrganigramWindow(Prompts& prompts, QWidget* parent = nullptr, QPrinter* printer = nullptr);
+    explicit OrganigramWindow(Prompts& prompts, QWidget* parent = nullptr,
+                              QPrinter* printer = nullptr);
     ~OrganigramWindow() override;
 
     // The organigram as a placeable metafile (0.1 mm per unit) becomes the picture.

@@ -24,8 +24,8 @@ public:
     // parent owns the modal dialog while it is open; font is the shared font (may be null).
     QtReportUi(QWidget* parent, Prompts& prompts, const FontSpec* font, ReportDisplay viewer);
 
-    // Runs the report parameter dialog centred on the screen; true, with every row's StartItem and Levels
-    // stored, when the user confirmed.
+    // Runs the report parameter dialog centred on the screen; true, with every row's StartItem and
+    // Levels stored, when the user confirmed.
     bool AskParameters(int n, TTreeList& project, ReportParamRows& rows) override;
     void ShowReport(const ReportDocument& document) override;
 

@@ -71,7 +71,8 @@ class ReportViewer : public QDialog {
     Q_OBJECT
 public:
     // dialogs: the print, printer set-up and save dialogs; nullptr for Qt's own.
-    explicit ReportViewer(Prompts& prompts, ViewerDialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    explicit ReportViewer(Prompts& prompts, ViewerDialogs* dialogs = nullptr,
+                          QWidget* parent = nullptr);
     ~ReportViewer() override;
 
     // Plain-text mode: every load shows the file's bytes as Windows-1251 text. Otherwise RTF

@@ -32,8 +32,8 @@ std::optional<QFont> platformFontDialog(const QFont& initial, QWidget* parent)
 
 }  // namespace
 
-SettingsDialog::SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& prompts, QWidget* parent,
-                   TProfile* profile)
+SettingsDialog::SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& prompts,
+                               QWidget* parent, TProfile* profile)
     : QDialog(parent),
       m_settings(settings),
       m_font(font),

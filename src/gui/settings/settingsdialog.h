@@ -30,8 +30,8 @@ public:
     // The font dialog: the chosen font, or nothing when cancelled. Replaceable for tests.
     using FontChooser = std::function<std::optional<QFont>(const QFont& initial, QWidget* parent)>;
 
-    SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& prompts, QWidget* parent = nullptr,
-             TProfile* profile = nullptr);
+    SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& prompts,
+                   QWidget* parent = nullptr, TProfile* profile = nullptr);
 
     void SetFontChooser(FontChooser chooser) { m_chooseFont = std::move(chooser); }
     // The dialog's own steps, by their handler names.
