@@ -9,16 +9,18 @@
 #include <QTransform>
 #include <QtEndian>
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <optional>
 #include <vector>
 
-#include "format/textcodec.h"
+#include "format/dib.h"
+#include "format/gdifont.h"
+#include "format/gdistate.h"
 
 namespace orm {
+
+using namespace gdi;
 
 namespace {
 
@@ -104,9 +106,6 @@ enum : quint32 {
 constexpr quint32 kEmfSignature = 0x464D4520;  // " EMF"
 constexpr qsizetype kHeaderSize = 88;
 constexpr quint32 kMaxHandles = 65536;
-constexpr int kMaxSavedStates = 1024;
-constexpr qint64 kMaxBitmapPixels = 50'000'000;
-constexpr int kMaxBitmapSide = 32767;
 constexpr int kMaxRegionRects = 4096;
 constexpr int kMaxFontPixels = 2048;
 // QPen refuses widths from 32768 on.
@@ -120,29 +119,6 @@ constexpr double kMaxDashes = 100000;
 constexpr int kMaxPathElements = 1 << 20;
 // Device coordinates beyond this are clamped before they become integers.
 constexpr double kCoordLimit = 1 << 26;
-
-// Raster operations of bitmap records.
-constexpr quint32 SRCCOPY = 0x00CC0020;
-constexpr quint32 SRCAND = 0x008800C6;
-constexpr quint32 SRCPAINT = 0x00EE0086;
-constexpr quint32 SRCINVERT = 0x00660046;
-constexpr quint32 NOTSRCCOPY = 0x00330008;
-constexpr quint32 BLACKNESS = 0x00000042;
-constexpr quint32 WHITENESS = 0x00FF0062;
-constexpr quint32 PATINVERT = 0x005A0049;
-constexpr quint32 DSTINVERT = 0x00550009;
-
-// Text options and alignment.
-constexpr quint32 ETO_OPAQUE = 0x0002;
-constexpr quint32 ETO_CLIPPED = 0x0004;
-constexpr quint32 ETO_GLYPH_INDEX = 0x0010;
-constexpr quint32 ETO_NO_RECT = 0x0100;
-constexpr quint32 ETO_PDY = 0x2000;
-constexpr quint32 TA_UPDATECP = 1;
-constexpr quint32 TA_RIGHT = 2;
-constexpr quint32 TA_CENTER = 6;
-constexpr quint32 TA_BOTTOM = 8;
-constexpr quint32 TA_BASELINE = 24;
 
 // Bounds-checked little-endian access to one record.
 class Record {
@@ -183,232 +159,7 @@ private:
     quint32 m_type;
 };
 
-QColor colorRef(quint32 value)
-{
-    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
-}
-
-double clampCoord(double v)
-{
-    return std::isfinite(v) ? std::clamp(v, -kCoordLimit, kCoordLimit) : 0.0;
-}
-
-QRect toDeviceRect(const QRectF& r)
-{
-    const double l = clampCoord(r.left()), t = clampCoord(r.top());
-    const double rr = clampCoord(r.right()), b = clampCoord(r.bottom());
-    return QRect(QPoint(int(std::lround(l)), int(std::lround(t))),
-                 QPoint(int(std::lround(rr)) - 1, int(std::lround(b)) - 1));
-}
-
-// A device-independent bitmap as stored in bitmap records: header, colour table, bits.
-class DibDecoder {
-public:
-    DibDecoder(const Record& rec, quint32 offBmi, quint32 cbBmi, quint32 offBits, quint32 cbBits)
-        : m_rec(rec), m_offBmi(offBmi), m_cbBmi(cbBmi), m_offBits(offBits), m_cbBits(cbBits)
-    {
-    }
-
-    // rowsOverride: the number of scan lines actually stored, when fewer than the header says.
-    QImage decode(bool alpha, std::optional<int> rowsOverride = std::nullopt) const
-    {
-        if (m_cbBmi < 40 || !m_rec.has(m_offBmi, m_cbBmi) || !m_rec.has(m_offBits, m_cbBits))
-            return {};
-        const quint32 headerSize = m_rec.u32(m_offBmi);
-        if (headerSize < 40 || headerSize > m_cbBmi)
-            return {};
-        const qint32 width = m_rec.i32(m_offBmi + 4);
-        const qint32 rawHeight = m_rec.i32(m_offBmi + 8);
-        const int bits = m_rec.u16(m_offBmi + 14);
-        const quint32 compression = m_rec.u32(m_offBmi + 16);
-        const quint32 colorsUsed = m_rec.u32(m_offBmi + 32);
-        if (width <= 0 || width > kMaxBitmapSide || rawHeight == 0 ||
-            rawHeight == std::numeric_limits<qint32>::min())
-            return {};
-        const bool topDown = rawHeight < 0;
-        int height = std::abs(rawHeight);
-        if (rowsOverride)
-            height = std::min(height, *rowsOverride);
-        if (height <= 0 || height > kMaxBitmapSide || qint64(width) * height > kMaxBitmapPixels)
-            return {};
-        const uchar* src = m_rec.bytes(m_offBits);
-
-        if (compression == 4 || compression == 5) {  // JPEG, PNG
-            QImage image = QImage::fromData(src, int(m_cbBits));
-            if (image.isNull() || qint64(image.width()) * image.height() > kMaxBitmapPixels)
-                return {};
-            return image;
-        }
-
-        QVector<QRgb> table;
-        if (bits <= 8) {
-            const quint32 maxColors = 1u << bits;
-            const quint32 count = colorsUsed ? std::min(colorsUsed, maxColors) : maxColors;
-            for (quint32 i = 0; i < count; ++i) {
-                const quint64 at = quint64(m_offBmi) + headerSize + 4ull * i;
-                if (!m_rec.has(at, 4) || at + 4 > quint64(m_offBmi) + m_cbBmi)
-                    break;
-                const quint32 quad = m_rec.u32(at);
-                table.append(qRgb((quad >> 16) & 0xFF, (quad >> 8) & 0xFF, quad & 0xFF));
-            }
-            while (table.size() < int(maxColors))
-                table.append(qRgb(0, 0, 0));
-        }
-
-        if (compression == 1 || compression == 2) {  // RLE8, RLE4
-            if ((compression == 1 && bits != 8) || (compression == 2 && bits != 4))
-                return {};
-            return decodeRle(src, width, height, topDown, compression == 2, table);
-        }
-
-        quint32 masks[3] = {0x7C00, 0x03E0, 0x001F};
-        if (bits == 32)
-            masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
-        if (compression == 3) {  // BI_BITFIELDS
-            if (bits != 16 && bits != 32)
-                return {};
-            // The masks follow a 40-byte header; later headers hold them inside.
-            const quint64 at = quint64(m_offBmi) + 40;
-            if (!m_rec.has(at, 12) || at + 12 > quint64(m_offBmi) + m_cbBmi)
-                return {};
-            for (int i = 0; i < 3; ++i)
-                masks[i] = m_rec.u32(at + 4 * i);
-        } else if (compression != 0) {
-            return {};
-        }
-        if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-            return {};
-
-        const qint64 stride = ((qint64(width) * bits + 31) / 32) * 4;
-        if (stride * height > qint64(m_cbBits))
-            return {};
-
-        QImage image;
-        if (bits <= 8) {
-            image = QImage(width, height, QImage::Format_Indexed8);
-            if (image.isNull())
-                return {};
-            image.setColorTable(table);
-        } else {
-            image = QImage(width, height,
-                           alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-            if (image.isNull())
-                return {};
-        }
-        for (int y = 0; y < height; ++y) {
-            const uchar* row = src + stride * (topDown ? y : height - 1 - y);
-            uchar* out = image.scanLine(y);
-            auto* out32 = reinterpret_cast<QRgb*>(out);
-            for (int x = 0; x < width; ++x) {
-                switch (bits) {
-                case 1:
-                    out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-                    break;
-                case 4:
-                    out[x] = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-                    break;
-                case 8:
-                    out[x] = row[x];
-                    break;
-                case 16: {
-                    const quint32 v = row[2 * x] | (row[2 * x + 1] << 8);
-                    out32[x] = maskedRgb(v, masks, false);
-                    break;
-                }
-                case 24:
-                    out32[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-                    break;
-                case 32: {
-                    const quint32 v = qFromLittleEndian<quint32>(row + 4 * x);
-                    out32[x] = maskedRgb(v, masks, alpha);
-                    break;
-                }
-                }
-            }
-        }
-        return image;
-    }
-
-private:
-    static QRgb maskedRgb(quint32 v, const quint32 masks[3], bool alpha)
-    {
-        int c[3];
-        for (int i = 0; i < 3; ++i) {
-            const quint32 m = masks[i];
-            if (!m) {
-                c[i] = 0;
-                continue;
-            }
-            const int shift = std::countr_zero(m);
-            const int width = std::min(std::popcount(m >> shift), 8);
-            const quint32 value = ((v & m) >> shift) & ((1u << width) - 1);
-            c[i] = width >= 8 ? int(value) : int(value * 255 / ((1u << width) - 1));
-        }
-        if (alpha)
-            return qRgba(c[0], c[1], c[2], v >> 24);  // premultiplied, as the record stores it
-        return qRgb(c[0], c[1], c[2]);
-    }
-
-    QImage decodeRle(const uchar* src, int width, int height, bool topDown, bool four,
-                     const QVector<QRgb>& table) const
-    {
-        if (topDown)  // run-length bitmaps are always bottom-up
-            return {};
-        QImage image(width, height, QImage::Format_Indexed8);
-        if (image.isNull())
-            return {};
-        image.setColorTable(table);
-        image.fill(0);
-        quint64 i = 0;
-        int x = 0, y = 0;  // y counts from the bottom
-        auto put = [&](int index) {
-            if (x < width && y < height)
-                image.scanLine(height - 1 - y)[x] = uchar(index);
-            ++x;
-        };
-        while (i + 1 < m_cbBits && y < height) {
-            const int count = src[i], value = src[i + 1];
-            i += 2;
-            if (count > 0) {
-                for (int k = 0; k < count && x < width; ++k)
-                    put(four ? ((k & 1) ? value & 0xF : value >> 4) : value);
-            } else if (value == 0) {
-                x = 0, ++y;
-            } else if (value == 1) {
-                break;
-            } else if (value == 2) {
-                if (i + 1 >= m_cbBits)
-                    break;
-                x += src[i], y += src[i + 1];
-                i += 2;
-            } else {
-                const int n = value;
-                const quint64 bytes = four ? (quint64(n) + 1) / 2 : quint64(n);
-                if (i + bytes > m_cbBits)
-                    break;
-                for (int k = 0; k < n; ++k) {
-                    const int b = src[i + (four ? k / 2 : k)];
-                    put(four ? ((k & 1) ? b & 0xF : b >> 4) : b);
-                }
-                i += (bytes + 1) & ~quint64(1);  // absolute runs are word-aligned
-            }
-        }
-        return image;
-    }
-
-    const Record& m_rec;
-    quint32 m_offBmi, m_cbBmi, m_offBits, m_cbBits;
-};
-
-struct LogFont {
-    qint32 Height = 0;
-    qint32 Escapement = 0;
-    qint32 Weight = 400;
-    bool Italic = false;
-    bool Underline = false;
-    bool StrikeOut = false;
-    QString Face;
-};
+double clampCoord(double v) { return ClampCoord(v, kCoordLimit); }
 
 struct GdiObject {
     enum Kind { None, Pen, Brush, Font } kind = None;
@@ -417,22 +168,14 @@ struct GdiObject {
     LogFont font;
 };
 
-struct DcState {
+// The device context with what only EMF has: pens and brushes are made when created, and the
+// world transform, arc direction and stretching mode. The clip is in the painter's device
+// pixels.
+struct EmfDc : DcState {
     QPen pen = QPen(Qt::black, 0);
     QBrush brush = QBrush(Qt::white);
     LogFont font;
-    QColor textColor = Qt::black;
-    QColor bkColor = Qt::white;
-    bool bkOpaque = true;
-    Qt::FillRule fillRule = Qt::OddEvenFill;
-    quint32 textAlign = 0;
-    int mapMode = 1;
-    QPointF windowOrg, viewportOrg;
-    QSizeF windowExt{1, 1}, viewportExt{1, 1};
     QTransform world;
-    QPointF current;
-    bool hasClip = false;
-    QRegion clip;  // the painter's device pixels
     bool clockwise = false;
     bool smoothStretch = false;
 };
@@ -442,14 +185,13 @@ public:
     // deviceToTarget maps the picture's device units to the painter's device; target is the
     // rectangle the picture fills there.
     Player(QPainter& painter, const QTransform& deviceToTarget, const QRectF& target,
-           QSizeF pixelsPerMm, int handles)
+           QSizeF pixelsPerMm)
         : m_p(painter),
           m_base(deviceToTarget),
           m_pixelsPerMm(pixelsPerMm),
           m_reach(target.adjusted(-kReach, -kReach, kReach, kReach)),
           m_clipBounds(target.toAlignedRect().adjusted(-1, -1, 1, 1))
     {
-        m_objects.resize(std::clamp(handles, 1, int(kMaxHandles)));
         m_rasterOps = m_p.paintEngine() &&
                       m_p.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     }
@@ -476,7 +218,7 @@ private:
 
     QTransform pageTransform() const
     {
-        const DcState& s = m_s;
+        const EmfDc& s = m_s;
         double sx = 1, sy = 1;
         auto fixed = [&](double mmPerUnit, bool yUp) {
             sx = mmPerUnit * m_pixelsPerMm.width();
@@ -490,14 +232,12 @@ private:
         case 6: fixed(25.4 / 1440, true); break;     // MM_TWIPS
         case 7:                                      // MM_ISOTROPIC
         case 8:                                      // MM_ANISOTROPIC
-            sx = s.viewportExt.width() / s.windowExt.width();
-            sy = s.viewportExt.height() / s.windowExt.height();
-            if (s.mapMode == 7) {
-                const double m = std::min(std::abs(sx), std::abs(sy));
-                sx = std::copysign(m, sx);
-                sy = std::copysign(m, sy);
-            }
+        {
+            const QPointF scale = ExtentScale(s.mapMode, s.windowExt, s.viewportExt);
+            sx = scale.x();
+            sy = scale.y();
             break;
+        }
         default: break;                              // MM_TEXT
         }
         return QTransform(sx, 0, 0, sy, s.viewportOrg.x() - s.windowOrg.x() * sx,
@@ -555,9 +295,9 @@ private:
         // Back to the caller's own clip, then narrow it to the picture's.
         m_p.restore();
         m_p.save();
-        if (m_s.hasClip) {
+        if (m_s.clip) {
             m_p.setTransform(QTransform());
-            m_p.setClipRegion(m_s.clip, Qt::IntersectClip);
+            m_p.setClipRegion(*m_s.clip, Qt::IntersectClip);
         }
     }
 
@@ -577,7 +317,7 @@ private:
         }
         m_p.setPen(narrowed);
         m_p.setBrush(brush);
-        m_p.setBackground(m_s.bkColor);
+        m_p.setBackground(ColorRefColor(m_s.bkColor));
         m_p.setBackgroundMode(m_s.bkOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
         m_p.setRenderHint(QPainter::Antialiasing, true);
         m_p.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -769,24 +509,13 @@ private:
         shape(path, closed);
     }
 
-    // The angle, in degrees counter-clockwise as seen with y growing downwards, at which the
-    // radial line through p meets the ellipse inscribed in box, as the arc functions use it.
-    static double ellipseAngle(const QRectF& box, const QPointF& p)
-    {
-        const double rx = box.width() / 2, ry = box.height() / 2;
-        const QPointF c = box.center();
-        if (rx == 0 || ry == 0)
-            return 0;
-        return std::atan2(-(p.y() - c.y()) / ry, (p.x() - c.x()) / rx) * 180 / M_PI;
-    }
-
     void arcRecord(const Record& r)
     {
         if (!r.has(8, 32))
             return;
         const QRectF box = rectL(r, 8).normalized();
-        const double start = ellipseAngle(box, point(r, 24, false));
-        const double end = ellipseAngle(box, point(r, 32, false));
+        const double start = EllipseAngle(box, point(r, 24, false));
+        const double end = EllipseAngle(box, point(r, 32, false));
         // Counter-clockwise as the viewer sees it, unless the direction was set otherwise; a
         // mapping that mirrors y mirrors the logical direction.
         bool clockwise = m_s.clockwise;
@@ -870,7 +599,7 @@ private:
 
     void combineClip(const QRegion& region, quint32 mode)
     {
-        const QRegion current = m_s.hasClip ? m_s.clip : QRegion(m_clipBounds);
+        const QRegion current = m_s.clip ? *m_s.clip : QRegion(m_clipBounds);
         switch (mode) {
         case 1: m_s.clip = current.intersected(region); break;  // RGN_AND
         case 2: m_s.clip = current.united(region); break;        // RGN_OR
@@ -879,7 +608,6 @@ private:
         case 5: m_s.clip = region; break;                        // RGN_COPY
         default: return;
         }
-        m_s.hasClip = true;
         m_clipDirty = true;
     }
 
@@ -927,8 +655,10 @@ private:
     QRegion rectRegion(const QRectF& rect, const QTransform& transform) const
     {
         const QTransform t = transform * m_base;
-        if (!t.isRotating())
-            return QRegion(toDeviceRect(t.mapRect(rect.normalized())).intersected(m_clipBounds));
+        if (!t.isRotating()) {
+            const QRect device = RegionRect(t.mapRect(rect.normalized()), kCoordLimit);
+            return QRegion(device.intersected(m_clipBounds));
+        }
         return polygonRegion(t.map(QPolygonF(rect.normalized())), Qt::OddEvenFill);
     }
 
@@ -953,14 +683,7 @@ private:
         parts.reserve(rects.size());
         for (const QRectF& rect : rects)
             parts.push_back(rectRegion(rect, QTransform()));
-        // Pairwise unions keep a region of many rectangles from growing quadratically.
-        while (parts.size() > 1) {
-            std::vector<QRegion> next;
-            for (std::size_t i = 0; i < parts.size(); i += 2)
-                next.push_back(i + 1 < parts.size() ? parts[i].united(parts[i + 1]) : parts[i]);
-            parts.swap(next);
-        }
-        return parts.empty() ? QRegion() : parts.front();
+        return UniteRegions(std::move(parts));
     }
 
     // ---------------------------------------------------------------- objects
@@ -975,7 +698,7 @@ private:
         GdiObject obj;
         obj.kind = GdiObject::Pen;
         const auto magnitude = quint32(std::min<qint64>(std::abs(qint64(width)), 0x7FFFFFFF));
-        obj.pen = makePen(style, magnitude, colorRef(r.u32(24)), {});
+        obj.pen = makePen(style, magnitude, ColorRefColor(r.u32(24)), {});
         store(index, obj);
     }
 
@@ -987,7 +710,7 @@ private:
         const quint32 style = r.u32(28);
         const quint32 width = r.u32(32);
         const quint32 brushStyle = r.u32(36);
-        const QColor color = colorRef(r.u32(40));
+        const QColor color = ColorRefColor(r.u32(40));
         const quint32 entries = r.u32(48);
         std::vector<quint32> dashes;
         if (entries > 0 && entries <= 16 && r.has(52, 4ull * entries)) {
@@ -1070,7 +793,7 @@ private:
             return;
         const quint32 index = r.u32(8);
         const quint32 style = r.u32(12);
-        const QColor color = colorRef(r.u32(16));
+        const QColor color = ColorRefColor(r.u32(16));
         GdiObject obj;
         obj.kind = GdiObject::Brush;
         if (style == 1)  // BS_NULL
@@ -1087,8 +810,7 @@ private:
         if (!r.has(8, 24))
             return;
         const quint32 index = r.u32(8);
-        const QImage pattern = DibDecoder(r, r.u32(16), r.u32(20), r.u32(24), r.u32(28))
-                                   .decode(false);
+        const QImage pattern = bitmap(r, 16, false);
         GdiObject obj;
         obj.kind = GdiObject::Brush;
         if (!pattern.isNull() && pattern.width() <= 256 && pattern.height() <= 256)
@@ -1105,17 +827,22 @@ private:
         const quint32 index = r.u32(8);
         const quint64 lf = 12;
         LogFont font;
-        font.Height = r.i32(lf);
-        font.Escapement = r.i32(lf + 8);
-        font.Weight = r.i32(lf + 16);
-        font.Italic = r.u8(lf + 20) != 0;
-        font.Underline = r.u8(lf + 21) != 0;
-        font.StrikeOut = r.u8(lf + 22) != 0;
+        font.height = r.i32(lf);
+        font.width = r.i32(lf + 4);
+        font.escapement = r.i32(lf + 8);
+        font.orientation = r.i32(lf + 12);
+        font.weight = r.i32(lf + 16);
+        font.italic = r.u8(lf + 20) != 0;
+        font.underline = r.u8(lf + 21) != 0;
+        font.strikeOut = r.u8(lf + 22) != 0;
+        font.charSet = r.u8(lf + 23);
+        font.quality = r.u8(lf + 26);
+        font.pitchAndFamily = r.u8(lf + 27);
         for (int i = 0; i < 32; ++i) {
             const quint16 ch = r.u16(lf + 28 + 2 * i);
             if (!ch)
                 break;
-            font.Face += QChar(ch);
+            font.face += QChar(ch);
         }
         GdiObject obj;
         obj.kind = GdiObject::Font;
@@ -1125,11 +852,10 @@ private:
 
     void store(quint32 index, const GdiObject& obj)
     {
-        if (index == 0 || index >= kMaxHandles)
+        // Slot 0 is the metafile itself.
+        if (index == 0)
             return;
-        if (index >= m_objects.size())
-            m_objects.resize(index + 1);
-        m_objects[index] = obj;
+        m_objects.Put(index, obj);
     }
 
     void selectStock(quint32 which)
@@ -1147,7 +873,7 @@ private:
         case 10: case 11: case 12: case 13: case 14: case 16: case 17:
             m_s.font = LogFont();
             if (which == 10 || which == 11 || which == 16)
-                m_s.font.Face = QStringLiteral("Courier New");
+                m_s.font.face = QStringLiteral("Courier New");
             break;
         case 18: m_s.brush = QBrush(Qt::white); break;  // DC_BRUSH
         case 19: m_s.pen = QPen(Qt::black, 0); break;   // DC_PEN
@@ -1162,13 +888,13 @@ private:
             selectStock(index & 0x7FFFFFFFu);
             return;
         }
-        if (index >= m_objects.size())
+        const auto obj = m_objects.Get(index);
+        if (!obj)
             return;
-        const GdiObject& obj = m_objects[index];
-        switch (obj.kind) {
-        case GdiObject::Pen: m_s.pen = obj.pen; break;
-        case GdiObject::Brush: m_s.brush = obj.brush; break;
-        case GdiObject::Font: m_s.font = obj.font; break;
+        switch (obj->kind) {
+        case GdiObject::Pen: m_s.pen = obj->pen; break;
+        case GdiObject::Brush: m_s.brush = obj->brush; break;
+        case GdiObject::Font: m_s.font = obj->font; break;
         case GdiObject::None: break;
         }
     }
@@ -1177,13 +903,9 @@ private:
 
     QFont qtFont(double pixelSize) const
     {
-        QFont font(m_s.font.Face.isEmpty() ? QStringLiteral("Arial") : m_s.font.Face);
+        QFont font(m_s.font.face.isEmpty() ? QStringLiteral("Arial") : m_s.font.face);
         font.setPixelSize(std::max(1, int(std::lround(pixelSize))));
-        const int weight = m_s.font.Weight > 0 ? std::clamp(m_s.font.Weight, 1, 1000) : 400;
-        font.setWeight(QFont::Weight(weight));
-        font.setItalic(m_s.font.Italic);
-        font.setUnderline(m_s.font.Underline);
-        font.setStrikeOut(m_s.font.StrikeOut);
+        ApplyFontStyle(font, m_s.font);
         return font;
     }
 
@@ -1199,16 +921,17 @@ private:
         const bool perCharY = !dy.empty();
         applyClip();
         m_p.save();
-        if ((options & ETO_CLIPPED) && !rect.isNull()) {
+        if ((options & kEtoClipped) && !rect.isNull()) {
             m_p.setTransform(m_base);
             QPainterPath clipPath;
             clipPath.addPolygon(logical.map(QPolygonF(rect.normalized())));
             m_p.setClipPath(clipPath, Qt::IntersectClip);
         }
-        prepare(local, m_s.textColor, Qt::NoBrush);
+        prepare(local, ColorRefColor(m_s.textColor), Qt::NoBrush);
         m_p.setBackgroundMode(Qt::TransparentMode);
         if (m_s.bkOpaque)
-            m_p.fillRect(QRectF(x0, baseline - ascent, width, ascent + descent), m_s.bkColor);
+            m_p.fillRect(QRectF(x0, baseline - ascent, width, ascent + descent),
+                       ColorRefColor(m_s.bkColor));
         const QTransform glyphs = QTransform::fromScale(fontScale, fontScale) * local * m_base;
         m_p.setTransform(glyphs);
         m_p.setFont(font);
@@ -1245,7 +968,7 @@ private:
             }
         }
         if (outlines)
-            m_p.fillPath(outline, m_s.textColor);
+            m_p.fillPath(outline, ColorRefColor(m_s.textColor));
         m_p.restore();
     }
 
@@ -1262,7 +985,7 @@ private:
         const quint32 options = r.u32(t + 16);
         QRectF rect;
         quint64 dxAt = t + 20;
-        if (!(options & ETO_NO_RECT)) {
+        if (!(options & kEtoNoRect)) {
             if (!r.has(t + 20, 20))
                 return;
             rect = rectL(r, t + 20);
@@ -1277,11 +1000,12 @@ private:
             for (quint32 i = 0; i < chars; ++i)
                 text += QChar(r.u16(offString + 2ull * i));
         } else {
-            // Eight-bit text of the pictures our users have is Windows-1251.
-            text = FromCp1251(std::string_view(
-                reinterpret_cast<const char*>(r.bytes(offString)), chars));
+            // Eight-bit text of the pictures our users have is in their system code page,
+            // whatever the font says.
+            const auto* bytes = reinterpret_cast<const char*>(r.bytes(offString));
+            text = DecodeText(QByteArray::fromRawData(bytes, qsizetype(chars)), kDefaultCharSet);
         }
-        const bool perCharY = options & ETO_PDY;
+        const bool perCharY = options & kEtoPdy;
         std::vector<double> dx, dy;
         const quint64 dxCount = quint64(chars) * (perCharY ? 2 : 1);
         if (offDx && chars && r.has(offDx, 4 * dxCount)) {
@@ -1295,27 +1019,27 @@ private:
             return;
         const QTransform logical = logicalToDevice();
 
-        if ((options & ETO_OPAQUE) && !rect.isNull() && inReach(rect.normalized(), logical)) {
-            prepare(logical, Qt::NoPen, m_s.bkColor);
+        if ((options & kEtoOpaque) && !rect.isNull() && inReach(rect.normalized(), logical)) {
+            prepare(logical, Qt::NoPen, ColorRefColor(m_s.bkColor));
             m_p.drawRect(rect.normalized());
         }
         // Glyph indices name glyphs of the font the picture was made with, which we lack.
-        if (text.isEmpty() || (options & ETO_GLYPH_INDEX))
+        if (text.isEmpty() || (options & kEtoGlyphIndex))
             return;
-        if (m_s.textAlign & TA_UPDATECP)
+        if (m_s.textAlign & kTaUpdateCp)
             ref = m_s.current;
 
         // Character height: negative heights give the em size, positive ones the cell height.
         const double scale = logicalScale();
-        double em = m_s.font.Height < 0 ? -double(m_s.font.Height) : double(m_s.font.Height);
-        if (m_s.font.Height == 0)
+        double em = m_s.font.height < 0 ? -double(m_s.font.height) : double(m_s.font.height);
+        if (m_s.font.height == 0)
             em = 12.0 / (scale > 0 ? scale : 1.0);
         if (!std::isfinite(em) || em <= 0)
             return;
         const double fontPixels = std::clamp(em, 1.0, double(kMaxFontPixels));
         QFont font = qtFont(fontPixels);
         double fontScale = em / fontPixels;  // logical units per font pixel
-        if (m_s.font.Height > 0) {
+        if (m_s.font.height > 0) {
             const QFontMetricsF cell(font);
             const double h = cell.ascent() + cell.descent();
             if (h > 0)
@@ -1334,7 +1058,7 @@ private:
         // Local text space: origin at the reference point, x along the baseline, logical units.
         // Text stays upright, as Windows draws it, unless the picture uses world transforms.
         QTransform local;
-        const double escapement = -double(m_s.font.Escapement) / 10.0;
+        const double escapement = -double(m_s.font.escapement) / 10.0;
         if (graphicsMode == 2) {
             local = QTransform::fromTranslate(ref.x(), ref.y()) * logical;
             if (logical.determinant() < 0)
@@ -1350,15 +1074,15 @@ private:
         }
 
         double x0 = 0;
-        switch (m_s.textAlign & TA_CENTER) {
-        case TA_RIGHT: x0 = -width; break;
-        case TA_CENTER: x0 = -width / 2; break;
+        switch (m_s.textAlign & kTaHorizontal) {
+        case kTaRight: x0 = -width; break;
+        case kTaCenter: x0 = -width / 2; break;
         default: break;
         }
         double baseline = ascent;
-        switch (m_s.textAlign & TA_BASELINE) {
-        case TA_BOTTOM: baseline = -descent; break;
-        case TA_BASELINE: baseline = 0; break;
+        switch (m_s.textAlign & kTaVertical) {
+        case kTaBottom: baseline = -descent; break;
+        case kTaBaseline: baseline = 0; break;
         default: break;
         }
 
@@ -1366,16 +1090,27 @@ private:
             drawTextRun(text, dx, dy, options, rect, local, font, fontScale,
                         QPointF(x0, baseline), width, ascent, descent);
 
-        if (m_s.textAlign & TA_UPDATECP) {
-            switch (m_s.textAlign & TA_CENTER) {
-            case TA_RIGHT: m_s.current.rx() -= width; break;
-            case TA_CENTER: break;
+        if (m_s.textAlign & kTaUpdateCp) {
+            switch (m_s.textAlign & kTaHorizontal) {
+            case kTaRight: m_s.current.rx() -= width; break;
+            case kTaCenter: break;
             default: m_s.current.rx() += width; break;
             }
         }
     }
 
     // ---------------------------------------------------------------- bitmaps
+
+    // The bitmap of a record: the offsets and sizes of its header and of its bits lie at at.
+    static QImage bitmap(const Record& r, quint64 at, bool alpha,
+                         std::optional<int> rows = std::nullopt)
+    {
+        const quint32 offBmi = r.u32(at), cbBmi = r.u32(at + 4);
+        const quint32 offBits = r.u32(at + 8), cbBits = r.u32(at + 12);
+        if (!r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
+            return {};
+        return DecodeDib(r.bytes(offBmi), cbBmi, r.bytes(offBits), cbBits, alpha, rows);
+    }
 
     // Draws src of image into the logical rectangle dest (a negative size mirrors it).
     void drawBitmap(const QRectF& dest, const QImage& image, QRectF src, quint32 rop,
@@ -1397,13 +1132,13 @@ private:
         QImage source = image.copy(src.toAlignedRect());
         if (m_rasterOps) {
             switch (rop) {
-            case SRCAND: m_p.setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
-            case SRCPAINT: m_p.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
-            case SRCINVERT: m_p.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
+            case kSrcAnd: m_p.setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
+            case kSrcPaint: m_p.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
+            case kSrcInvert: m_p.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
             default: break;
             }
         }
-        if (rop == NOTSRCCOPY) {
+        if (rop == kNotSrcCopy) {
             source = source.convertToFormat(QImage::Format_RGB32);
             source.invertPixels();
         }
@@ -1413,18 +1148,18 @@ private:
     // A blit without a source bitmap paints the brush (or black or white) into the rectangle.
     void patternBlit(const QRectF& dest, quint32 rop)
     {
-        if (m_inPath || rop == DSTINVERT)
+        if (m_inPath || rop == kDstInvert)
             return;
         QBrush brush = m_s.brush;
-        if (rop == BLACKNESS)
+        if (rop == kBlackness)
             brush = QBrush(Qt::black);
-        else if (rop == WHITENESS)
+        else if (rop == kWhiteness)
             brush = QBrush(Qt::white);
         if (!inReach(dest.normalized(), logicalToDevice()))
             return;
         prepare(logicalToDevice(), Qt::NoPen, brush);
         m_p.setRenderHint(QPainter::Antialiasing, false);
-        if (rop == PATINVERT && m_rasterOps)
+        if (rop == kPatInvert && m_rasterOps)
             m_p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         m_p.drawRect(dest.normalized());
     }
@@ -1446,8 +1181,7 @@ private:
         const QPointF srcPos(r.i32(44), r.i32(48));
         const QTransform srcXform(r.f32(52), r.f32(56), r.f32(60), r.f32(64), r.f32(68),
                                   r.f32(72));
-        const quint32 offBmi = r.u32(84), cbBmi = r.u32(88), offBits = r.u32(92),
-                      cbBits = r.u32(96);
+        const quint32 cbBmi = r.u32(88);
         const QSizeF srcSize = stretch ? QSizeF(r.i32(100), r.i32(104)) : dest.size();
         const bool alphaBlend = r.type() == EMR_ALPHABLEND;
         if (!alphaBlend && (cbBmi == 0 || !usesSource(rop))) {
@@ -1455,14 +1189,13 @@ private:
             return;
         }
         const bool sourceAlpha = alphaBlend && (rop >> 24) == 1;  // AC_SRC_ALPHA
-        const QImage image =
-            DibDecoder(r, offBmi, cbBmi, offBits, cbBits).decode(sourceAlpha);
+        const QImage image = bitmap(r, 84, sourceAlpha);
         QRectF src(srcPos, srcSize);
         if (srcXform.isInvertible() && !srcXform.isIdentity() && !(srcXform.m11() == 0 &&
                                                                    srcXform.m22() == 0))
             src = srcXform.mapRect(src);
         const double opacity = alphaBlend ? ((rop >> 16) & 0xFF) / 255.0 : 1.0;
-        drawBitmap(dest, image, src, alphaBlend ? SRCCOPY : rop, opacity);
+        drawBitmap(dest, image, src, alphaBlend ? kSrcCopy : rop, opacity);
     }
 
     void stretchDibitsRecord(const Record& r)
@@ -1471,8 +1204,7 @@ private:
             return;
         const double xDest = r.i32(24), yDest = r.i32(28);
         const double xSrc = r.i32(32), ySrc = r.i32(36), cxSrc = r.i32(40), cySrc = r.i32(44);
-        const quint32 offBmi = r.u32(48), cbBmi = r.u32(52), offBits = r.u32(56),
-                      cbBits = r.u32(60);
+        const quint32 offBmi = r.u32(48);
         const quint32 rop = r.u32(68);
         const double cxDest = r.i32(72), cyDest = r.i32(76);
         const QRectF dest(xDest, yDest, cxDest, cyDest);
@@ -1480,7 +1212,7 @@ private:
             patternBlit(dest, rop);
             return;
         }
-        const QImage image = DibDecoder(r, offBmi, cbBmi, offBits, cbBits).decode(false);
+        const QImage image = bitmap(r, 48, false);
         if (image.isNull())
             return;
         // A bottom-up bitmap counts its source rows from the bottom.
@@ -1495,12 +1227,11 @@ private:
             return;
         const QPointF destPos(r.i32(24), r.i32(28));
         const double xSrc = r.i32(32), ySrc = r.i32(36), cxSrc = r.i32(40), cySrc = r.i32(44);
-        const quint32 offBmi = r.u32(48), cbBmi = r.u32(52), offBits = r.u32(56),
-                      cbBits = r.u32(60);
+        const quint32 offBmi = r.u32(48);
         const qint32 startScan = r.i32(68), scans = r.i32(72);
         if (scans <= 0 || startScan < 0)
             return;
-        const QImage image = DibDecoder(r, offBmi, cbBmi, offBits, cbBits).decode(false, scans);
+        const QImage image = bitmap(r, 48, false, scans);
         if (image.isNull())
             return;
         const bool topDown = r.i32(offBmi + 8) < 0;
@@ -1508,11 +1239,11 @@ private:
             topDown ? ySrc - startScan : double(startScan) + image.height() - ySrc - cySrc;
         // The destination size is in device pixels, so the bitmap is placed in device units.
         const QPointF at = logicalToDevice().map(destPos);
-        const DcState saved = m_s;
+        const EmfDc saved = m_s;
         m_s.world = QTransform::fromTranslate(at.x(), at.y());
         m_s.mapMode = 1;
         m_s.windowOrg = m_s.viewportOrg = QPointF();
-        drawBitmap(QRectF(0, 0, cxSrc, cySrc), image, QRectF(xSrc, top, cxSrc, cySrc), SRCCOPY);
+        drawBitmap(QRectF(0, 0, cxSrc, cySrc), image, QRectF(xSrc, top, cxSrc, cySrc), kSrcCopy);
         m_s = saved;
     }
 
@@ -1526,12 +1257,13 @@ private:
         if (ownBrush) {
             const quint32 index = r.u32(28);
             if (index & 0x80000000u) {
-                const DcState saved = m_s;
+                const EmfDc saved = m_s;
                 selectStock(index & 0x7FFFFFFFu);
                 brush = m_s.brush;
                 m_s = saved;
-            } else if (index < m_objects.size() && m_objects[index].kind == GdiObject::Brush) {
-                brush = m_objects[index].brush;
+            } else if (const auto obj = m_objects.Get(index);
+                       obj && obj->kind == GdiObject::Brush) {
+                brush = obj->brush;
             }
         }
         if (m_inPath)
@@ -1573,7 +1305,7 @@ private:
             const qint32 cx = r.i32(8), cy = r.i32(12);
             if (!r.has(8, 8) || cx == 0 || cy == 0)
                 break;
-            (r.type() == EMR_SETWINDOWEXTEX ? m_s.windowExt : m_s.viewportExt) = QSizeF(cx, cy);
+            (r.type() == EMR_SETWINDOWEXTEX ? m_s.windowExt : m_s.viewportExt) = QPointF(cx, cy);
             break;
         }
         case EMR_SCALEVIEWPORTEXTEX:
@@ -1581,10 +1313,10 @@ private:
             if (!r.has(8, 16))
                 break;
             const double xn = r.i32(8), xd = r.i32(12), yn = r.i32(16), yd = r.i32(20);
-            QSizeF& ext = r.type() == EMR_SCALEWINDOWEXTEX ? m_s.windowExt : m_s.viewportExt;
-            const QSizeF scaled(xd ? ext.width() * xn / xd : 0, yd ? ext.height() * yn / yd : 0);
-            if (scaled.width() != 0 && scaled.height() != 0 && std::isfinite(scaled.width()) &&
-                std::isfinite(scaled.height()))
+            QPointF& ext = r.type() == EMR_SCALEWINDOWEXTEX ? m_s.windowExt : m_s.viewportExt;
+            const QPointF scaled(xd ? ext.x() * xn / xd : 0, yd ? ext.y() * yn / yd : 0);
+            if (scaled.x() != 0 && scaled.y() != 0 && std::isfinite(scaled.x()) &&
+                std::isfinite(scaled.y()))
                 ext = scaled;
             break;
         }
@@ -1626,8 +1358,8 @@ private:
             break;
         case EMR_SETSTRETCHBLTMODE: m_s.smoothStretch = r.u32(8) == 4; break;
         case EMR_SETTEXTALIGN: m_s.textAlign = r.u32(8); break;
-        case EMR_SETTEXTCOLOR: m_s.textColor = colorRef(r.u32(8)); break;
-        case EMR_SETBKCOLOR: m_s.bkColor = colorRef(r.u32(8)); break;
+        case EMR_SETTEXTCOLOR: m_s.textColor = r.u32(8); break;
+        case EMR_SETBKCOLOR: m_s.bkColor = r.u32(8); break;
         case EMR_SETARCDIRECTION: m_s.clockwise = r.u32(8) == 2; break;
 
         case EMR_MOVETOEX:
@@ -1645,7 +1377,7 @@ private:
             if (!r.has(8, 12) || m_inPath)
                 break;
             const QPointF at = logicalToDevice().map(point(r, 8, false));
-            prepare(QTransform(), Qt::NoPen, colorRef(r.u32(16)));
+            prepare(QTransform(), Qt::NoPen, ColorRefColor(r.u32(16)));
             m_p.setRenderHint(QPainter::Antialiasing, false);
             m_p.drawRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1));
             break;
@@ -1688,29 +1420,17 @@ private:
         case EMR_SELECTOBJECT: selectObject(r); break;
         case EMR_DELETEOBJECT: {
             const quint32 index = r.u32(8);
-            if (index < m_objects.size())
-                m_objects[index] = GdiObject();
+            m_objects.Remove(index);
             break;
         }
 
         case EMR_SAVEDC:
-            if (m_saved.size() < kMaxSavedStates)
-                m_saved.push_back(m_s);
+            m_saved.Save(m_s);
             break;
-        case EMR_RESTOREDC: {
-            const qint32 which = r.i32(8);
-            qint64 keep;  // states left on the stack after the restore
-            if (which < 0)
-                keep = qint64(m_saved.size()) + which;
-            else
-                keep = qint64(which) - 1;
-            if (keep < 0 || keep >= qint64(m_saved.size()))
-                break;
-            m_s = m_saved[std::size_t(keep)];
-            m_saved.resize(std::size_t(keep));
-            m_clipDirty = true;
+        case EMR_RESTOREDC:
+            if (m_saved.Restore(r.i32(8), m_s))
+                m_clipDirty = true;
             break;
-        }
 
         case EMR_INTERSECTCLIPRECT:
             if (r.has(8, 16))
@@ -1721,13 +1441,13 @@ private:
                 combineClip(rectRegion(rectL(r, 8), logicalToDevice()), 4);
             break;
         case EMR_OFFSETCLIPRGN: {
-            if (!r.has(8, 8) || !m_s.hasClip)
+            if (!r.has(8, 8) || !m_s.clip)
                 break;
             const QTransform t = logicalToDevice() * m_base;
             const QPointF d = t.map(point(r, 8, false)) - t.map(QPointF(0, 0));
-            m_s.clip.translate(int(std::lround(clampCoord(d.x()))),
-                               int(std::lround(clampCoord(d.y()))));
-            m_s.clip &= m_clipBounds;
+            m_s.clip->translate(int(std::lround(clampCoord(d.x()))),
+                                int(std::lround(clampCoord(d.y()))));
+            *m_s.clip &= m_clipBounds;
             m_clipDirty = true;
             break;
         }
@@ -1737,7 +1457,7 @@ private:
             const quint32 bytes = r.u32(8), mode = r.u32(12);
             if (bytes == 0) {
                 if (mode == 5) {  // RGN_COPY without a region: no clipping
-                    m_s.hasClip = false;
+                    m_s.clip.reset();
                     m_clipDirty = true;
                 }
                 break;
@@ -1824,9 +1544,9 @@ private:
     QRectF m_reach;  // painter device pixels
     QRect m_clipBounds;
     bool m_rasterOps = false;
-    DcState m_s;
-    std::vector<DcState> m_saved;
-    std::vector<GdiObject> m_objects;
+    EmfDc m_s;
+    SavedStates<EmfDc> m_saved;
+    ObjectTable<GdiObject> m_objects{kMaxHandles};
     bool m_clipDirty = false;
     bool m_inPath = false;
     bool m_figureOpen = false;
@@ -1882,7 +1602,6 @@ std::optional<EmfPicture> EmfPicture::Parse(const QByteArray& bytes)
     picture.m_pixelsPerMm = QSizeF(ppmX, ppmY);
     picture.m_deviceFrame = QRectF(frame.x() * ppmX / 100, frame.y() * ppmY / 100,
                                    frame.width() * ppmX / 100, frame.height() * ppmY / 100);
-    picture.m_handles = head.u16(56);
     picture.m_bytes = bytes;
     return picture;
 }
@@ -1906,8 +1625,7 @@ void EmfPicture::Play(QPainter& painter, const QRectF& target) const
     painter.setClipRect(target, Qt::IntersectClip);
     painter.save();
     {
-        Player player(painter, toTarget * outer, outer.mapRect(target), m_pixelsPerMm,
-                      m_handles);
+        Player player(painter, toTarget * outer, outer.mapRect(target), m_pixelsPerMm);
         player.play(m_bytes);
     }
     painter.restore();

@@ -43,7 +43,6 @@ private:
     QRect m_frame;
     QRectF m_deviceFrame;  // the frame in pixels of the device the picture was made for
     QSizeF m_pixelsPerMm;  // of that device
-    int m_handles = 0;
 };
 
 }  // namespace orm

@@ -1,26 +1,24 @@
 #include "format/wmfplayer.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QImageReader>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
-#include <QStringDecoder>
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <map>
-#include <memory>
-#include <set>
 #include <vector>
 
+#include "format/dib.h"
+#include "format/gdifont.h"
+#include "format/gdistate.h"
 #include "format/textcodec.h"
 
 namespace orm {
+
+using namespace gdi;
 
 namespace {
 
@@ -93,54 +91,14 @@ enum : quint16 {
     kStretchDib = 0x0F43,
 };
 
-enum MapMode {
-    kMmText = 1,
-    kMmLoMetric = 2,
-    kMmHiMetric = 3,
-    kMmLoEnglish = 4,
-    kMmHiEnglish = 5,
-    kMmTwips = 6,
-    kMmIsotropic = 7,
-    kMmAnisotropic = 8,
-};
-
-constexpr int kTransparent = 1;
-constexpr int kOpaque = 2;
-
-constexpr unsigned kTaUpdateCp = 1;
-constexpr unsigned kTaHorizontal = 6;  // left 0, right 2, centre 6
-constexpr unsigned kTaRight = 2;
-constexpr unsigned kTaCenter = 6;
-constexpr unsigned kTaVertical = 24;  // top 0, bottom 8, baseline 24
-constexpr unsigned kTaBottom = 8;
-constexpr unsigned kTaBaseline = 24;
-
-constexpr quint16 kEtoOpaque = 0x0002;
-constexpr quint16 kEtoClipped = 0x0004;
-constexpr quint16 kEtoGlyphIndex = 0x0010;
-constexpr quint16 kEtoPdy = 0x2000;
-
 constexpr int kR2Black = 1;
 constexpr int kR2Nop = 11;
 constexpr int kR2White = 16;
-
-constexpr quint32 kSrcCopy = 0x00CC0020;
-constexpr quint32 kSrcPaint = 0x00EE0086;
-constexpr quint32 kSrcAnd = 0x008800C6;
-constexpr quint32 kSrcInvert = 0x00660046;
-constexpr quint32 kNotSrcCopy = 0x00330008;
-constexpr quint32 kPatCopy = 0x00F00021;
-constexpr quint32 kPatInvert = 0x005A0049;
-constexpr quint32 kDstInvert = 0x00550009;
-constexpr quint32 kBlackness = 0x00000042;
-constexpr quint32 kWhiteness = 0x00FF0062;
 
 // ------------------------------------------------------------------ limits against bad files
 
 constexpr std::size_t kMaxRecords = std::size_t{1} << 22;
 constexpr std::size_t kMaxObjects = 65535;
-constexpr std::size_t kMaxSavedStates = 1024;
-constexpr qint64 kMaxBitmapPixels = qint64{1} << 24;
 constexpr int kMaxRegionRects = 8192;
 // Beyond this a coordinate is nowhere near any device; such shapes are left out rather than
 // handed to the rasteriser.
@@ -180,405 +138,6 @@ void ForEachRecord(const QByteArray& body, F&& f)
     }
 }
 
-// ------------------------------------------------------------------ text
-
-// Windows-1252 where it differs from Latin-1.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-constexpr quint8 kAnsiCharSet = 0;
-constexpr quint8 kDefaultCharSet = 1;
-constexpr quint8 kSymbolCharSet = 2;
-constexpr quint8 kRussianCharSet = 204;
-
-const char* CodePageOf(quint8 charSet)
-{
-    switch (charSet) {
-        case 161:
-            return "windows-1253";
-        case 162:
-            return "windows-1254";
-        case 177:
-            return "windows-1255";
-        case 178:
-            return "windows-1256";
-        case 186:
-            return "windows-1257";
-        case 238:
-            return "windows-1250";
-        case 163:
-            return "windows-1258";
-        case 222:
-            return "windows-874";
-        case 128:
-            return "Shift_JIS";
-        case 129:
-            return "EUC-KR";
-        case 134:
-            return "GBK";
-        case 136:
-            return "Big5";
-        default:
-            return nullptr;
-    }
-}
-
-QString DecodeText(const QByteArray& bytes, quint8 charSet)
-{
-    switch (charSet) {
-        // The default character set is the system's, and this program's users run a Cyrillic one.
-        case kDefaultCharSet:
-        case kRussianCharSet:
-            return FromCp1251(std::string_view(bytes.constData(), bytes.size()));
-        case kAnsiCharSet: {
-            QString text;
-            text.reserve(bytes.size());
-            for (char c : bytes) {
-                const auto b = static_cast<uchar>(c);
-                text.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b));
-            }
-            return text;
-        }
-        default:
-            break;
-    }
-    if (const char* name = CodePageOf(charSet)) {
-        QStringDecoder decoder(name);
-        if (decoder.isValid()) return decoder.decode(bytes);
-    }
-    // Symbol fonts map the byte codes themselves.
-    return QString::fromLatin1(bytes);
-}
-
-// Face names of the Windows font aliases ("Arial Cyr" is Arial with the Cyrillic character
-// set) and the metric-compatible faces that stand in for the common Windows fonts.
-struct FaceAlias {
-    const char* suffix;
-    int charSet;
-};
-constexpr FaceAlias kAliasSuffixes[] = {
-    {" Cyr", kRussianCharSet}, {" CE", 238}, {" Greek", 161}, {" Tur", 162}, {" Baltic", 186},
-};
-
-struct MetricTwin {
-    const char* face;
-    const char* twin;
-};
-constexpr MetricTwin kMetricTwins[] = {
-    {"arial", "Liberation Sans"},         {"helvetica", "Liberation Sans"},
-    {"ms sans serif", "Liberation Sans"}, {"times new roman", "Liberation Serif"},
-    {"times", "Liberation Serif"},        {"ms serif", "Liberation Serif"},
-    {"courier new", "Liberation Mono"},   {"courier", "Liberation Mono"},
-};
-
-struct LogFont {
-    double height = 0;
-    double width = 0;
-    double escapement = 0;
-    int weight = 0;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
-    quint8 charSet = kDefaultCharSet;
-    quint8 quality = 0;
-    quint8 pitchAndFamily = 0;
-    QByteArray face;  // as stored: bytes of the system code page
-};
-
-// The QFont for a LOGFONT, without its size. The pitch is not passed on: the face decides it,
-// as on Windows, where "Arial" asked for with fixed pitch is still Arial.
-QFont ResolveFont(const LogFont& lf, quint8* effectiveCharSet)
-{
-    QString face = FromCp1251(std::string_view(lf.face.constData(), lf.face.size())).trimmed();
-    *effectiveCharSet = lf.charSet;
-    for (const FaceAlias& alias : kAliasSuffixes) {
-        const QString suffix = QString::fromLatin1(alias.suffix);
-        if (face.endsWith(suffix, Qt::CaseInsensitive) && face.size() > suffix.size()) {
-            face.chop(suffix.size());
-            if (lf.charSet == kAnsiCharSet || lf.charSet == kDefaultCharSet)
-                *effectiveCharSet = static_cast<quint8>(alias.charSet);
-            break;
-        }
-    }
-    QFont font;
-    QStringList families;
-    if (!face.isEmpty()) families << face;
-    for (const MetricTwin& twin : kMetricTwins)
-        if (face.compare(QLatin1String(twin.face), Qt::CaseInsensitive) == 0)
-            families << QString::fromLatin1(twin.twin);
-    const int family = lf.pitchAndFamily & 0xF0;
-    QFont::StyleHint hint = QFont::AnyStyle;
-    switch (family) {
-        case 0x10:
-            hint = QFont::Serif;
-            break;
-        case 0x20:
-            hint = QFont::SansSerif;
-            break;
-        case 0x30:
-            hint = QFont::Monospace;
-            break;
-        case 0x40:
-            hint = QFont::Cursive;
-            break;
-        case 0x50:
-            hint = QFont::Decorative;
-            break;
-        default:
-            // Only a font without a face falls back on its pitch.
-            if (face.isEmpty() && (lf.pitchAndFamily & 3) == 1)
-                hint = QFont::Monospace;
-            else
-                hint = QFont::SansSerif;
-            break;
-    }
-    font.setStyleHint(hint);
-    if (families.isEmpty())
-        families << (hint == QFont::Monospace ? QStringLiteral("Liberation Mono")
-                                              : QStringLiteral("Liberation Sans"));
-    font.setFamilies(families);
-    font.setWeight(
-        static_cast<QFont::Weight>(std::clamp(lf.weight <= 0 ? 400 : lf.weight, 1, 1000)));
-    font.setItalic(lf.italic);
-    font.setUnderline(lf.underline);
-    font.setStrikeOut(lf.strikeOut);
-    if (lf.quality == 3)  // NONANTIALIASED_QUALITY
-        font.setStyleStrategy(QFont::NoAntialias);
-    return font;
-}
-
-// ------------------------------------------------------------------ bitmaps
-
-QRgb ColorRefToRgb(quint32 ref) { return qRgb(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF); }
-
-int MaskShift(quint32 mask)
-{
-    int shift = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
-int MaskChannel(quint32 pixel, quint32 mask, int shift)
-{
-    const quint32 max = mask >> shift;
-    if (!max) return 0;
-    return static_cast<int>(((pixel & mask) >> shift) * 255 / max);
-}
-
-// Decodes run-length compressed pixels (8 or 4 bits) into image, bottom row first, never
-// reading past end nor writing outside the image.
-void DecodeRle(const uchar* p, const uchar* end, int bits, const QVector<QRgb>& colors,
-               QImage& image, bool topDown)
-{
-    const int width = image.width();
-    const int height = image.height();
-    int x = 0;
-    int row = 0;
-    auto put = [&](int index) {
-        if (x < width && row < height) {
-            const int y = topDown ? row : height - 1 - row;
-            image.setPixel(x, y, index < colors.size() ? colors[index] : qRgb(0, 0, 0));
-        }
-        ++x;
-    };
-    while (p + 2 <= end && row < height) {
-        const int count = p[0];
-        const int value = p[1];
-        p += 2;
-        if (count > 0) {
-            for (int i = 0; i < count && x < width; ++i)
-                put(bits == 8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F));
-            continue;
-        }
-        if (value == 0) {  // end of line
-            x = 0;
-            ++row;
-        } else if (value == 1) {  // end of bitmap
-            return;
-        } else if (value == 2) {  // delta
-            if (p + 2 > end) return;
-            x += p[0];
-            row += p[1];
-            p += 2;
-        } else {  // absolute run of value pixels, padded to a word
-            const std::size_t bytes = bits == 8 ? static_cast<std::size_t>(value)
-                                                : (static_cast<std::size_t>(value) + 1) / 2;
-            const std::size_t padded = (bytes + 1) & ~std::size_t{1};
-            if (static_cast<std::size_t>(end - p) < bytes) return;
-            for (int i = 0; i < value; ++i)
-                put(bits == 8 ? p[i] : (i % 2 == 0 ? p[i / 2] >> 4 : p[i / 2] & 0x0F));
-            p += std::min<std::size_t>(padded, static_cast<std::size_t>(end - p));
-        }
-    }
-}
-
-// A decoded bitmap. Only the rows the file holds are kept: a header may promise more rows than
-// the bytes that follow it, and no memory is spent on rows that are not there.
-struct Dib {
-    QImage image;
-    int fullHeight = 0;  // rows the header declares
-    int firstRow = 0;    // the row of the whole bitmap where image starts, from the top
-};
-
-// A device-independent bitmap (header, colour table, pixels); nothing when it is damaged or
-// too large. palette resolves a colour table of palette indexes (DIB_PAL_COLORS).
-std::optional<Dib> DecodeDib(const uchar* p, std::size_t n, int colorUsage,
-                             const std::vector<QRgb>& palette)
-{
-    if (n < 12) return std::nullopt;
-    const quint32 headerSize = U32(p);
-    qint64 width = 0;
-    qint64 height = 0;
-    int bits = 0;
-    quint32 compression = 0;
-    quint32 colorsUsed = 0;
-    std::size_t colorsAt = 0;
-    std::size_t entryBytes = 4;
-    quint32 masks[3] = {0, 0, 0};
-    bool haveMasks = false;
-    if (headerSize == 12) {
-        width = U16(p + 4);
-        height = S16(p + 6);
-        bits = U16(p + 10);
-        colorsAt = 12;
-        entryBytes = 3;
-    } else if (headerSize >= 40 && headerSize <= n) {
-        width = S32(p + 4);
-        height = S32(p + 8);
-        bits = U16(p + 14);
-        compression = U32(p + 16);
-        colorsUsed = U32(p + 32);
-        colorsAt = headerSize;
-        if (compression == 3 || compression == 6) {  // BI_BITFIELDS, BI_ALPHABITFIELDS
-            if (headerSize < 52) {
-                if (n < 52) return std::nullopt;
-                colorsAt += 12;
-            }
-            masks[0] = U32(p + 40);
-            masks[1] = U32(p + 44);
-            masks[2] = U32(p + 48);
-            haveMasks = true;
-        }
-    } else {
-        return std::nullopt;
-    }
-    const bool topDown = height < 0;
-    height = std::abs(height);
-    if (width <= 0 || height <= 0 || width * height > kMaxBitmapPixels) return std::nullopt;
-
-    if (compression == 4 || compression == 5) {  // a JPEG or PNG file inside
-        if (colorsAt >= n) return std::nullopt;
-        QByteArray embedded(reinterpret_cast<const char*>(p + colorsAt),
-                            static_cast<qsizetype>(n - colorsAt));
-        QBuffer buffer(&embedded);
-        QImageReader reader(&buffer);
-        const QSize size = reader.size();
-        if (!size.isValid() || qint64{size.width()} * size.height() > kMaxBitmapPixels)
-            return std::nullopt;
-        QImage image = reader.read();
-        if (image.isNull()) return std::nullopt;
-        return Dib{image, image.height(), 0};
-    }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return std::nullopt;
-
-    std::size_t tableCount = 0;
-    if (bits <= 8) {
-        const std::size_t full = std::size_t{1} << bits;
-        tableCount = colorsUsed && colorsUsed < full ? colorsUsed : full;
-    } else if (colorsUsed <= 256) {
-        tableCount = colorsUsed;  // an optional palette for display; skipped
-    }
-    if (colorUsage == 1) entryBytes = 2;
-    if (colorsAt > n || tableCount * entryBytes > n - colorsAt) return std::nullopt;
-    QVector<QRgb> colors;
-    if (bits <= 8) {
-        colors.reserve(static_cast<qsizetype>(tableCount));
-        for (std::size_t i = 0; i < tableCount; ++i) {
-            const uchar* e = p + colorsAt + i * entryBytes;
-            if (entryBytes == 2) {
-                const quint16 index = U16(e);
-                colors.append(index < palette.size() ? palette[index] : qRgb(0, 0, 0));
-            } else {
-                colors.append(qRgb(e[2], e[1], e[0]));
-            }
-        }
-    }
-    const std::size_t bitsAt = colorsAt + tableCount * entryBytes;
-    const uchar* pixels = p + bitsAt;
-    const std::size_t available = n - bitsAt;
-
-    if (compression == 1 || compression == 2) {  // BI_RLE8, BI_RLE4
-        if ((compression == 1) != (bits == 8) || (compression == 2) != (bits == 4))
-            return std::nullopt;
-        QImage image(static_cast<int>(width), static_cast<int>(height),
-                     QImage::Format_ARGB32_Premultiplied);
-        if (image.isNull()) return std::nullopt;
-        image.fill(Qt::transparent);
-        DecodeRle(pixels, pixels + available, bits, colors, image, topDown);
-        return Dib{image, image.height(), 0};
-    }
-    if (compression != 0 && !haveMasks) return std::nullopt;
-
-    if (!haveMasks) {
-        if (bits == 16) {
-            masks[0] = 0x7C00;
-            masks[1] = 0x03E0;
-            masks[2] = 0x001F;
-        } else {
-            masks[0] = 0xFF0000;
-            masks[1] = 0x00FF00;
-            masks[2] = 0x0000FF;
-        }
-    }
-    const int shifts[3] = {MaskShift(masks[0]), MaskShift(masks[1]), MaskShift(masks[2])};
-    const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    // A short pixel array keeps the rows it has: the top ones of a top-down bitmap, the bottom
-    // ones of a bottom-up one.
-    const std::size_t rows =
-        std::min<std::size_t>(static_cast<std::size_t>(height), available / stride);
-    if (rows == 0) return std::nullopt;
-    QImage image(static_cast<int>(width), static_cast<int>(rows),
-                 QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) return std::nullopt;
-    for (std::size_t r = 0; r < rows; ++r) {
-        const uchar* src = pixels + r * stride;
-        const int y = topDown ? static_cast<int>(r) : static_cast<int>(rows - 1 - r);
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (qint64 x = 0; x < width; ++x) {
-            QRgb rgb = 0;
-            switch (bits) {
-                case 1:
-                case 4:
-                case 8: {
-                    const std::size_t bit = static_cast<std::size_t>(x) * bits;
-                    const int index = (src[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-                    rgb = index < colors.size() ? colors[index] : qRgb(0, 0, 0);
-                    break;
-                }
-                case 16:
-                case 32: {
-                    const quint32 px = bits == 16 ? U16(src + x * 2) : U32(src + x * 4);
-                    rgb = qRgb(MaskChannel(px, masks[0], shifts[0]),
-                               MaskChannel(px, masks[1], shifts[1]),
-                               MaskChannel(px, masks[2], shifts[2]));
-                    break;
-                }
-                case 24:
-                    rgb = qRgb(src[x * 3 + 2], src[x * 3 + 1], src[x * 3]);
-                    break;
-            }
-            line[x] = rgb;
-        }
-    }
-    return Dib{image, static_cast<int>(height), topDown ? 0 : static_cast<int>(height - rows)};
-}
-
 // ------------------------------------------------------------------ objects and state
 
 struct GdiObject {
@@ -600,69 +159,26 @@ struct GdiObject {
     std::vector<QRect> rects;
 };
 
-using ObjectPtr = std::shared_ptr<const GdiObject>;
+using ObjectPtr = ObjectTable<GdiObject>::Ptr;
 
-struct DcState {
+// The device context with what only WMF has: objects are resolved when drawn (a pen's width
+// and a colour's palette index depend on the state then), and the drawing mode and extra
+// character spacing. The clip is in painter coordinates.
+struct WmfDc : DcState {
     ObjectPtr pen;
     ObjectPtr brush;
     ObjectPtr font;
     ObjectPtr palette;
-    quint32 textColor = 0x000000;
-    quint32 bkColor = 0xFFFFFF;
-    int bkMode = kOpaque;
-    unsigned textAlign = 0;
-    int polyFillMode = 1;
-    int mapMode = kMmAnisotropic;
     int rop2 = 13;
     double charExtra = 0;
-    QPointF windowOrg;
-    QPointF windowExt{1, 1};
-    QPointF viewportOrg;
-    QPointF viewportExt{1, 1};
-    QPointF current;              // logical
-    std::optional<QRegion> clip;  // painter coordinates; none: the whole target
 };
 
 bool Near(const QPointF& p) { return std::abs(p.x()) < kFar && std::abs(p.y()) < kFar; }
 
 // A coordinate for a region, held within the range a device can have.
-int RegionCoord(double v)
-{
-    return std::isnan(v) ? 0 : static_cast<int>(std::lround(std::clamp(v, -kFar, kFar)));
-}
+int RegionCoord(double v) { return static_cast<int>(std::lround(ClampCoord(v, kFar))); }
 
-QRect ToRegionRect(const QRectF& r)
-{
-    const QRectF n = r.normalized();
-    auto c = RegionCoord;
-    return QRect(QPoint(c(n.left()), c(n.top())), QPoint(c(n.right()) - 1, c(n.bottom()) - 1));
-}
-
-// The union of many rectangles, merged pairwise so that the work grows as n log n.
-QRegion UnionOf(const std::vector<QRect>& rects)
-{
-    std::vector<QRegion> regions(rects.begin(), rects.end());
-    if (regions.empty()) return QRegion();
-    while (regions.size() > 1) {
-        std::size_t out = 0;
-        for (std::size_t i = 0; i < regions.size(); i += 2)
-            regions[out++] =
-                i + 1 < regions.size() ? regions[i].united(regions[i + 1]) : regions[i];
-        regions.resize(out);
-    }
-    return regions.front();
-}
-
-// Degrees, counterclockwise on the device, of the point where the ray from the centre of rect
-// through p meets the ellipse, as the parameter angle Qt's arcs take.
-double ArcAngle(const QRectF& rect, const QPointF& p)
-{
-    const double rx = rect.width() / 2;
-    const double ry = rect.height() / 2;
-    const QPointF c = rect.center();
-    if (rx <= 0 || ry <= 0) return 0;
-    return std::atan2(-(p.y() - c.y()) / ry, (p.x() - c.x()) / rx) * 180.0 / M_PI;
-}
+QRect ToRegionRect(const QRectF& r) { return RegionRect(r, kFar); }
 
 }  // namespace
 
@@ -675,6 +191,7 @@ public:
               const QRectF& exposed = QRectF())
         : m_picture(picture), m_painter(painter), m_target(target), m_exposed(exposed)
     {
+        m_state.mapMode = kMmAnisotropic;
         m_state.windowOrg = picture.m_windowOrg;
         m_state.windowExt = picture.m_windowExt;
         m_state.viewportExt =
@@ -754,15 +271,13 @@ private:
                 sx = inch / 1440;
                 sy = -sx;
                 break;
-            default:
-                sx = m_state.viewportExt.x() / m_state.windowExt.x();
-                sy = m_state.viewportExt.y() / m_state.windowExt.y();
-                if (m_state.mapMode == kMmIsotropic) {
-                    const double s = std::min(std::abs(sx), std::abs(sy));
-                    sx = std::copysign(s, sx);
-                    sy = std::copysign(s, sy);
-                }
+            default: {
+                const QPointF s =
+                    ExtentScale(m_state.mapMode, m_state.windowExt, m_state.viewportExt);
+                sx = s.x();
+                sy = s.y();
                 break;
+            }
         }
         m_ax = sx * m_kx;
         m_ay = sy * m_ky;
@@ -782,23 +297,11 @@ private:
 
     // ---------------------------------------------------------------- objects
 
-    void createObject(GdiObject object)
-    {
-        // Each new object takes the lowest free slot; the records address objects by slot.
-        auto made = std::make_shared<const GdiObject>(std::move(object));
-        if (!m_freeSlots.empty()) {
-            m_objects[*m_freeSlots.begin()] = std::move(made);
-            m_freeSlots.erase(m_freeSlots.begin());
-        } else if (m_objects.size() < kMaxObjects) {
-            m_objects.push_back(std::move(made));
-        }
-        // A full table refuses the object, as a device would.
-    }
+    // Each new object takes the lowest free slot; the records address objects by slot. A full
+    // table refuses the object, as a device would.
+    void createObject(GdiObject object) { m_objects.Add(std::move(object)); }
 
-    ObjectPtr object(std::size_t index) const
-    {
-        return index < m_objects.size() ? m_objects[index] : nullptr;
-    }
+    ObjectPtr object(std::size_t index) const { return m_objects.Get(index); }
 
     QColor color(quint32 ref) const
     {
@@ -808,7 +311,7 @@ private:
                 return QColor(m_state.palette->entries[index]);
             return Qt::black;
         }
-        return QColor(ColorRefToRgb(ref));
+        return ColorRefColor(ref);
     }
 
     std::vector<QRgb> paletteEntries() const
@@ -911,8 +414,7 @@ private:
 
     void setBackground()
     {
-        m_painter->setBackgroundMode(m_state.bkMode == kOpaque ? Qt::OpaqueMode
-                                                               : Qt::TransparentMode);
+        m_painter->setBackgroundMode(m_state.bkOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
         m_painter->setBackground(color(m_state.bkColor));
     }
 
@@ -945,7 +447,7 @@ private:
     QPainterPath newPath() const
     {
         QPainterPath path;
-        path.setFillRule(m_state.polyFillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+        path.setFillRule(m_state.fillRule);
         return path;
     }
 
@@ -968,29 +470,16 @@ private:
         switch (r.fn) {
             // -- device context
             case kSaveDc:
-                if (m_saved.size() < kMaxSavedStates) m_saved.push_back(m_state);
+                m_saved.Save(m_state);
                 break;
-            case kRestoreDc: {
-                if (!r.has(1)) break;
-                const int n = r.s(0);
-                std::size_t keep = m_saved.size();
-                if (n < 0) {
-                    if (static_cast<std::size_t>(-n) > m_saved.size()) break;
-                    keep = m_saved.size() - static_cast<std::size_t>(-n);
-                } else if (n > 0) {
-                    if (static_cast<std::size_t>(n) > m_saved.size()) break;
-                    keep = static_cast<std::size_t>(n) - 1;
-                } else {
-                    break;
+            case kRestoreDc:
+                if (r.has(1) && m_saved.Restore(r.s(0), m_state)) {
+                    m_clipDirty = true;
+                    updateMapping();
                 }
-                m_state = m_saved[keep];
-                m_saved.resize(keep);
-                m_clipDirty = true;
-                updateMapping();
                 break;
-            }
             case kSetBkMode:
-                if (r.has(1)) m_state.bkMode = r.w(0) == kTransparent ? kTransparent : kOpaque;
+                if (r.has(1)) m_state.bkOpaque = r.w(0) != kTransparent;
                 break;
             case kSetBkColor:
                 if (r.has(2)) m_state.bkColor = r.d(0);
@@ -1002,7 +491,7 @@ private:
                 if (r.has(1)) m_state.textAlign = r.w(0);
                 break;
             case kSetPolyFillMode:
-                if (r.has(1)) m_state.polyFillMode = r.w(0);
+                if (r.has(1)) m_state.fillRule = r.w(0) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
                 break;
             case kSetRop2:
                 if (r.has(1)) m_state.rop2 = r.w(0);
@@ -1112,7 +601,7 @@ private:
                 brush.kind = GdiObject::Brush;
                 brush.brushStyle = 5;
                 if (r.n > 4)
-                    if (auto dib = DecodeDib(r.p + 4, r.n - 4, r.w(1), paletteEntries()))
+                    if (auto dib = DecodePackedDib(r.p + 4, r.n - 4, r.w(1), paletteEntries()))
                         brush.pattern = dib->image;
                 if (brush.pattern.isNull()) {
                     brush.brushStyle = 0;
@@ -1158,10 +647,7 @@ private:
                 break;
             case kDeleteObject:
                 // What is selected stays usable, as it does on a device that refuses the deletion.
-                if (r.has(1) && r.w(0) < m_objects.size() && m_objects[r.w(0)]) {
-                    m_objects[r.w(0)].reset();
-                    m_freeSlots.insert(r.w(0));
-                }
+                if (r.has(1)) m_objects.Remove(r.w(0));
                 break;
 
             // -- clipping
@@ -1378,6 +864,7 @@ private:
         lf.height = r.s(0);
         lf.width = r.s(1);
         lf.escapement = r.s(2);
+        lf.orientation = r.s(3);
         lf.weight = r.s(4);
         if (r.n >= 18) {
             lf.italic = r.p[10] != 0;
@@ -1388,8 +875,8 @@ private:
             lf.pitchAndFamily = r.p[17];
             const std::size_t length = std::min<std::size_t>(32, r.n - 18);
             const auto* face = reinterpret_cast<const char*>(r.p + 18);
-            lf.face =
-                QByteArray(face, static_cast<qsizetype>(qstrnlen(face, static_cast<uint>(length))));
+            // Face names are in the system code page, a Cyrillic one for this program's users.
+            lf.face = FromCp1251(std::string_view(face, qstrnlen(face, static_cast<uint>(length))));
         }
         return font;
     }
@@ -1429,12 +916,12 @@ private:
         if (!region) {
             m_state.clip.reset();
         } else {
-            std::vector<QRect> rects;
-            rects.reserve(region->rects.size());
+            std::vector<QRegion> parts;
+            parts.reserve(region->rects.size());
             for (const QRect& rect : region->rects)
-                rects.push_back(ToRegionRect(
+                parts.emplace_back(ToRegionRect(
                     mapRect(rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1)));
-            m_state.clip = UnionOf(rects);
+            m_state.clip = UniteRegions(std::move(parts));
         }
         m_clipDirty = true;
     }
@@ -1444,8 +931,8 @@ private:
         if (!r.has(8)) return;
         const QRectF rect = shapeRect(r, 4);
         if (rect.isEmpty()) return;
-        const double start = ArcAngle(rect, map(r.s(3), r.s(2)));
-        const double end = ArcAngle(rect, map(r.s(1), r.s(0)));
+        const double start = EllipseAngle(rect, map(r.s(3), r.s(2)));
+        const double end = EllipseAngle(rect, map(r.s(1), r.s(0)));
         double sweep = end - start;
         // Counterclockwise on the device; equal ends make the whole ellipse.
         while (sweep <= 0) sweep += 360;
@@ -1517,7 +1004,7 @@ private:
             em = -lf.height;
         } else {
             const double cell = lf.height > 0 ? lf.height : m_picture.m_unitsPerInch / 6.0;
-            em = cell * cellToEm(font);
+            em = cell * m_cellToEm(font);
         }
         em = std::abs(em * m_ay);
         const double limit = 16 * std::max(m_target.width(), m_target.height()) + 1000;
@@ -1607,7 +1094,7 @@ private:
             }
             m_painter->translate(ref);
             if (lf.escapement != 0) m_painter->rotate(-lf.escapement / 10.0);
-            if (m_state.bkMode == kOpaque)
+            if (m_state.bkOpaque)
                 m_painter->fillRect(
                     QRectF(x, baseline - fm.ascent(), total, fm.ascent() + fm.descent()),
                     color(m_state.bkColor));
@@ -1654,23 +1141,6 @@ private:
                              (static_cast<double>(length) + 2) *
                              std::max(1.0, lf.width != 0 ? 4.0 : 1.0);
         return QRectF(ref.x() - reach, ref.y() - reach, 2 * reach, 2 * reach).intersects(m_visible);
-    }
-
-    // The cell height of a font over its character height, measured once per face.
-    double cellToEm(const QFont& font)
-    {
-        const QString key = font.families().join(QLatin1Char(',')) +
-                            QString::number(font.weight()) +
-                            (font.italic() ? QStringLiteral("i") : QString());
-        auto it = m_cellToEm.find(key);
-        if (it != m_cellToEm.end()) return it->second;
-        QFont probe = font;
-        probe.setPixelSize(1000);
-        const QFontMetricsF metrics(probe);
-        const double cell = metrics.ascent() + metrics.descent();
-        const double ratio = cell > 0 ? 1000.0 / cell : 1.0;
-        m_cellToEm.emplace(key, ratio);
-        return ratio;
     }
 
     // ---------------------------------------------------------------- bitmaps and raster fills
@@ -1730,7 +1200,7 @@ private:
         }
         if (!target.intersects(m_visible)) return;
         const std::optional<Dib> dib =
-            DecodeDib(r.p + dibAt, r.n - dibAt, colorUsage, paletteEntries());
+            DecodePackedDib(r.p + dibAt, r.n - dibAt, colorUsage, paletteEntries());
         if (!dib) return;
         const QRectF whole(0, 0, dib->image.width(), dib->fullHeight);
         const bool bottomUp =
@@ -1811,14 +1281,13 @@ private:
     bool m_blendModes = false;
     bool m_rasterOps = false;
 
-    DcState m_state;
-    std::vector<DcState> m_saved;
-    std::vector<ObjectPtr> m_objects;
-    std::set<std::size_t> m_freeSlots;
+    WmfDc m_state;
+    SavedStates<WmfDc> m_saved;
+    ObjectTable<GdiObject> m_objects{kMaxObjects};
     QRegion m_baseClip;
     bool m_clipDirty = true;
     QRectF m_measured;
-    std::map<QString, double> m_cellToEm;
+    CellToEm m_cellToEm;
 };
 
 // ------------------------------------------------------------------ WmfPicture
