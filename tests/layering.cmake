@@ -16,10 +16,14 @@ function(check folder pattern rule)
     set(faults "${faults}" PARENT_SCOPE)
 endfunction()
 
-check(core "^[ \t]*#[ \t]*include[ \t]*[<\"](Q|gui/|format/|app/|cli/)" "the core knows no Qt")
-check(format "^[ \t]*#[ \t]*include[ \t]*[<\"](QtWidgets/|QtPrintSupport/|gui/|app/|cli/|QWidget|QApplication|QDialog|QMainWindow|QPrinter)" "the formats know no widgets")
-check(gui/kit "^[ \t]*#[ \t]*include[ \t]*\"(gui/(classifier|projection|report|organigram|settings|help)|app)/" "the kit knows no concrete window")
-check(gui "^[ \t]*#[ \t]*include[ \t]*\"app/" "windows reach the application only through the kit")
+set(include "^[ \t]*#[ \t]*include[ \t]*")
+set(areas "classifier|projection|report|organigram|settings|help")
+set(widgets "QtWidgets/|QtPrintSupport/|QWidget|QApplication|QDialog|QMainWindow|QPrinter")
+
+check(core "${include}[<\"](Q|gui/|format/|app/|cli/)" "the core knows no Qt")
+check(format "${include}[<\"](${widgets}|gui/|app/|cli/)" "the formats know no widgets")
+check(gui/kit "${include}\"(gui/(${areas})|app)/" "the kit knows no concrete window")
+check(gui "${include}\"app/" "windows reach the application only through the kit")
 
 if(faults)
     message(FATAL_ERROR "Includes that cross a wing's rule:${faults}")
