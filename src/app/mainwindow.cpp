@@ -90,10 +90,14 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
                     m_context.Settings.BackgroundPercent, *m_prompts);
     BuildMenu();
     LoadExtraMenu(menuBar(), this, m_context.Settings.SettingsFileName, *m_prompts);
+    // A new or opened project destroys every item; the message of a damaged file comes before
+    // the windows are reset, and no grid may paint the old items meanwhile.
+    m_context.MainProject.SetBeforeReset([this] { ReleaseProjections(0); });
 }
 
 MainWindow::~MainWindow()
 {
+    m_context.MainProject.SetBeforeReset(nullptr);
     // Child windows going away must not report activations to a half-destroyed main window.
     disconnect(m_mdi, nullptr, this, nullptr);
 }
@@ -492,17 +496,37 @@ void MainWindow::RepaintProjections(bool applyFont)
     }
 }
 
-void MainWindow::RefreshProjections(int k)
+QList<ProjectionWindow*> MainWindow::projectionsShowing(int k) const
 {
     QList<ProjectionWindow*> grids;
     for (TF_Base* child : ChildWindows()) {
         auto* grid = qobject_cast<ProjectionWindow*>(child);
-        if (grid && (grid->FirstClassifier() == k || grid->SecondClassifier() == k))
+        if (grid && (k == 0 || grid->FirstClassifier() == k || grid->SecondClassifier() == k))
             grids.push_back(grid);
     }
+    return grids;
+}
+
+TTreeList* MainWindow::selectedItemOf(int k) const
+{
+    const ClassifierWindow* window = FindClassifierWindow(k);
+    return window ? window->CurrentItem() : nullptr;
+}
+
+void MainWindow::ReleaseProjections(int k)
+{
+    for (ProjectionWindow* grid : projectionsShowing(k))
+        grid->Release(k);
+}
+
+void MainWindow::RefreshProjections(int k)
+{
+    const QList<ProjectionWindow*> grids = projectionsShowing(k);
     // Only a grid that shows classifier k has anything to learn, or to say, about it.
     if (grids.isEmpty())
         return;
+    // Nothing of the old rows may be painted while the message below is on screen.
+    ReleaseProjections(k);
     ItemList list;
     const bool built = m_context.MainProject.FillItemList(k, list, *m_prompts);
     for (ProjectionWindow* grid : grids) {
@@ -516,6 +540,8 @@ void MainWindow::RefreshProjections(int k)
         if (grid->SecondClassifier() == k)
             grid->SetRows(list);
         grid->FillCells();
+        grid->Follow(selectedItemOf(grid->FirstClassifier()),
+                     selectedItemOf(grid->SecondClassifier()));
     }
 }
 

@@ -52,6 +52,7 @@ public:
     TDragController& Drag() const { return *m_drag; }
     void ShowItemEverywhere(TTreeList* item, QWidget* source) override;
     void RepaintProjections(bool applyFont) override;
+    void ReleaseProjections(int k) override;
     void RefreshProjections(int k) override;
     void UpdateTitle();
     void ResetWindows();
@@ -99,6 +100,9 @@ private:
     void fillWindowList();
     void subWindowActivated(QMdiSubWindow* window);
     QMdiSubWindow* addChild(TF_Base* child, const QSize& size);
+    QList<ProjectionWindow*> projectionsShowing(int k) const;
+    // The item selected in the classifier window of k, or nullptr without one.
+    TTreeList* selectedItemOf(int k) const;
 
     AppContext& m_context;
     // The hatch patterns all grids share, made with the main window.

@@ -48,17 +48,23 @@ bool FakePrompts::allAnswersUsed() const
 void FakePrompts::Inform(const std::string& text)
 {
     shown.push_back("inform: " + ToUtf8(text));
+    if (whileShown)
+        whileShown();
 }
 
 bool FakePrompts::Confirm(const std::string& text)
 {
     shown.push_back("confirm: " + ToUtf8(text));
+    if (whileShown)
+        whileShown();
     return take(m_confirms, "confirm", false);
 }
 
 Prompts::Answer FakePrompts::AskYesNoCancel(const std::string& text)
 {
     shown.push_back("ask: " + ToUtf8(text));
+    if (whileShown)
+        whileShown();
     return take(m_answers, "yes/no/cancel", Answer::Cancel);
 }
 
@@ -66,12 +72,16 @@ std::optional<std::string> FakePrompts::InputText(const std::string& caption,
                                                   const std::string& text)
 {
     shown.push_back("input: " + ToUtf8(caption) + " | " + ToUtf8(text));
+    if (whileShown)
+        whileShown();
     return take<std::optional<std::string>>(m_inputs, "input", std::nullopt);
 }
 
 std::optional<std::string> FakePrompts::OpenFileName(const FileDialogSpec& spec)
 {
     shown.push_back("open: " + ToUtf8(spec.title));
+    if (whileShown)
+        whileShown();
     dialogs.push_back(spec);
     return take<std::optional<std::string>>(m_opens, "open file", std::nullopt);
 }
@@ -79,6 +89,8 @@ std::optional<std::string> FakePrompts::OpenFileName(const FileDialogSpec& spec)
 std::optional<std::string> FakePrompts::SaveFileName(const FileDialogSpec& spec)
 {
     shown.push_back("save: " + ToUtf8(spec.title));
+    if (whileShown)
+        whileShown();
     dialogs.push_back(spec);
     return take<std::optional<std::string>>(m_saves, "save file", std::nullopt);
 }

@@ -4,6 +4,7 @@
 // kind (a missing answer fails the test) and every text shown is recorded in UTF-8.
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ public:
     // input, open, save; texts in UTF-8.
     std::vector<std::string> shown;
     std::vector<FileDialogSpec> dialogs;
+    // Runs while each question or message is "on screen", as a repaint of the windows behind a
+    // real box would.
+    std::function<void()> whileShown;
     // Only the texts of information boxes, in UTF-8.
     std::vector<std::string> informs() const;
     bool allAnswersUsed() const;

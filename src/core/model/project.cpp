@@ -126,7 +126,10 @@ TMainTreeList::~TMainTreeList()
 
 void TMainTreeList::Reset()
 {
+    if (m_beforeReset)
+        m_beforeReset();
     m_fileName.clear();
+    m_readInPart = false;
     SetName(text("Новый проект"));
     ForgetLinksOfSubtree();
     Clear();
@@ -179,7 +182,7 @@ bool TMainTreeList::OpenProject(Prompts& prompts)
 
 bool TMainTreeList::SaveProject(Prompts& prompts)
 {
-    if (m_fileName.empty())
+    if (m_fileName.empty() || m_readInPart)
         return SaveProjectAs(prompts);
     if (!WriteProjectFile()) {
         prompts.Inform(text("Ошибка сохранения проекта!"));
@@ -203,7 +206,14 @@ bool TMainTreeList::SaveProjectAs(Prompts& prompts)
             name = name.substr(0, name.size() - ext.size()) + ".ovx";
         }
     }
+    // Writing what was read of a damaged file over that file loses the rest of it: only on
+    // the user's word.
+    if (m_readInPart && name == m_fileName &&
+        !prompts.Confirm(text("Проект прочитан из файла «") + ToCp1251(name) +
+                         text("» не полностью.\nЗаменить этот файл прочитанной частью?")))
+        return false;
     m_fileName = name;
+    m_readInPart = false;
     return SaveProject(prompts);
 }
 
@@ -220,6 +230,7 @@ const std::string& TMainTreeList::EditProjectName(Prompts& prompts)
 bool TMainTreeList::LoadProjectFile(const std::string& path, Prompts& prompts)
 {
     const LoadResult result = ReadProjectFile(path);
+    m_readInPart = !result.Ok;
     if (!result.Ok)
         prompts.Inform(text("Не верный формат проекта!"));
     return result.Ok;

@@ -3,6 +3,7 @@
 // The project: the root of the classifier trees with the file it was read from or saved to, the
 // project file format, and the commands of the File menu. Every question goes through Prompts.
 
+#include <functional>
 #include <string>
 
 #include "core/model/prompts.h"
@@ -31,7 +32,8 @@ public:
     bool NewProject(Prompts& prompts);
     // True when a file was chosen, whether it loaded or not.
     bool OpenProject(Prompts& prompts);
-    // True when the project was written.
+    // True when the project was written. A project read only in part (a format fault) is not
+    // written over the file it came from unasked: its first save goes through the save dialog.
     bool SaveProject(Prompts& prompts);
     bool SaveProjectAs(Prompts& prompts);
     const std::string& EditProjectName(Prompts& prompts);
@@ -48,9 +50,15 @@ public:
 
     // Back to an empty new project without asking (file name cleared, not modified).
     void Reset();
+    // Called first thing in every Reset, before any tree is destroyed (a new project, a file
+    // being read), so that views holding items let go of them.
+    void SetBeforeReset(std::function<void()> watcher) { m_beforeReset = std::move(watcher); }
 
 private:
     std::string m_fileName;
+    std::function<void()> m_beforeReset;
+    // The last file load stopped at a format fault or could not read the file.
+    bool m_readInPart = false;
 };
 
 // File dialog settings of the open and save commands.

@@ -436,8 +436,10 @@ void ClassifierWindow::deleteItem()
             ToCp1251(QStringLiteral("Вы действительно хотите удалить?"))))
         return;
     TTreeList* item = Outline::ItemOf(row);
-    // The rows go first, so no row ever points at a destroyed item.
+    // The rows and grid cells go first, so nothing on screen points at a destroyed item. The
+    // row that takes the deleted row's place becomes the selected one.
     delete row;
+    m_hub->ReleaseProjections(m_tag);
     ProjectEdits::DeleteItem(item);
     Outline::RenumberRows(Outline1);
     m_hub->RefreshProjections(m_tag);

@@ -26,7 +26,11 @@ public:
     virtual void ShowItemEverywhere(TTreeList* item, QWidget* source) = 0;
     // After a binding changed whether an item is engaged, and after the settings dialog.
     virtual void RepaintProjections(bool applyFont) = 0;
-    // After items of classifier k were added, deleted or moved.
+    // Before items of classifier k (of every classifier for 0) are destroyed: the grids that
+    // show it let go of them.
+    virtual void ReleaseProjections(int k) = 0;
+    // After items of classifier k were added, deleted or moved: the grids that show it are
+    // rebuilt, and their current cells follow the classifier windows' selections.
     virtual void RefreshProjections(int k) = 0;
     // A command of the main window by its tag (17: the settings dialog).
     virtual void ExecuteCommand(int tag) = 0;

@@ -318,18 +318,55 @@ void ProjectionWindow::SetRows(const ItemList& list)
     keepCurrentCell([&] { m_model->SetRows(list); });
 }
 
+void ProjectionWindow::Release(int k)
+{
+    if (k == 0 || m_first == k)
+        SetColumns({});
+    if (k == 0 || m_second == k)
+        SetRows({});
+}
+
 void ProjectionWindow::keepCurrentCell(const std::function<void()>& rebuild)
 {
     const QModelIndex current = StringGrid1->currentIndex();
+    if (current.isValid()) {
+        m_heldCell.row = current.row();
+        m_heldCell.column = current.column();
+    }
+    // The current cell follows the classifier windows, never the other way round: a rebuild
+    // moves no selection anywhere else.
+    AppContext& context = m_hub->Context();
+    const bool guard = context.SyncGuard;
+    context.SyncGuard = true;
     rebuild();
-    // The grid keeps its current cell where it still exists.
-    if (current.isValid() && m_model->rowCount() > 0 && m_model->columnCount() > 0) {
+    // The grid keeps its current cell's place where it still exists (also across a release).
+    if (m_heldCell.row >= 0 && m_model->rowCount() > 0 && m_model->columnCount() > 0) {
         const QModelIndex again =
-            m_model->index(std::min(current.row(), m_model->rowCount() - 1),
-                           std::min(current.column(), m_model->columnCount() - 1));
+            m_model->index(std::min(m_heldCell.row, m_model->rowCount() - 1),
+                           std::min(m_heldCell.column, m_model->columnCount() - 1));
         StringGrid1->selectionModel()->setCurrentIndex(again,
                                                        QItemSelectionModel::ClearAndSelect);
     }
+    context.SyncGuard = guard;
+}
+
+void ProjectionWindow::Follow(const TTreeList* columnItem, const TTreeList* rowItem)
+{
+    const QModelIndex current = StringGrid1->currentIndex();
+    if (!current.isValid())
+        return;
+    const int column = m_model->ColumnOf(columnItem);
+    const int row = m_model->RowOf(rowItem);
+    const QModelIndex target = m_model->index(row >= 0 ? row : current.row(),
+                                              column >= 0 ? column : current.column());
+    if (target == current)
+        return;
+    AppContext& context = m_hub->Context();
+    const bool guard = context.SyncGuard;
+    context.SyncGuard = true;
+    StringGrid1->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    StringGrid1->scrollTo(target);
+    context.SyncGuard = guard;
 }
 
 void ProjectionWindow::FillCells()

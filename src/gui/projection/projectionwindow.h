@@ -91,8 +91,15 @@ public:
     int SecondClassifier() const { return m_second; }
     TProjectionModel* Model() const { return m_model; }
 
+    // New headers; the current cell keeps its place and no other window hears of it.
     void SetColumns(const ItemList& list);
     void SetRows(const ItemList& list);
+    // Empties the side(s) showing classifier k (both for 0), so that no cell refers to an item that is about
+    // to go or a message box's repaint could reach; the next rebuild restores the current cell.
+    void Release(int k);
+    // Moves the current cell to the column of columnItem and the row of rowItem, each where the
+    // grid shows it, without telling other windows.
+    void Follow(const TTreeList* columnItem, const TTreeList* rowItem);
     void FillCells();
     void SelectColumnOf(TTreeList* item);
     void SelectRowOf(TTreeList* item);
@@ -117,6 +124,11 @@ private:
 
     int m_first;
     int m_second;
+    // The current cell before the last rebuild; -1 before the first.
+    struct {
+        int row = -1;
+        int column = -1;
+    } m_heldCell;
     TProjectionModel* m_model;
 };
 

@@ -338,6 +338,72 @@ TEST(ProjectCommands, OpenOfABadFileStillCounts)
     EXPECT_EQ(project.FileName(), bad);
 }
 
+TEST(ProjectCommands, APartlyReadFileIsNotOverwrittenUnasked)
+{
+    TempDir dir;
+    const std::string original = fileText({"0 Bad", "1 B", "1.1 kept", "1.5.1 x", "1.2 lost"});
+    const std::string bad = dir.write("bad.ovx", original);
+    const std::string question =
+        "confirm: Проект прочитан из файла «" + bad +
+        "» не полностью.\nЗаменить этот файл прочитанной частью?";
+    auto open = [&](FakePrompts& prompts, TMainTreeList& project) {
+        prompts.queueOpen(bad);
+        ASSERT_TRUE(project.OpenProject(prompts));
+        project.FindByNumber("1.1")->AddChild("new");
+        project.SetModified(true);
+    };
+
+    // A plain save goes to the save dialog, which proposes the same file; cancelling it, or
+    // answering No about that file, writes nothing.
+    {
+        FakePrompts prompts;
+        TMainTreeList project;
+        open(prompts, project);
+        prompts.queueSave(std::nullopt);
+        EXPECT_FALSE(project.SaveProject(prompts));
+        ASSERT_EQ(prompts.dialogs.size(), 2u);
+        EXPECT_EQ(prompts.dialogs[1].initialFileName, bad);
+        prompts.queueSave(bad);
+        prompts.queueConfirm(false);
+        EXPECT_FALSE(project.SaveProject(prompts));
+        EXPECT_EQ(prompts.shown.back(), question);
+        EXPECT_TRUE(project.Modified());
+        EXPECT_EQ(TempDir::read(bad), original);
+        // The save question on the way out takes the same road.
+        prompts.queueAnswer(Prompts::Answer::Yes);
+        prompts.queueSave(std::nullopt);
+        EXPECT_FALSE(project.QuerySave(prompts));
+        EXPECT_EQ(TempDir::read(bad), original);
+        EXPECT_TRUE(prompts.allAnswersUsed());
+    }
+    // Another name is written at once and becomes the file: later saves go there directly.
+    {
+        FakePrompts prompts;
+        TMainTreeList project;
+        open(prompts, project);
+        const std::string other = dir.path("other.ovx");
+        prompts.queueSave(other);
+        EXPECT_TRUE(project.SaveProject(prompts));
+        EXPECT_EQ(project.FileName(), other);
+        EXPECT_TRUE(project.SaveProject(prompts));
+        EXPECT_EQ(TempDir::read(bad), original);
+        EXPECT_TRUE(prompts.allAnswersUsed());
+    }
+    // Yes about the same file writes what was read; from then on it is an ordinary project.
+    {
+        FakePrompts prompts;
+        TMainTreeList project;
+        open(prompts, project);
+        prompts.queueSave(bad);
+        prompts.queueConfirm(true);
+        EXPECT_TRUE(project.SaveProject(prompts));
+        EXPECT_EQ(project.ProjectFileText(), TempDir::read(bad));
+        EXPECT_NE(TempDir::read(bad), original);
+        EXPECT_TRUE(project.SaveProject(prompts));
+        EXPECT_TRUE(prompts.allAnswersUsed());
+    }
+}
+
 TEST(ProjectCommands, SaveAsAsksAboutForeignExtensions)
 {
     struct Case {

@@ -21,6 +21,7 @@ public:
     QMdiArea* MdiArea() const override { return nullptr; }
     void ShowItemEverywhere(TTreeList*, QWidget*) override {}
     void RepaintProjections(bool) override {}
+    void ReleaseProjections(int) override {}
     void RefreshProjections(int) override {}
     void ExecuteCommand(int) override {}
 
