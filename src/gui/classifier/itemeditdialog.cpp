@@ -8,6 +8,7 @@
 #include "core/settings/appsettings.h"
 #include "format/textcodec.h"
 #include "gui/kit/tf_base.h"
+#include "gui/kit/uikit.h"
 
 namespace orm {
 
@@ -119,6 +120,7 @@ ItemEditDialog::ItemEditDialog(QWidget* parent, const FontSpec* font) : QDialog(
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(Edit2, &TItemTextEdit::confirmed, this, &QDialog::accept);
     Edit2->setFocus();
+    CentreOnScreen(this);
 }
 
 QString ItemEditDialog::Text() const

@@ -1,6 +1,10 @@
 #include "gui/kit/uikit.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QToolBar>
 #include <QWidget>
 
@@ -57,6 +61,53 @@ QToolBar* MakeChildToolBar(QWidget* owner)
     bar->setFixedHeight(29);
     bar->setIconSize(QSize(20, 20));
     return bar;
+}
+
+namespace {
+
+class KeepUnminimised : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::WindowStateChange && window->isMinimized()) {
+            // Not inside the state change that is being reported.
+            QMetaObject::invokeMethod(
+                window,
+                [window] {
+                    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+                    window->activateWindow();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void SetFixedDialogFrame(QDialog* dialog, bool closeBox)
+{
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::MSWindowsFixedSizeDialogHint;
+    if (closeBox)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    dialog->setWindowFlags(flags);
+    dialog->installEventFilter(new KeepUnminimised(dialog));
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    QWidget* parent = window->parentWidget();
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
 }
 
 }  // namespace orm

@@ -212,6 +212,14 @@ void TUnboundDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     // The pattern stays fixed to the cell, as a brush origin at the cell's corner does.
     painter->setBrushOrigin(option.rect.topLeft());
     painter->fillRect(option.rect, *brush);
+    if (option.state & QStyle::State_Selected) {
+        // The current cell stays plain to see over the hatching.
+        QColor highlight = option.palette.color(QPalette::Highlight);
+        highlight.setAlpha(110);
+        painter->fillRect(option.rect, highlight);
+        painter->setPen(QPen(option.palette.color(QPalette::Highlight), 2));
+        painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
+    }
     painter->restore();
 }
 
@@ -297,6 +305,9 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
         PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
     });
     connect(StringGrid1, &QAbstractItemView::doubleClicked, this, [this] { ToggleBinding(); });
+    // A double-click on a header cell toggles the current cell too.
+    for (QHeaderView* header : {StringGrid1->horizontalHeader(), StringGrid1->verticalHeader()})
+        connect(header, &QHeaderView::sectionDoubleClicked, this, [this] { ToggleBinding(); });
     connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &ProjectionWindow::currentChanged);
 

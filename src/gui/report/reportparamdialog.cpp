@@ -2,12 +2,10 @@
 
 #include <QAbstractListModel>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QScreen>
 
 #include "core/model/cp1251.h"
 #include "core/model/prompts.h"
@@ -15,6 +13,7 @@
 #include "core/settings/appsettings.h"
 #include "format/textcodec.h"
 #include "gui/kit/tf_base.h"
+#include "gui/kit/uikit.h"
 
 namespace orm {
 
@@ -177,7 +176,7 @@ ReportParamDialog::ReportParamDialog(QWidget* parent, const FontSpec* font) : QD
     setObjectName(QStringLiteral("TF_RepParam"));
     setWindowTitle(QStringLiteral("Параметры отчета"));
     // A title bar without system menu and close box: the buttons are the only way out.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    SetFixedDialogFrame(this, false);
     if (font)
         setFont(SharedQFont(*font));
 
@@ -270,13 +269,7 @@ void ReportParamDialog::layoutFrames()
 
 void ReportParamDialog::CentreOnScreen()
 {
-    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    // Before the first show the frame is not known yet, and the client area is centred.
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    orm::CentreOnScreen(this);
 }
 
 }  // namespace orm

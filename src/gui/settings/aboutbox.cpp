@@ -1,13 +1,12 @@
 #include "gui/settings/aboutbox.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 
 #include "core/settings/appsettings.h"
 #include "format/textcodec.h"
+#include "gui/kit/uikit.h"
 #include "gui/settings/imagecontrol.h"
 #include "version.h"
 
@@ -28,8 +27,9 @@ QString VersionText()
 }
 
 AboutBox::AboutBox(const AppSettings& settings, Prompts& prompts, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : QDialog(parent)
 {
+    SetFixedDialogFrame(this, true);
     setObjectName(QStringLiteral("TF_About"));
     setWindowTitle(QStringLiteral("О программе"));
     QPalette pal = palette();
@@ -79,12 +79,7 @@ void AboutBox::reject()
 void ShowAbout(const AppSettings& settings, Prompts& prompts, QWidget* parent)
 {
     AboutBox box(settings, prompts, parent);
-    QScreen* screen = parent && parent->screen() ? parent->screen()
-                                                 : QGuiApplication::primaryScreen();
-    if (screen) {
-        box.move(screen->availableGeometry().center() -
-                 QPoint(box.width() / 2, box.height() / 2));
-    }
+    CentreOnScreen(&box);
     box.exec();
 }
 

@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +17,7 @@
 #include "gui/kit/appcontext.h"
 #include "gui/kit/mainhub.h"
 #include "gui/kit/tf_base.h"
+#include "gui/kit/uikit.h"
 
 namespace orm {
 
@@ -22,15 +25,44 @@ namespace {
 
 std::optional<QFont> platformFontDialog(const QFont& initial, QWidget* parent)
 {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, initial, parent, QStringLiteral("Шрифт"),
-                                            QFontDialog::ScalableFonts);
-    if (!ok)
+    QFontDialog dialog(initial, parent);
+    PrepareFontDialog(dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return font;
+    return dialog.selectedFont();
 }
 
 }  // namespace
+
+void PrepareFontDialog(QFontDialog& dialog)
+{
+    dialog.setWindowTitle(QStringLiteral("Шрифт"));
+    dialog.setOptions(QFontDialog::ScalableFonts | QFontDialog::DontUseNativeDialog);
+    // Only the face and the size are kept: the style list and the effects, which would be
+    // dropped silently, are not offered. Qt's dialog has them in the middle column of its grid
+    // and in a group box of check boxes.
+    if (auto* grid = dialog.findChild<QGridLayout*>()) {
+        for (int row = 0; row < 3; ++row) {
+            if (QLayoutItem* item = grid->itemAtPosition(row, 2); item && item->widget())
+                item->widget()->hide();
+        }
+    }
+    for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
+        if (!box->findChildren<QCheckBox*>().isEmpty())
+            box->hide();
+    }
+    // Faces that can write the program's texts, with a sample in them.
+    if (auto* scripts = dialog.findChild<QComboBox*>()) {
+        const int cyrillic = scripts->findText(QFontDatabase::writingSystemName(
+            QFontDatabase::Cyrillic));
+        if (cyrillic >= 0)
+            scripts->setCurrentIndex(cyrillic);
+    }
+    for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
+        if (auto* sample = box->findChild<QLineEdit*>())
+            sample->setText(QStringLiteral("АаБбВв ЭэЮюЯя 123"));
+    }
+}
 
 SettingsDialog::SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& prompts,
                                QWidget* parent, TProfile* profile)
@@ -43,7 +75,8 @@ SettingsDialog::SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& p
 {
     setObjectName(QStringLiteral("TF_SETUP"));
     setWindowTitle(QStringLiteral("Установки"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    SetFixedDialogFrame(this, true);  // closing it cancels
+    setFont(SharedQFont(font));
     setFixedSize(473, 287);
 
     GroupBoxFont = new QGroupBox(QStringLiteral("Шрифт"), this);
@@ -108,6 +141,7 @@ SettingsDialog::SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& p
         }
     });
     FormCreate();
+    CentreOnScreen(this);
 }
 
 void SettingsDialog::FormCreate()

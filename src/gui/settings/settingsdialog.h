@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFontDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -62,6 +63,10 @@ private:
     TProfile* m_profile;
     FontChooser m_chooseFont;
 };
+
+// Readies Qt's own font dialog as the settings dialog shows it: faces that write Cyrillic, a
+// Cyrillic sample, and no style or effects to pick (only face and size are kept).
+void PrepareFontDialog(QFontDialog& dialog);
 
 // Shows the settings dialog for the main window; afterwards, confirmed or not, every projection
 // grid repaints and every child window takes the application font. Returns whether the dialog

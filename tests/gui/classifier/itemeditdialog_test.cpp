@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -38,6 +39,18 @@ TEST(ItemEdit, LayoutAsDesigned)
     EXPECT_EQ(dialog.Panel1->x(), (800 - 170) / 2);
     EXPECT_EQ(dialog.Panel1->y(), 200 - 38);
     EXPECT_EQ(dialog.Edit2->width(), 800 - 12);
+}
+
+TEST(ItemEdit, OpensCentredOnTheScreenEvenOverAnOffCentreOwner)
+{
+    QWidget owner;
+    owner.setGeometry(0, 0, 200, 150);
+    owner.show();
+    ItemEditDialog dialog(&owner);
+    dialog.show();
+    QApplication::processEvents();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE((dialog.frameGeometry().center() - screen.center()).manhattanLength(), 40);
 }
 
 TEST(ItemEdit, EnterConfirmsCtrlEnterInsertsNothing)

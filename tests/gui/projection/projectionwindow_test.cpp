@@ -285,3 +285,36 @@ TEST_F(ProjectionTest, RepaintAfterEngagementChanges)
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->Model()->Engagement(2, 0) & 1, 1);
 }
+
+TEST_F(ProjectionTest, HeaderDoubleClickTogglesAndTheCurrentCellShowsOverHatching)
+{
+    fill();
+    context->Settings.GridSelectUnbind = true;
+    ProjectionWindow* grid = window->OpenProjection(1);
+    QApplication::processEvents();
+
+    // The current cell is toggled, whichever header cell is double-clicked.
+    setCurrent(grid, 0, 0);
+    for (QHeaderView* header :
+         {grid->StringGrid1->verticalHeader(), grid->StringGrid1->horizontalHeader()}) {
+        const QPoint at = header->orientation() == Qt::Vertical
+                              ? QPoint(5, header->sectionViewportPosition(2) + 5)
+                              : QPoint(header->sectionViewportPosition(1) + 5, 5);
+        QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(cell(grid, 0, 0), header->orientation() == Qt::Vertical ? "X" : "");
+        EXPECT_EQ(grid->StringGrid1->currentIndex(), grid->Model()->index(0, 0));
+    }
+
+    // Unit 4.3 has no link: its cells are hatched, the current one tinted all over.
+    setCurrent(grid, 2, 2);
+    ASSERT_EQ(grid->Model()->Engagement(2, 2), 2);
+    const QImage image = grid->StringGrid1->viewport()->grab().toImage();
+    const QRect inner = grid->StringGrid1->visualRect(grid->StringGrid1->currentIndex())
+                            .adjusted(3, 3, -3, -3);
+    int white = 0;
+    for (int y = inner.top(); y <= inner.bottom(); ++y) {
+        for (int x = inner.left(); x <= inner.right(); ++x)
+            white += image.pixelColor(x, y) == QColor(Qt::white) ? 1 : 0;
+    }
+    EXPECT_EQ(white, 0);
+}

@@ -99,7 +99,8 @@ TEST(ParamDialog, FramesStackFromTheTopAndTheDialogFitsThem)
     EXPECT_EQ(five.Panel1->geometry(), QRect(0, 5 * 57, 558, 42));
     EXPECT_EQ(five.size(), QSize(558, 5 * 57 + 42));
     EXPECT_EQ(five.minimumSize(), five.maximumSize());
-    EXPECT_FALSE(five.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
+    EXPECT_FALSE(five.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
+                                       Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
     // Stretched from its designed 503 pixels: the item column grows, the level column keeps
     // to the right edge.
