@@ -1,11 +1,19 @@
 #include "cli/commands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <ostream>
 
 #include "cli/organigramcommand.h"
 #include "cli/reportcommand.h"
 #include "core/model/cp1251.h"
 #include "core/model/project.h"
+#include "core/model/safefile.h"
 
 namespace orm::cli {
 
@@ -17,9 +25,10 @@ const char kResaveUsage[] =
 
 const char kExitCodes[] =
     "\n"
-    "Exit codes: 0 done; 1 wrong usage; 2 the project has a format fault (resave still writes\n"
-    "what was read before the fault; organigram and report write nothing); 3 a report\n"
-    "parameter's classifier has no items or is missing; 4 the output cannot be written.\n";
+    "Exit codes: 0 done; 1 wrong usage; 2 the project cannot be read or has a format fault\n"
+    "(resave still writes what was read before a fault, but nothing for a project it cannot\n"
+    "open; organigram and report write nothing); 3 a report parameter's classifier has no\n"
+    "items or is missing; 4 the output cannot be written.\n";
 
 void printUsage(std::ostream& stream)
 {
@@ -32,6 +41,22 @@ int usage(std::ostream& err, const std::string& problem)
         err << "ormelit-cli: " << problem << "\n";
     printUsage(err);
     return kUsage;
+}
+
+// Why ReadFileBytes found nothing at path.
+std::string unreadableReason(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::strerror(errno);
+    struct stat st{};
+    const int statted = ::fstat(fd, &st);
+    ::close(fd);
+    if (statted == 0 && S_ISDIR(st.st_mode))
+        return std::strerror(EISDIR);
+    if (statted == 0 && !S_ISREG(st.st_mode))
+        return "not a regular file";
+    return std::strerror(EIO);
 }
 
 int resave(const std::vector<std::string>& args, std::ostream& err)
@@ -61,8 +86,14 @@ int resave(const std::vector<std::string>& args, std::ostream& err)
     if (output.empty())
         return usage(err, "no --output given");
 
+    // A mistyped input name must not turn into an empty project written over the output.
+    const std::optional<std::string> bytes = ReadFileBytes(input);
+    if (!bytes) {
+        err << "ormelit-cli: cannot read " << input << ": " << unreadableReason(input) << "\n";
+        return kBadProject;
+    }
     TMainTreeList project;
-    const LoadResult loaded = project.ReadProjectFile(input);
+    const LoadResult loaded = project.ReadProjectText(*bytes);
     if (!loaded.Ok)
         err << "Не верный формат проекта!\n";
     project.SetFileName(output);

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/commands.h"
@@ -50,6 +53,39 @@ TEST(CliResave, RewritesAProjectInTheProgramsOwnForm)
     const std::string written = TempDir::read(dir.path("good2.ovx"));
     EXPECT_NE(written.find("\r\n4.1 u\r\n1.1\r\n"), std::string::npos);
     EXPECT_EQ(written.find("1.1\r\n1.1\r\n"), std::string::npos);
+}
+
+TEST(CliResave, AnInputThatCannotBeOpenedWritesNothing)
+{
+    TempDir dir;
+    const std::string out = dir.write("out.ovx", "0 Kept\r\n");
+    const std::string unreadable = dir.write("locked.ovx", "0 P\r\n");
+    ::chmod(unreadable.c_str(), 0);
+    struct Case {
+        std::string input;
+        std::string reason;
+    };
+    std::vector<Case> cases = {{dir.path("mistyped.ovx"), "No such file or directory"},
+                               {dir.root().string(), "Is a directory"},
+                               {dir.path("mistyped/in.ovx"), "No such file or directory"}};
+    if (::geteuid() != 0)  // root reads it anyway
+        cases.push_back({unreadable, "Permission denied"});
+    for (const Case& c : cases) {
+        const Outcome o = run({"resave", c.input, "--output", out});
+        EXPECT_EQ(o.code, 2) << c.input;
+        EXPECT_EQ(o.err, "ormelit-cli: cannot read " + c.input + ": " + c.reason + "\n");
+        EXPECT_EQ(TempDir::read(out), "0 Kept\r\n") << c.input;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path("new.ovx")));
+    EXPECT_EQ(run({"resave", dir.path("mistyped.ovx"), "-o", dir.path("new.ovx")}).code, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.path("new.ovx")));
+
+    // An empty file opens: it is a format fault, and what was read (nothing) is written.
+    const std::string empty = dir.write("empty.ovx", "");
+    const Outcome faulty = run({"resave", empty, "--output", out});
+    EXPECT_EQ(faulty.code, 2);
+    EXPECT_EQ(faulty.err, "Не верный формат проекта!\n");
+    EXPECT_NE(TempDir::read(out), "0 Kept\r\n");
 }
 
 TEST(CliResave, UsageAndWriteFailures)

@@ -1,8 +1,13 @@
 #pragma once
 
-// Whole-file reads and writes. A write goes to a temporary file beside the target, is flushed to
-// disk and renamed over the target only when all of it succeeded, so a failed write (full disk,
-// lost permission) leaves the file the user had byte for byte.
+// Whole-file reads and writes. Every file the program saves (projects, settings, organigrams,
+// reports) goes through WriteFileAtomically: the bytes go to a temporary file beside the
+// target, are flushed to disk and renamed over the target only when all of it succeeded, and
+// the folder is flushed after the rename, so a failed or interrupted save leaves the file the
+// user had byte for byte and a finished one survives a power loss.
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstddef>
 #include <optional>
@@ -13,15 +18,43 @@ namespace orm {
 // The file's bytes, or nothing when it cannot be read (missing, a folder, no permission).
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
-// Replaces the file at path with bytes. Refuses a target without write permission (like a file
-// with the read-only attribute on Windows, even for root) and keeps the target's mode. A symbolic
-// link is followed: the file it points to is replaced and the link stays. On failure returns
-// false with a short reason in *error and leaves the target as it was.
+// Replaces the file at path with bytes. On failure returns false with a short reason in *error
+// and leaves the target as it was.
+//
+// - A target without write permission is refused (like a file with the read-only attribute on
+//   Windows, even for root). The target's mode is kept, and its owner and group where the saver
+//   may set them (root saving another user's file leaves it theirs).
+// - A symbolic link is followed: the file it points to is replaced and the link stays. A link
+//   in a sticky folder that others may write to (like /tmp) is followed only when it belongs to
+//   the saver or to the folder's owner, the rule the kernel applies to open(): otherwise another
+//   user could point the save at any of the saver's files.
+// - A file with several hard links is replaced by a new file: the target's name gets the new
+//   bytes and the other names keep the old ones. Writing in place would keep the links but lose
+//   the promise above: a full disk or a crash halfway would tear the file under every name.
+// - Temporaries are named .ormelit-save-N.tmp and locked while their save runs; a save removes
+//   the saver's unlocked ones in its folder, left by saves that were killed.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
                          std::string* error = nullptr);
 
 // Test seam: while set, writes fail as a full disk would once this many bytes have been
 // written to the temporary file.
 void SetWriteFailureAfterForTesting(std::optional<std::size_t> bytes);
+
+// The file-system calls of a save that tests replace to fail one or to watch their order. Each
+// returns what the system call does (-1 with errno set on failure); the default makes the call.
+class SaveFileSystem {
+public:
+    virtual ~SaveFileSystem() = default;
+    virtual int Lstat(const std::string& path, struct stat& st);
+    virtual uid_t EffectiveUser();
+    virtual ssize_t Write(int fd, const char* data, std::size_t size);
+    virtual int ChangeOwner(int fd, uid_t owner, gid_t group);
+    virtual int SyncFile(int fd);
+    virtual int Rename(const std::string& from, const std::string& to);
+    virtual int SyncFolder(const std::string& folder);
+};
+
+// Test seam: saves call fs until it is reset with nullptr.
+void SetSaveFileSystemForTesting(SaveFileSystem* fs);
 
 }  // namespace orm

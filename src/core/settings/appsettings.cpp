@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/model/cp1251.h"
+#include "core/settings/inifile.h"
 
 namespace orm {
 
@@ -34,6 +35,7 @@ void LoadSettings(AppSettings& settings, FontSpec& font, const std::string& exec
         settings.SettingsFileName = SettingsFileNameFor(executablePath);
     // Always, not only the first time: other readers move the shared profile to other files.
     profile.SetFileName(settings.SettingsFileName);
+    const ProfileFileHold hold(profile);
 
     profile.SetSection("GRIDS");
     profile.SetDefaultText("False");
@@ -101,26 +103,17 @@ bool SaveSettings(const AppSettings& settings, const FontSpec& font, TProfile& p
         return false;
     // The shared profile may point at another file by now (the help index, say).
     profile.SetFileName(settings.SettingsFileName);
-    bool ok = true;
-
-    profile.SetSection("GRIDS");
-    profile.SetEntry("USE_HINT");
-    ok &= profile.SetState(settings.GridUseHint);
-    profile.SetEntry("SELECT_UNBIND");
-    ok &= profile.SetState(settings.GridSelectUnbind);
-
-    profile.SetSection("APPLICATION");
-    profile.SetEntry("FONT_NAME");
-    ok &= profile.SetText(font.Face);
-    profile.SetEntry("FONT_SIZE");
-    ok &= profile.SetValue(font.Size);
-
-    profile.SetSection("REPORTS");
-    profile.SetEntry("OUTFILE_FORMAT");
-    ok &= profile.SetText(settings.ReportRtf ? "RTF" : "TXT");
-    profile.SetEntry("USE_INFORMATION");
-    ok &= profile.SetState(settings.ReportUseInformation);
-    return ok;
+    const std::string size = std::to_string(font.Size);
+    const auto state = [](bool on) { return on ? "True" : "False"; };
+    // In one save: a failure (a full disk, say) leaves none of them half done.
+    return IniFile::WriteStrings(
+        settings.SettingsFileName,
+        {{"GRIDS", "USE_HINT", state(settings.GridUseHint)},
+         {"GRIDS", "SELECT_UNBIND", state(settings.GridSelectUnbind)},
+         {"APPLICATION", "FONT_NAME", font.Face},
+         {"APPLICATION", "FONT_SIZE", size},
+         {"REPORTS", "OUTFILE_FORMAT", settings.ReportRtf ? "RTF" : "TXT"},
+         {"REPORTS", "USE_INFORMATION", state(settings.ReportUseInformation)}});
 }
 
 }  // namespace orm

@@ -43,8 +43,8 @@ std::string SettingsFileNameFor(const std::string& executablePath);
 void LoadSettings(AppSettings& settings, FontSpec& font, const std::string& executablePath,
                   TProfile& profile = TProfile::Shared());
 
-// Writes the six keys the settings dialog edits, and no other. False when a write failed (the
-// key then stays as it was in the file).
+// Writes the six keys the settings dialog edits, and no other, in one save of the file. False
+// when the file could not be saved (it then stays as it was) or a value was refused.
 bool SaveSettings(const AppSettings& settings, const FontSpec& font,
                   TProfile& profile = TProfile::Shared());
 

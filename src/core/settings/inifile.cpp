@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <unordered_set>
 
 #include "core/model/cp1251.h"
 #include "core/model/safefile.h"
@@ -196,13 +197,57 @@ IniFile::IniFile(std::string bytes) : m_bytes(std::move(bytes))
     }
 }
 
+void IniFile::Index()
+{
+    m_index.clear();
+    const std::string_view all = text();
+    std::unordered_set<std::string> sections;
+    std::string prefix;
+    bool first = false;  // in the first section of its name
+    forEachLine(all, [&](const Line& line) {
+        if (line.kind == LineKind::Section) {
+            prefix = UpperCp1251(line.name);
+            first = sections.insert(prefix).second;
+            prefix += '\n';
+        } else if (first && line.kind == LineKind::Key) {
+            // try_emplace: only the first key of a name counts.
+            m_index.try_emplace(prefix + UpperCp1251(line.name),
+                                Span{static_cast<std::size_t>(line.value.data() - all.data()),
+                                     line.value.size()});
+        }
+        return true;
+    });
+    m_indexed = true;
+}
+
+std::optional<std::string_view> IniFile::find(std::string_view section,
+                                              std::string_view key) const
+{
+    if (m_indexed) {
+        // Names in the file never hold a line break, so such a name matches nothing.
+        if (hasLineBreak(section) || hasLineBreak(key))
+            return std::nullopt;
+        std::string name = UpperCp1251(section);
+        name += '\n';
+        name += UpperCp1251(key);
+        const auto it = m_index.find(name);
+        if (it == m_index.end())
+            return std::nullopt;
+        return text().substr(it->second.at, it->second.size);
+    }
+    const Place place = findPlace(text(), section, key);
+    if (!place.key)
+        return std::nullopt;
+    return place.key->value;
+}
+
 std::string IniFile::Value(std::string_view section, std::string_view key,
                            std::string_view defaultValue, std::size_t bufferSize) const
 {
-    const Place place = findPlace(text(), stripSpaces(section), stripSpaces(key));
+    const std::optional<std::string_view> found = find(stripSpaces(section), stripSpaces(key));
     std::string_view result;
-    if (place.key) {
-        result = unquote(place.key->value);
+    if (found) {
+        result = unquote(*found);
     } else {
         result = defaultValue;
         while (!result.empty() && result.back() == ' ')
@@ -227,6 +272,8 @@ bool IniFile::SetValue(std::string_view section, std::string_view key,
         return false;
     if (value && hasLineBreak(*value))
         return false;
+    m_indexed = false;
+    m_index.clear();
 
     const Place place = findPlace(m_bytes, section, key);
     if (place.key) {
@@ -271,6 +318,8 @@ bool IniFile::RemoveSection(std::string_view section)
     if (m_unicode)
         return false;
     section = stripSpaces(section);
+    m_indexed = false;
+    m_index.clear();
     std::string kept;
     bool inSection = false;
     bool done = false;
@@ -305,6 +354,17 @@ bool IniFile::WriteString(const std::string& path, std::string_view section,
                           std::string_view key, std::optional<std::string_view> value)
 {
     return editFile(path, [&](IniFile& ini) { return ini.SetValue(section, key, value); });
+}
+
+bool IniFile::WriteStrings(const std::string& path, const std::vector<Assignment>& assignments)
+{
+    bool allSet = true;
+    const bool saved = editFile(path, [&](IniFile& ini) {
+        for (const Assignment& a : assignments)
+            allSet &= ini.SetValue(a.section, a.key, a.value);
+        return true;
+    });
+    return saved && allSet;
 }
 
 bool IniFile::DeleteSection(const std::string& path, std::string_view section)

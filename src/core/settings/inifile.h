@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace orm {
 
@@ -53,6 +55,10 @@ public:
     // comment lines and blank lines. False only for a Unicode file.
     bool RemoveSection(std::string_view section);
 
+    // Makes each Value a table look-up instead of a pass over the file, for a file that is read
+    // many times over between edits; the results stay the same. An edit drops the table.
+    void Index();
+
     // The file at path is read again on every call, so a write is seen by the next read. A
     // missing or unreadable file gives the default.
     static std::string ReadString(const std::string& path, std::string_view section,
@@ -66,15 +72,37 @@ public:
     static bool WriteString(const std::string& path, std::string_view section,
                             std::string_view key, std::optional<std::string_view> value);
 
+    // Several SetValue calls on the file at path, in order, saved at once: the file has all of
+    // them or none. A refused assignment is left out and makes the result false, like a failed
+    // save, which leaves the file as it was.
+    struct Assignment {
+        std::string_view section;
+        std::string_view key;
+        std::optional<std::string_view> value;
+    };
+    static bool WriteStrings(const std::string& path, const std::vector<Assignment>& assignments);
+
     // RemoveSection on the file at path, with the failures of WriteString.
     static bool DeleteSection(const std::string& path, std::string_view section);
 
 private:
+    // Where a value lies in text().
+    struct Span {
+        std::size_t at = 0;
+        std::size_t size = 0;
+    };
+
     std::string_view text() const { return m_unicode ? std::string_view(m_decoded) : m_bytes; }
+    // The raw value of key in the first section of that name, names already stripped.
+    std::optional<std::string_view> find(std::string_view section, std::string_view key) const;
 
     std::string m_bytes;
     std::string m_decoded;  // Windows-1251 text of a Unicode file
     bool m_unicode = false;
+    // Upper-case "SECTION\nKEY" of the first key of each name in the first section of each
+    // name; in use when m_indexed.
+    std::unordered_map<std::string, Span> m_index;
+    bool m_indexed = false;
 };
 
 }  // namespace orm

@@ -2,6 +2,7 @@
 
 #include "core/model/cp1251.h"
 #include "core/model/numbers.h"
+#include "core/model/safefile.h"
 #include "core/settings/inifile.h"
 
 namespace orm {
@@ -30,6 +31,8 @@ std::string TProfile::Text() const
 {
     if (m_fileName.empty() || m_section.empty() || m_entry.empty())
         return {};
+    if (m_holds > 0)
+        return heldFile().Value(m_section, m_entry, m_defaultText);
     return IniFile::ReadString(m_fileName, m_section, m_entry, m_defaultText);
 }
 
@@ -37,7 +40,26 @@ bool TProfile::SetText(std::string_view text)
 {
     if (m_fileName.empty() || m_section.empty() || m_entry.empty())
         return false;
+    // Written to the file as it is now, not to what is held.
+    m_held.reset();
     return IniFile::WriteString(m_fileName, m_section, m_entry, text);
+}
+
+void TProfile::ReleaseFile()
+{
+    if (m_holds > 0 && --m_holds == 0)
+        m_held.reset();
+}
+
+const IniFile& TProfile::heldFile() const
+{
+    if (!m_held || m_heldName != m_fileName) {
+        std::optional<std::string> bytes = ReadFileBytes(m_fileName);
+        m_held.emplace(bytes ? std::move(*bytes) : std::string());
+        m_held->Index();
+        m_heldName = m_fileName;
+    }
+    return *m_held;
 }
 
 int TProfile::Value() const

@@ -84,6 +84,8 @@ int LoadExtraMenu(QMenuBar* menuBar, QWidget* owner, const std::string& settings
                   Prompts& prompts, TProfile& profile)
 {
     QtMenuTarget target(menuBar, owner, prompts);
+    // Five reads per section: one parse of the file serves them all.
+    const ProfileFileHold hold(profile);
     return LoadExtraMenuEntries(target, settingsFile, profile);
 }
 

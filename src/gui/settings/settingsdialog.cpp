@@ -75,7 +75,7 @@ SettingsDialog::SettingsDialog(AppSettings& settings, FontSpec& font, Prompts& p
 {
     setObjectName(QStringLiteral("TF_SETUP"));
     setWindowTitle(QStringLiteral("Установки"));
-    SetFixedDialogFrame(this, true);  // closing it cancels
+    SetFixedDialogFrame(this);
     setFont(SharedQFont(font));
     setFixedSize(473, 287);
 
@@ -181,10 +181,12 @@ void SettingsDialog::OKBtnClick()
     if (size > 0)
         m_font.Size = size;
     m_settings.ReportRtf = EditFileFormat->currentIndex() == 1;
-    if (m_profile)
-        SaveSettings(m_settings, m_font, *m_profile);
-    else
-        SaveSettings(m_settings, m_font);
+    const bool saved = m_profile ? SaveSettings(m_settings, m_font, *m_profile)
+                                 : SaveSettings(m_settings, m_font);
+    // The changes stay in force for this run either way; only the next start would lose them.
+    if (!saved && !m_settings.SettingsFileName.empty())
+        m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось сохранить установки в файл «%1».")
+                                      .arg(QString::fromStdString(m_settings.SettingsFileName))));
     accept();
 }
 

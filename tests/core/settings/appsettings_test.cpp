@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/model/cp1251.h"
+#include "core/model/safefile.h"
 #include "core/settings/appsettings.h"
 #include "support/tempdir.h"
 
@@ -200,6 +201,25 @@ TEST_F(Settings, SaveFailsOnAReadOnlyFile)
     EXPECT_FALSE(SaveSettings(m_settings, m_font, m_profile));
     EXPECT_EQ(test::TempDir::read(m_ini), "[GRIDS]\r\nUSE_HINT=False\r\n");
     EXPECT_TRUE(m_settings.GridUseHint);
+}
+
+TEST_F(Settings, SaveWritesAllKeysOrNone)
+{
+    load("[GRIDS]\r\nUSE_HINT=False\r\n");
+    m_settings.GridUseHint = true;
+    m_font = FontSpec{"Arial", 9};
+    // A full disk halfway through the save: not one of the six keys is half saved.
+    SetWriteFailureAfterForTesting(20);
+    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_profile));
+    SetWriteFailureAfterForTesting(std::nullopt);
+    EXPECT_EQ(test::TempDir::read(m_ini), "[GRIDS]\r\nUSE_HINT=False\r\n");
+
+    // A value the file cannot hold is left out and reported; the others are saved.
+    m_font.Face = "Two\nlines";
+    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_profile));
+    EXPECT_EQ(test::TempDir::read(m_ini),
+              "[GRIDS]\r\nUSE_HINT=True\r\nSELECT_UNBIND=False\r\n[APPLICATION]\r\n"
+              "FONT_SIZE=9\r\n[REPORTS]\r\nOUTFILE_FORMAT=TXT\r\nUSE_INFORMATION=False\r\n");
 }
 
 }  // namespace

@@ -139,9 +139,12 @@ TEST(IniFileFuzz, RandomFilesAndEdits)
         for (int i = 0; i < 6; ++i)
             others.emplace_back(fuzz.Name(), fuzz.Name());
         std::vector<std::string> before;
+        IniFile indexed = ini;
+        indexed.Index();
         for (const auto& [s, k] : others) {
             before.push_back(ini.Value(s, k, "D"));
             ASSERT_LE(before.back().size(), 255u);
+            ASSERT_EQ(indexed.Value(s, k, "D"), before.back()) << "indexed " << s << "/" << k;
         }
 
         const std::string section = fuzz.Name();
@@ -153,6 +156,12 @@ TEST(IniFileFuzz, RandomFilesAndEdits)
             ok = ini.RemoveSection(section);
         else
             ok = ini.SetValue(section, key, view(value));
+        // An edit leaves no stale table behind.
+        if (removeSection)
+            indexed.RemoveSection(section);
+        else
+            indexed.SetValue(section, key, view(value));
+        ASSERT_EQ(indexed.Value(section, key, "D"), ini.Value(section, key, "D"));
 
         SCOPED_TRACE(testing::PrintToString(original) + " <- " + testing::PrintToString(section) +
                      "/" + testing::PrintToString(key));

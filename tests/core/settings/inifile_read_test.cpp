@@ -63,6 +63,10 @@ TEST(IniFileRead, Table)
     for (const ReadCase& c : kReadCases) {
         dir.write("t.ini", c.file);
         EXPECT_EQ(IniFile::ReadString(path, c.section, c.key, "D"), c.expected) << c.id;
+        // The table built for many reads gives the same answers.
+        IniFile indexed(c.file);
+        indexed.Index();
+        EXPECT_EQ(indexed.Value(c.section, c.key, "D"), c.expected) << c.id << " (indexed)";
     }
 }
 

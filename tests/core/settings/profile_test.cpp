@@ -95,5 +95,42 @@ TEST_F(ProfileFile, Writes)
     EXPECT_FALSE(m_profile.SetText("x"));
 }
 
+TEST_F(ProfileFile, AHeldFileIsReadOnceAndSeesTheProfilesOwnWrites)
+{
+    m_dir.write("p.ini", "[S]\r\nA=1\r\nB=2\r\n");
+    const std::string other = m_dir.write("q.ini", "[S]\r\nA=q\r\n");
+    m_profile.SetEntry("A");
+    {
+        const ProfileFileHold hold(m_profile);
+        EXPECT_EQ(m_profile.Text(), "1");
+        // Changed by someone else meanwhile: the reads of this load keep to what they read.
+        m_dir.write("p.ini", "[S]\r\nA=changed\r\n");
+        m_profile.SetEntry("B");
+        EXPECT_EQ(m_profile.Text(), "2");
+        // Another file is read when the profile moves to it, and the first again after.
+        m_profile.SetFileName(other);
+        m_profile.SetEntry("A");
+        EXPECT_EQ(m_profile.Text(), "q");
+        m_profile.SetFileName(m_path);
+        EXPECT_EQ(m_profile.Text(), "changed");
+        {
+            const ProfileFileHold inner(m_profile);
+            // A write through the profile goes to the file as it is now and is read back.
+            m_profile.SetEntry("C");
+            ASSERT_TRUE(m_profile.SetText("3"));
+            EXPECT_EQ(m_profile.Text(), "3");
+            m_profile.SetEntry("A");
+            EXPECT_EQ(m_profile.Text(), "changed");
+        }
+        m_dir.write("p.ini", "[S]\r\nA=again\r\n");
+        EXPECT_EQ(m_profile.Text(), "changed");  // the outer hold is still on
+    }
+    EXPECT_EQ(test::TempDir::read(m_path), "[S]\r\nA=again\r\n");
+    // Released: every read is a fresh one again.
+    EXPECT_EQ(m_profile.Text(), "again");
+    m_dir.write("p.ini", "[S]\r\nA=last\r\n");
+    EXPECT_EQ(m_profile.Text(), "last");
+}
+
 }  // namespace
 }  // namespace orm

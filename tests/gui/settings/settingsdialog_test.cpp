@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -131,4 +133,21 @@ TEST_F(SettingsDialogTest, CancelChangesNothingButWindowsAreRefreshed)
     EXPECT_EQ(test::TempDir::read(path), before);
     // The open windows took the application font all the same.
     EXPECT_EQ(window->ChildWindows().at(0)->font().pointSize(), 15);
+}
+
+TEST_F(SettingsDialogTest, ASettingsFileThatCannotBeWrittenIsReportedAndTheChangesStay)
+{
+    const std::string before = test::TempDir::read(path);
+    ::chmod(path.c_str(), 0444);  // refused even for root, like a read-only file on Windows
+    SettingsDialog dialog(context->Settings, context->SharedFont, prompts, nullptr, &profile);
+    dialog.CheckGridUseHint->setChecked(true);
+    dialog.EditFontSize->setText(QStringLiteral("14"));
+    dialog.OKBtn->click();
+
+    EXPECT_EQ(prompts.informs(),
+              (std::vector<std::string>{"Не удалось сохранить установки в файл «" + path + "»."}));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(context->Settings.GridUseHint);
+    EXPECT_EQ(context->SharedFont.Size, 14);
+    EXPECT_EQ(test::TempDir::read(path), before);
 }
