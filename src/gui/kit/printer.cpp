@@ -1,8 +1,10 @@
 #include "gui/kit/printer.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 namespace orm {
 
@@ -32,6 +34,21 @@ void ShowPrinterSetup(QWidget* parent)
 {
     QPageSetupDialog dialog(&SharedPrinter(), parent);
     dialog.exec();
+}
+
+QString PrintJobName(const QString& caption)
+{
+    QString name = caption.trimmed();
+    if (QFileInfo(name).isAbsolute())
+        name = QFileInfo(name).completeBaseName();
+    static const QRegularExpression unfit(QStringLiteral("\\s*[/\\\\:*?\"<>|]+\\s*"));
+    name.replace(unfit, QStringLiteral(" - "));
+    name = name.simplified();
+    while (name.startsWith(QStringLiteral("- ")))
+        name.remove(0, 2);
+    while (name.endsWith(QStringLiteral(" -")))
+        name.chop(2);
+    return name.isEmpty() ? QStringLiteral("Ормелит") : name;
 }
 
 }  // namespace orm

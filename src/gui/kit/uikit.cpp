@@ -89,13 +89,10 @@ protected:
 
 }  // namespace
 
-void SetFixedDialogFrame(QDialog* dialog, bool closeBox)
+void SetFixedDialogFrame(QDialog* dialog)
 {
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                            Qt::MSWindowsFixedSizeDialogHint;
-    if (closeBox)
-        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    dialog->setWindowFlags(flags);
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::MSWindowsFixedSizeDialogHint);
     dialog->installEventFilter(new KeepUnminimised(dialog));
 }
 

@@ -38,11 +38,10 @@ void MakeActions(QWidget* owner, std::initializer_list<ActionSpec> specs,
 // The 29-pixel toolbar of a child window.
 QToolBar* MakeChildToolBar(QWidget* owner);
 
-// A fixed dialog frame: a caption, a close box only when asked, and no way to minimise or
-// maximise. Qt names no window functions for a frame without a close box, and window managers
-// then offer them all; a modal dialog minimised away would hide the whole program behind it,
-// so a minimised dialog is put back at once.
-void SetFixedDialogFrame(QDialog* dialog, bool closeBox);
+// A fixed dialog frame: a caption and no title-bar buttons. Qt names no window functions for
+// such a frame, and window managers then offer them all; a modal dialog minimised away would
+// hide the whole program behind it, so a minimised dialog is put back at once.
+void SetFixedDialogFrame(QDialog* dialog);
 
 // Moves a top-level window so that it stands centred on its screen (its parent's, or the
 // primary one). Before the first show the frame is not known yet, and the client area is

@@ -334,6 +334,7 @@ void OrganigramWindow::Print()
     // The dialog offers one copy each time; copies are made by the page loop, and a printer
     // that made them as well would multiply them.
     m_printer->setCopyCount(1);
+    m_printer->setDocName(PrintJobName(windowTitle()));
     if (!RunPrintDialog(*m_printer)) return;
     const int copies = std::max(1, m_printer->copyCount());
     m_printer->setCopyCount(1);

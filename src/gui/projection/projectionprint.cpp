@@ -140,6 +140,7 @@ bool PrintProjection(int p, const QString& title, TTreeList& project, const Font
         !project.FillItemList(a, grid.ColumnLabels, prompts))
         return false;
     grid.JobTitle = title;
+    grid.DocName = title;
     return grid.Print();
 }
 

@@ -307,6 +307,7 @@ bool TPrintReportObj::Print()
     bool ranged = false;
     int fromPage = 0;
     int toPage = 0;
+    m_printer->setDocName(PrintJobName(DocName));
     if (ShowDialog) {
         Prepare();
         if (!runDialog())

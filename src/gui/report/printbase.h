@@ -53,6 +53,8 @@ public:
     bool Print();
 
     bool ShowDialog = true;
+    // The caption the job is named after (see PrintJobName).
+    QString DocName;
 
     QPrinter& Printer() const { return *m_printer; }
     void ReadDeviceMetrics();

@@ -176,7 +176,7 @@ ReportParamDialog::ReportParamDialog(QWidget* parent, const FontSpec* font) : QD
     setObjectName(QStringLiteral("TF_RepParam"));
     setWindowTitle(QStringLiteral("Параметры отчета"));
     // A title bar without system menu and close box: the buttons are the only way out.
-    SetFixedDialogFrame(this, false);
+    SetFixedDialogFrame(this);
     if (font)
         setFont(SharedQFont(*font));
 

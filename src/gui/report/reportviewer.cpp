@@ -11,23 +11,39 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextFrame>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "core/model/prompts.h"
+#include "core/model/safefile.h"
 #include "core/report/reportgen.h"
 #include "format/rtfreader.h"
 #include "format/rtfwriter.h"
 #include "format/textcodec.h"
+#include "gui/kit/printer.h"
 
 namespace orm {
 
 namespace {
+
+// Reports keep at least 20 mm of paper free on every side, whatever smaller margins the shared
+// printer has (the printer setup may ask for more). The page is laid out in screen pixels.
+void keepReportMargins(QTextDocument& document, const QPrinter& printer, qreal dpi)
+{
+    const QMarginsF has = printer.pageLayout().margins(QPageLayout::Millimeter);
+    QTextFrameFormat format = document.rootFrame()->frameFormat();
+    auto extra = [dpi](qreal millimetres) { return std::max(0.0, 20 - millimetres) * dpi / 25.4; };
+    format.setLeftMargin(format.leftMargin() + extra(has.left()));
+    format.setRightMargin(format.rightMargin() + extra(has.right()));
+    format.setTopMargin(format.topMargin() + extra(has.top()));
+    format.setBottomMargin(format.bottomMargin() + extra(has.bottom()));
+    document.rootFrame()->setFrameFormat(format);
+}
 
 // Design sizes in pixels at 96 dpi; the viewer grows with the screen's font size.
 constexpr int kDesignWidth = 500;
@@ -375,14 +391,8 @@ void ReportViewer::SaveDocument()
         bytes = WriteRtf(*fullDocument());
     else
         bytes = WriteRtf(*RichEdit1->document());
-    // Written beside the target and renamed over it only when complete: a failed save keeps
-    // the file that was there.
-    QSaveFile file(answer->path);
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-                        static_cast<qint64>(bytes.size()) &&
-                    file.commit();
-    if (!ok) {
+    // The program's one safe save: a failed or killed save keeps the file that was there.
+    if (!WriteFileAtomically(QFile::encodeName(answer->path).toStdString(), bytes)) {
         m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось записать файл\n") + answer->path));
         return;
     }
@@ -398,24 +408,15 @@ std::unique_ptr<QTextDocument> ReportViewer::fullDocument() const
     return copy;
 }
 
-QPrinter& ReportViewer::printer()
-{
-    if (!m_printer) {
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        // Qt's default margins are 10 points; the printer set-up can change these.
-        m_printer->setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
-    }
-    return *m_printer;
-}
-
 void ReportViewer::PrintDocument()
 {
-    QPrinter& p = printer();
-    p.setDocName(windowTitle());
+    QPrinter& p = SharedPrinter();
+    p.setDocName(PrintJobName(windowTitle()));
     if (!m_dialogs->Print(p, this))
         return;
     // On paper the text wraps at the page width whatever the view does.
     std::unique_ptr<QTextDocument> copy = fullDocument();
+    keepReportMargins(*copy, p, logicalDpiX());
     QTextOption option = copy->defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     copy->setDefaultTextOption(option);
@@ -431,7 +432,7 @@ void ReportViewer::PrintDocument()
 
 void ReportViewer::PrinterSetup()
 {
-    m_dialogs->PrinterSetup(printer(), this);
+    m_dialogs->PrinterSetup(SharedPrinter(), this);
 }
 
 void ReportViewer::ToggleWordWrap()

@@ -100,14 +100,12 @@ public:
 
 private:
     void actionsExecute(int tag);
-    QPrinter& printer();
     // A copy of the view's document with everything the view leaves out put back.
     std::unique_ptr<QTextDocument> fullDocument() const;
 
     Prompts& m_prompts;
     std::unique_ptr<ViewerDialogs> m_ownDialogs;
     ViewerDialogs* m_dialogs;
-    std::unique_ptr<QPrinter> m_printer;  // made on first use; keeps the set-up for printing
     QFont m_textFont;
     bool m_plainText = false;
     bool m_spacingHidden = false;  // paragraph spacing left out of the view (too long a document)

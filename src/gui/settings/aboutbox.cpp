@@ -29,7 +29,7 @@ QString VersionText()
 AboutBox::AboutBox(const AppSettings& settings, Prompts& prompts, QWidget* parent)
     : QDialog(parent)
 {
-    SetFixedDialogFrame(this, true);
+    SetFixedDialogFrame(this);
     setObjectName(QStringLiteral("TF_About"));
     setWindowTitle(QStringLiteral("О программе"));
     QPalette pal = palette();

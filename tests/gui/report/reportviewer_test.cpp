@@ -258,6 +258,9 @@ TEST_F(ViewerTest, PrintsTheViewToPaper)
 
     viewer.ActionPrint->trigger();  // cancelled
     EXPECT_EQ(dialogs.printedTitle, U("Положение.RTF"));
+    viewer.setWindowTitle(U("/tmp/отчеты/Положение.RTF"));
+    viewer.ActionPrint->trigger();
+    EXPECT_EQ(dialogs.printedTitle, U("Положение"));  // a PDF is proposed as Положение.pdf
 
     dialogs.pdf = path("print.pdf");
     viewer.PrintDocument();
@@ -299,7 +302,7 @@ TEST_F(ViewerTest, PrintsTheViewToPaper)
     const int pages = pagesLine.match(meta).captured(1).toInt();
     EXPECT_GE(pages, 4);
     EXPECT_LE(pages, 20);
-    EXPECT_TRUE(meta.contains(U("Положение.RTF"))) << meta.toStdString();
+    EXPECT_TRUE(meta.contains(U("Положение"))) << meta.toStdString();
 
     viewer.ActionPrintSetup->trigger();
     EXPECT_EQ(dialogs.setups, 1);
