@@ -145,6 +145,23 @@ QImage TPicture::ToImage(const QSize& size, const QColor& background) const
     return out;
 }
 
+std::optional<TPicture> ReadPictureFile(const QString& path)
+{
+    const PictureType named = PictureTypeOf(ToCp1251(path));
+    if (named != PictureType::Unknown) {
+        if (auto picture = loadFile(path, named))
+            return picture;
+    }
+    for (PictureType type : {PictureType::Wmf, PictureType::Emf, PictureType::Bmp,
+                             PictureType::Ico}) {
+        if (type == named)
+            continue;
+        if (auto picture = loadFile(path, type))
+            return picture;
+    }
+    return std::nullopt;
+}
+
 QString BuiltInPicturePath(const QString& resourceName)
 {
     // Resource names, as on Windows, do not depend on letter case.

@@ -68,6 +68,10 @@ inline constexpr const char* kPictureTypesCaption = "Просмотр изобр
 bool LoadPictureInto(PictureImage& image, const QString& path, const QString& typeName,
                      const QString& resourceName, int percent, Prompts& prompts);
 
+// A picture file of any kind the loader reads, without a message: the kind its name gives first,
+// then each kind by content. Nothing when no kind reads it.
+std::optional<TPicture> ReadPictureFile(const QString& path);
+
 // The bundled file of a built-in bitmap, or an empty string for an unknown name.
 QString BuiltInPicturePath(const QString& resourceName);
 

@@ -70,15 +70,27 @@ TPictureView::TPictureView(QWidget* parent) : QWidget(parent) {}
 void TPictureView::SetPicture(const WmfPicture* picture)
 {
     m_picture = picture;
+    m_other = nullptr;
+    update();
+}
+
+void TPictureView::SetPicture(const TPicture* picture)
+{
+    m_picture = nullptr;
+    m_other = picture;
     update();
 }
 
 void TPictureView::paintEvent(QPaintEvent* event)
 {
-    if (!m_picture) return;
     QPainter painter(this);
-    // A scrolled view repaints strips; the picture can be many times larger than they are.
-    m_picture->Play(painter, QRectF(rect()), QRectF(event->rect()));
+    if (m_picture) {
+        // A scrolled view repaints strips; the picture can be many times larger than they are.
+        m_picture->Play(painter, QRectF(rect()), QRectF(event->rect()));
+    } else if (m_other) {
+        painter.setClipRect(event->rect());
+        m_other->Draw(painter, QRectF(rect()));
+    }
 }
 
 // ------------------------------------------------------------------ TZoomButton
@@ -274,6 +286,8 @@ bool OrganigramWindow::SetPicture(const QByteArray& bytes)
     std::optional<WmfPicture> picture = WmfPicture::Parse(bytes);
     if (!picture) return false;
     m_picture = std::move(picture);
+    m_other = TPicture();
+    m_otherBytes.clear();
     Image1->SetPicture(&*m_picture);
     ApplyZoom();
     return true;
@@ -290,14 +304,18 @@ void OrganigramWindow::ApplyZoom()
     for (QAction* item : ZoomItems) item->setChecked(false);
     ZoomItems[m_zoomIndex]->setChecked(true);
 
-    if (!m_picture) return;
-    const QSize natural = m_picture->SizeAtDpi(Image1->logicalDpiX(), Image1->logicalDpiY());
+    if (!HasPicture()) return;
+    const QSize natural =
+        m_picture ? m_picture->SizeAtDpi(Image1->logicalDpiX(), Image1->logicalDpiY())
+                  : QSize(MulDivRound(m_other.Size().width(), Image1->logicalDpiX(), 96),
+                          MulDivRound(m_other.Size().height(), Image1->logicalDpiY(), 96));
     int percent = 100;
     if (m_zoomIndex < kFitZoom) {
         percent = kZoomPercents[m_zoomIndex];
     } else if (natural.width() > 0 && natural.height() > 0) {
-        percent = std::min(MulDivRound(ScrollBox1->width() - kFitSlack, 100, natural.width()),
-                           MulDivRound(ScrollBox1->height() - kFitSlack, 100, natural.height()));
+        // Rounded down: a scale rounded up could overshoot the box and bring scroll bars.
+        percent = std::min((ScrollBox1->width() - kFitSlack) * 100 / natural.width(),
+                           (ScrollBox1->height() - kFitSlack) * 100 / natural.height());
         percent = std::max(percent, 0);
     }
     m_zoomPercent = percent;
@@ -354,13 +372,14 @@ void OrganigramWindow::PrintPicture(QPrinter& printer, int copies)
 
 void OrganigramWindow::DrawOnPage(QPainter& painter, QPrinter& printer) const
 {
-    if (!m_picture) return;
+    if (!HasPicture()) return;
     // Millimetres of the printable area; the painter's origin is its top-left corner.
     const QRectF printable = printer.pageLayout().paintRect(QPageLayout::Millimeter);
     const double availableWidth = printable.width() - 2 * kPageOffsetMm;
     const double availableHeight = printable.height() - 2 * kPageOffsetMm;
     if (availableWidth <= 0 || availableHeight <= 0) return;
-    const QSizeF size = m_picture->PhysicalSizeMm();
+    const QSizeF size = m_picture ? m_picture->PhysicalSizeMm()
+                                  : QSizeF(m_other.Size()) * (25.4 / 96);
     if (size.width() <= 0 || size.height() <= 0) return;
     double width = size.width();
     double height = size.height();
@@ -375,8 +394,12 @@ void OrganigramWindow::DrawOnPage(QPainter& painter, QPrinter& printer) const
     }
     const double pxPerMmX = printer.logicalDpiX() / 25.4;
     const double pxPerMmY = printer.logicalDpiY() / 25.4;
-    m_picture->Play(painter, QRectF(kPageOffsetMm * pxPerMmX, kPageOffsetMm * pxPerMmY,
-                                    width * pxPerMmX, height * pxPerMmY));
+    const QRectF target(kPageOffsetMm * pxPerMmX, kPageOffsetMm * pxPerMmY, width * pxPerMmX,
+                        height * pxPerMmY);
+    if (m_picture)
+        m_picture->Play(painter, target);
+    else
+        m_other.Draw(painter, target);
 }
 
 void OrganigramWindow::SavePicture()
@@ -386,8 +409,8 @@ void OrganigramWindow::SavePicture()
     if (!path) return;
     const QString name = QString::fromStdString(*path);
     setWindowTitle(QDir::toNativeSeparators(name));
-    if (!m_picture) return;
-    const QByteArray bytes = m_picture->PlaceableBytes();
+    if (!HasPicture()) return;
+    const QByteArray bytes = m_picture ? m_picture->PlaceableBytes() : m_otherBytes;
     if (!WriteFileAtomically(
             *path, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
         m_prompts.Inform(Message("Не удается записать файл \"%1\".", name));
@@ -405,9 +428,25 @@ void OrganigramWindow::LoadPicture()
         m_prompts.Inform(Message("Не удается открыть файл \"%1\".", name));
         return;
     }
-    if (file.size() > WmfPicture::kMaxFileBytes || !SetPicture(file.readAll()))
+    if (file.size() > WmfPicture::kMaxFileBytes) {
         m_prompts.Inform(
             Message("Файл \"%1\" не является метафайлом Windows или поврежден.", name));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    if (SetPicture(bytes)) return;
+    // Another kind of picture the program reads is shown like a metafile.
+    std::optional<TPicture> other = ReadPictureFile(name);
+    if (!other || other->IsEmpty()) {
+        m_prompts.Inform(
+            Message("Файл \"%1\" не является метафайлом Windows или поврежден.", name));
+        return;
+    }
+    m_picture.reset();
+    m_other = std::move(*other);
+    m_otherBytes = bytes;
+    Image1->SetPicture(&m_other);
+    ApplyZoom();
 }
 
 void ShowOrganigram(const TDiagDataPrim& diagram, const QString& caption, QWidget* parent,

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "format/pictureloader.h"
 #include "format/wmfplayer.h"
 
 class QAction;
@@ -27,12 +28,15 @@ class TPictureView : public QWidget {
 public:
     explicit TPictureView(QWidget* parent = nullptr);
     void SetPicture(const WmfPicture* picture);
+    // A picture of another kind, shown like a metafile.
+    void SetPicture(const TPicture* picture);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     const WmfPicture* m_picture = nullptr;
+    const TPicture* m_other = nullptr;
 };
 
 // The zoom button: a left click steps the zoom up, a right click down; the arrow opens the
@@ -111,10 +115,15 @@ private:
     void SavePicture();
     void LoadPicture();
     void DrawOnPage(QPainter& painter, QPrinter& printer) const;
+    bool HasPicture() const { return m_picture || !m_other.IsEmpty(); }
 
     Prompts& m_prompts;
     QPrinter* m_printer;
     std::optional<WmfPicture> m_picture;
+    // A loaded picture of another kind (EMF, bitmap, icon) and its file's bytes, which a save
+    // writes back as they were; empty while the picture is a Windows metafile.
+    TPicture m_other;
+    QByteArray m_otherBytes;
     int m_zoomIndex = kFitZoom;
     int m_zoomPercent = 100;
 };

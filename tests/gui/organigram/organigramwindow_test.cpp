@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -19,6 +20,7 @@
 #include "core/model/cp1251.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
+#include "format/emfbuilder.h"
 #include "support/fakeprompts.h"
 #include "support/tempdir.h"
 
@@ -338,6 +340,42 @@ TEST_F(OrganigramWindowTest, ShowOrganigramIsModalAndEscapeClosesIt)
     EXPECT_EQ(title, QStringLiteral("1 Бизнес-направления"));
     EXPECT_EQ(zoom, OrganigramWindow::kFitZoom);
     EXPECT_TRUE(modal);
+}
+
+TEST_F(OrganigramWindowTest, OtherKindsOfPictureShowLikeAMetafileAndSaveAsTheyWere)
+{
+    const auto window = Open(LoneBox());
+    test::EmfBuilder emf(300, 200);
+    emf.createBrush(1, 0, test::EmfBuilder::rgb(0, 0, 255)).select(1).rectangle(150, 0, 300, 200);
+    const QByteArray bytes = emf.finish();
+    // A name that says nothing about the kind: it is read by content.
+    const std::string path = dir.write("chart.wmf", bytes.toStdString());
+    prompts.queueOpen(path);
+    window->ActionLoad->trigger();
+    EXPECT_TRUE(prompts.informs().empty());
+    EXPECT_FALSE(window->Picture());
+    window->SetZoomIndex(3);
+    EXPECT_EQ(window->Image1->size(), QSize(300, 200));
+    const QImage shown = window->Image1->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(225, 100), QColor(Qt::blue));
+    EXPECT_EQ(shown.pixelColor(75, 100), QColor(Qt::white));
+
+    const std::string copy = dir.path("copy.emf");
+    prompts.queueSave(copy);
+    window->ActionSave->trigger();
+    EXPECT_EQ(test::TempDir::read(copy), bytes.toStdString());
+}
+
+TEST_F(OrganigramWindowTest, TheWholePictureStepNeverBringsScrollBars)
+{
+    // A wide chart at a small scale: a whole percent more is many pixels.
+    const auto window = Open(Columns(40));
+    for (int width = 300; width <= 700; width += 13) {
+        window->resize(width, width * 3 / 4);
+        QApplication::processEvents();
+        EXPECT_FALSE(window->ScrollBox1->horizontalScrollBar()->isVisible()) << width;
+        EXPECT_FALSE(window->ScrollBox1->verticalScrollBar()->isVisible()) << width;
+    }
 }
 
 }  // namespace
