@@ -7,6 +7,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QStyle>
 #include <QToolBar>
 
 #include "app/startup.h"
@@ -142,7 +143,7 @@ void MainWindow::createActions()
     }
     connect(WindowTileVertically1, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
     connect(WindowTileHorizontally1, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
-    connect(WindowCascade1, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
+    connect(WindowCascade1, &QAction::triggered, this, &MainWindow::cascade);
     connect(WindowClose1, &QAction::triggered, m_mdi, &QMdiArea::closeActiveSubWindow);
     connect(WindowCloseAll1, &QAction::triggered, this, [this] {
         // From the last in the area's list to the first.
@@ -571,6 +572,35 @@ void MainWindow::tile(Qt::Orientation orientation)
             sub->setGeometry(0, y0, area.width(), y1 - y0);
         }
     }
+}
+
+void MainWindow::cascade()
+{
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (sub->isVisible() && !sub->isMinimized())
+            windows.push_back(sub);
+    }
+    if (windows.isEmpty())
+        return;
+    // Each window two thirds of the area, every next one a caption lower and to the right, so
+    // that every caption stays in view; a long row starts again at the corner.
+    const QRect area = m_mdi->viewport()->rect();
+    const int step = windows.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr,
+                                                          windows.front()) + 4;
+    const QSize size(std::max(area.width() * 2 / 3, std::min(area.width(), 320)),
+                     std::max(area.height() * 2 / 3, std::min(area.height(), 240)));
+    const int room = std::max(1, std::min((area.width() - size.width()) / step,
+                                          (area.height() - size.height()) / step) + 1);
+    for (int i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* sub = windows[i];
+        if (sub->isMaximized())
+            sub->showNormal();
+        const int offset = (i % room) * step;
+        sub->setGeometry(offset, offset, size.width(), size.height());
+        sub->raise();
+    }
+    m_mdi->setActiveSubWindow(windows.back());
 }
 
 void MainWindow::fillWindowList()

@@ -97,6 +97,7 @@ private:
     void createMenus();
     void menuItemClick(int tag);
     void tile(Qt::Orientation orientation);
+    void cascade();
     void fillWindowList();
     void subWindowActivated(QMdiSubWindow* window);
     QMdiSubWindow* addChild(TF_Base* child, const QSize& size);

@@ -4,6 +4,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "app/startup.h"
 #include "gui/classifier/classifierwindow.h"
 #include "support/guifixture.h"
 #include "support/tempdir.h"
@@ -177,4 +178,38 @@ TEST_F(MainWindowTest, TilingPutsWindowsSideBySideOrStacked)
     window->WindowCloseAll1->trigger();
     QApplication::processEvents();
     EXPECT_TRUE(window->ChildWindows().isEmpty());
+}
+
+TEST_F(MainWindowTest, CascadeGivesUsableWindowsWithEveryCaptionInView)
+{
+    for (int k = 1; k <= 4; ++k)
+        window->OpenClassifier(k);
+    window->WindowCascade1->trigger();
+    const QRect area = window->MdiArea()->viewport()->rect();
+    const auto subs = window->MdiArea()->subWindowList(QMdiArea::CreationOrder);
+    for (int i = 0; i < subs.size(); ++i) {
+        const QRect g = subs[i]->geometry();
+        EXPECT_GE(g.width(), area.width() / 2) << i;
+        EXPECT_GE(g.height(), area.height() / 2) << i;
+        EXPECT_TRUE(area.contains(g)) << i;
+        if (i > 0) {
+            EXPECT_GT(g.top(), subs[i - 1]->geometry().top()) << i;
+            EXPECT_GT(g.left(), subs[i - 1]->geometry().left()) << i;
+        }
+    }
+    EXPECT_EQ(window->MdiArea()->activeSubWindow(), subs.back());
+}
+
+TEST_F(MainWindowTest, ShortcutsReadInRussianConsistently)
+{
+    InstallTranslations(*qApp);
+    const auto text = [](const QKeySequence& k) {
+        return k.toString(QKeySequence::NativeText).toStdString();
+    };
+    EXPECT_EQ(text(QKeySequence(Qt::Key_Return)), "Ввод");
+    EXPECT_EQ(text(QKeySequence(Qt::CTRL | Qt::Key_Return)), "Ctrl+Ввод");
+    EXPECT_EQ(text(QKeySequence(Qt::Key_Insert)), "Ins");
+    if (text(QKeySequence(Qt::Key_Space)) == "Space")
+        GTEST_SKIP() << "Qt's Russian translation is not installed";
+    EXPECT_EQ(text(QKeySequence(Qt::SHIFT | Qt::Key_Up)), "Shift+Вверх");
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QMenu>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -62,6 +63,18 @@ void collectExpanded(QTreeWidgetItem* row, std::vector<std::pair<QTreeWidgetItem
     }
 }
 
+// Rows 16 pixels high, or as high as a larger font needs.
+class RowHeight : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(16, option.fontMetrics.height()));
+        return size;
+    }
+};
+
 }  // namespace
 
 QTreeWidget* Create(QWidget* parent)
@@ -76,6 +89,7 @@ QTreeWidget* Create(QWidget* parent)
     outline->setEditTriggers(QAbstractItemView::NoEditTriggers);
     outline->setSelectionMode(QAbstractItemView::SingleSelection);
     outline->setTextElideMode(Qt::ElideRight);
+    outline->setItemDelegate(new RowHeight(outline));
     return outline;
 }
 

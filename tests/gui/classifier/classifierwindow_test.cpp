@@ -67,6 +67,9 @@ TEST_F(ClassifierWindowTest, RowsShowTheTreeWithLevels)
                                     " 1.2 b", "  1.2.1 b1", " 1.3 c", "  1.3.1 c1", "  1.3.2 c2",
                                     "   1.3.2.1 c21"}));
     EXPECT_TRUE(w->Outline1->topLevelItem(0)->isExpanded());
+    QTreeWidgetItem* top = w->Outline1->topLevelItem(0);
+    const int fontHeight = w->Outline1->fontMetrics().height();
+    EXPECT_EQ(w->Outline1->visualItemRect(top).height(), std::max(16, fontHeight));
 }
 
 TEST_F(ClassifierWindowTest, DeletingRenumbersTheFollowingRows)
