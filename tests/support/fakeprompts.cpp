@@ -29,14 +29,28 @@ void FakePrompts::queueInput(std::optional<std::string> utf8)
     m_inputs.push_back(std::move(utf8));
 }
 
-std::vector<std::string> FakePrompts::informs() const
+namespace {
+
+std::vector<std::string> ofKind(const std::vector<std::string>& shown, const std::string& kind)
 {
     std::vector<std::string> out;
     for (const auto& s : shown) {
-        if (s.rfind("inform: ", 0) == 0)
-            out.push_back(s.substr(8));
+        if (s.rfind(kind, 0) == 0)
+            out.push_back(s.substr(kind.size()));
     }
     return out;
+}
+
+}  // namespace
+
+std::vector<std::string> FakePrompts::informs() const
+{
+    return ofKind(shown, "inform: ");
+}
+
+std::vector<std::string> FakePrompts::errors() const
+{
+    return ofKind(shown, "error: ");
 }
 
 bool FakePrompts::allAnswersUsed() const
@@ -48,6 +62,13 @@ bool FakePrompts::allAnswersUsed() const
 void FakePrompts::Inform(const std::string& text)
 {
     shown.push_back("inform: " + ToUtf8(text));
+    if (whileShown)
+        whileShown();
+}
+
+void FakePrompts::ShowError(const std::string& text)
+{
+    shown.push_back("error: " + ToUtf8(text));
     if (whileShown)
         whileShown();
 }

@@ -22,8 +22,8 @@ public:
     void queueOpen(std::optional<std::string> path) { m_opens.push_back(std::move(path)); }
     void queueSave(std::optional<std::string> path) { m_saves.push_back(std::move(path)); }
 
-    // What was shown, in order, each entry "<kind>: <text>" with kind inform, confirm, ask,
-    // input, open, save; texts in UTF-8.
+    // What was shown, in order, each entry "<kind>: <text>" with kind inform, error, confirm,
+    // ask, input, open, save; texts in UTF-8.
     std::vector<std::string> shown;
     std::vector<FileDialogSpec> dialogs;
     // Runs while each question or message is "on screen", as a repaint of the windows behind a
@@ -31,10 +31,13 @@ public:
     std::function<void()> whileShown;
     // Only the texts of information boxes, in UTF-8.
     std::vector<std::string> informs() const;
+    // Only the texts of error boxes, in UTF-8.
+    std::vector<std::string> errors() const;
     bool allAnswersUsed() const;
 
     void Inform(const std::string& text) override;
     using Prompts::Inform;
+    void ShowError(const std::string& text) override;
     bool Confirm(const std::string& text) override;
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> InputText(const std::string& caption,

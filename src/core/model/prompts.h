@@ -37,6 +37,8 @@ public:
         (void)caption;
         Inform(text);
     }
+    // Error box with an OK button: something the user asked for failed.
+    virtual void ShowError(const std::string& text) { Inform(text); }
     // Confirmation with Yes and No; closing the box counts as No.
     virtual bool Confirm(const std::string& text) = 0;
     // Warning with Yes, No and Cancel; closing the box counts as Cancel.

@@ -27,7 +27,7 @@ void TRunMenuItem::Click()
     try {
         RunProgram(File, Param, Catalog);
     } catch (const ERunPrgError& e) {
-        m_prompts.Inform(e.what());
+        m_prompts.ShowError(e.what());
     }
 }
 

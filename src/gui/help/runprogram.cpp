@@ -1,9 +1,12 @@
 #include "gui/help/runprogram.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include "format/textcodec.h"
 
@@ -39,10 +42,31 @@ QString defaultApplication(const QString& xdgMime, const QString& path)
     return QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
 }
 
+UrlOpener& urlOpener()
+{
+    static UrlOpener opener;
+    return opener;
+}
+
 }  // namespace
+
+void SetUrlOpener(UrlOpener opener)
+{
+    urlOpener() = std::move(opener);
+}
 
 void TRunPrg::Run() const
 {
+    const QString name = FromCp1251(ProgramName).trimmed();
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    if (scheme.match(name).hasMatch()) {
+        const QUrl url(name);
+        const bool opened = url.isValid() && (urlOpener() ? urlOpener()(url)
+                                                          : QDesktopServices::openUrl(url));
+        if (!opened)
+            throw ERunPrgError(kShellNoAssociation);
+        return;
+    }
     const std::string dir = nativePath(StartDir);
     const ShellTarget target = ClassifyShellOpen(nativePath(ProgramName), dir,
                                                  qEnvironmentVariable("PATH").toStdString());

@@ -50,6 +50,13 @@ void QtPrompts::Inform(const std::string& text, const std::string& caption)
     box.exec();
 }
 
+void QtPrompts::ShowError(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Critical, m_title(), FromCp1251(text), QMessageBox::Ok,
+                    m_parent);
+    box.exec();
+}
+
 bool QtPrompts::Confirm(const std::string& text)
 {
     QMessageBox box(QMessageBox::Question, m_title(), FromCp1251(text),

@@ -26,6 +26,7 @@ public:
 
     void Inform(const std::string& text) override;
     void Inform(const std::string& text, const std::string& caption) override;
+    void ShowError(const std::string& text) override;
     bool Confirm(const std::string& text) override;
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> InputText(const std::string& caption,

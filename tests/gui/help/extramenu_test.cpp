@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -70,7 +71,7 @@ TEST_F(ExtraMenuWindow, ItemsGoWhereTheySayAndRunTheirPrograms)
     EXPECT_TRUE(prompts.shown.empty());
     first->menu()->actions().at(0)->trigger();
     first->menu()->actions().at(1)->trigger();
-    EXPECT_EQ(prompts.informs(), (std::vector<std::string>{"Файл не найден", "Путь не найден"}));
+    EXPECT_EQ(prompts.errors(), (std::vector<std::string>{"Файл не найден", "Путь не найден"}));
 }
 
 // Notes its working folder and arguments (NUL-separated) in record-<name> beside itself.
@@ -189,6 +190,25 @@ TEST_F(RunProgramTest, FailuresCarryTheShellCodes)
     EXPECT_EQ(codeOf(garbage, "", ""), kShellBadFormat);
     EXPECT_EQ(codeOf(dir.path("none"), "", ""), kShellFileNotFound);
     EXPECT_EQ(codeOf(garbage, "", dir.path("no folder")), kShellPathNotFound);
+}
+
+TEST_F(RunProgramTest, AddressesGoToTheDesktopsUrlHandler)
+{
+    std::vector<std::string> opened;
+    bool takes = true;
+    SetUrlOpener([&](const QUrl& url) {
+        opened.push_back(url.toString().toStdString());
+        return takes;
+    });
+    EXPECT_EQ(codeOf("https://example.org/справка?a=1", "ignored", dir.path("no folder")), 0);
+    EXPECT_EQ(codeOf("mailto:office@example.org", "", ""), 0);
+    // A drive letter is no scheme: the path is checked as before.
+    EXPECT_EQ(codeOf("C:/program.exe", "", ""), kShellPathNotFound);
+    takes = false;
+    EXPECT_EQ(codeOf("foo:bar", "", ""), kShellNoAssociation);
+    SetUrlOpener({});
+    EXPECT_EQ(opened, (std::vector<std::string>{"https://example.org/справка?a=1",
+                                                "mailto:office@example.org", "foo:bar"}));
 }
 
 }  // namespace
