@@ -26,16 +26,26 @@ bool isHelpForm(const QWidget* w)
            w->objectName().startsWith(QLatin1String("TF_"));
 }
 
-// Help opened from a modal dialog must belong to it, or the dialog would block it.
-QWidget* helpParent()
+bool isProgramWindow(const QWidget* w)
 {
-    if (QWidget* modal = QApplication::activeModalWidget())
-        return modal;
+    return qobject_cast<const TF_Base*>(w) || w->objectName().startsWith(QLatin1String("TF_"));
+}
+
+QWidget* mainWindow()
+{
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->objectName() == kMainClassName)
             return w;
     }
     return nullptr;
+}
+
+// Help opened from a modal dialog must belong to it, or the dialog would block it.
+QWidget* helpParent()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return mainWindow();
 }
 
 }  // namespace
@@ -69,6 +79,16 @@ QWidget* OwningHelpForm(QWidget* w)
 
 std::string HelpContextName(QWidget* activeWindow, QWidget* focusWidget)
 {
+    // Qt's own windows (file, font and print dialogs, message boxes) have no help of their
+    // own: they take that of the program window they were opened from, as it stood.
+    while (activeWindow && !isProgramWindow(activeWindow)) {
+        QWidget* opener = activeWindow->parentWidget() ? activeWindow->parentWidget()->window()
+                                                       : mainWindow();
+        if (opener == activeWindow)
+            opener = nullptr;
+        activeWindow = opener;
+        focusWidget = opener ? opener->focusWidget() : nullptr;
+    }
     if (!activeWindow)
         return ToCp1251(kMainClassName);
     const HelpForm active{ToCp1251(HelpClassName(activeWindow)), HelpTag(activeWindow)};

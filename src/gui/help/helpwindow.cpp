@@ -2,11 +2,15 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -176,14 +180,19 @@ HelpWindow* HelpWindow::ShowTopic(const QString& file, const std::string& keywor
     if (!QFile(file).open(QIODevice::ReadOnly))
         return nullptr;
     HelpWindow* window = g_current.data();
+    bool place = false;
     if (!window) {
         window = new HelpWindow(parent);
         g_current = window;
+        place = true;
     } else if (window->parentWidget() != parent) {
         window->setParent(parent, Qt::Window);
+        place = true;
     }
     // Read again every time: authors edit the help file while the program runs.
     window->LoadFile(file);
+    if (place)
+        window->placeBeside(parent);
     window->show();
     window->raise();
     window->activateWindow();
@@ -195,12 +204,43 @@ bool HelpWindow::LoadFile(const QString& file)
 {
     if (!QFile(file).open(QIODevice::ReadOnly))
         return false;
+    // Read again when it changed (authors edit it while the program runs); an unchanged file
+    // keeps the way back through the topics shown so far.
+    const QFileInfo info(file);
+    const QString stamp = info.lastModified().toString(Qt::ISODateWithMs) + QLatin1Char('/') +
+                          QString::number(info.size());
+    if (file == m_file && stamp == m_fileStamp && Browser->source().isValid())
+        return true;
     m_file = file;
+    m_fileStamp = stamp;
     // The same url again would not read the file again.
     Browser->setSource(QUrl());
     Browser->setSource(QUrl::fromLocalFile(file), QTextDocument::HtmlResource);
     Browser->clearHistory();
     return true;
+}
+
+void HelpWindow::placeBeside(const QWidget* owner)
+{
+    const QWidget* from = owner ? owner->window() : nullptr;
+    QScreen* screen = from ? from->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect free = screen->availableGeometry();
+    const QSize size = frameGeometry().size().boundedTo(free.size());
+    if (!from) {
+        move(free.center() - QPoint(size.width() / 2, size.height() / 2));
+        return;
+    }
+    // Beside the window it was asked from, right or left where there is room, never over the
+    // main window's menu bar: level with that window's top, inside the screen.
+    const QRect beside = from->frameGeometry();
+    int x = beside.right() + 1;
+    if (x + size.width() > free.right() + 1)
+        x = beside.left() - size.width() >= free.left() ? beside.left() - size.width()
+                                                         : free.right() + 1 - size.width();
+    const int y = std::clamp(beside.top(), free.top(), free.bottom() + 1 - size.height());
+    move(x, y);
 }
 
 QList<HelpTopicsDialog::Topic> HelpWindow::topics() const
@@ -277,7 +317,6 @@ void HelpWindow::offerTopics(const QList<HelpTopicsDialog::Topic>& topics, bool 
         m_topics = new HelpTopicsDialog(this);
         m_topics->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_topics, &HelpTopicsDialog::topicChosen, this, &HelpWindow::GoToAnchor);
-        connect(m_topics, &QObject::destroyed, this, [this] { m_topics = nullptr; });
     }
     m_topics->SetTopics(topics, found);
     m_topics->show();
@@ -287,7 +326,10 @@ void HelpWindow::offerTopics(const QList<HelpTopicsDialog::Topic>& topics, bool 
 
 void HelpWindow::GoToAnchor(const QString& anchor)
 {
-    Browser->scrollToAnchor(anchor);
+    // Through the browser's history, so that Back and Forward retrace the topics.
+    QUrl url = QUrl::fromLocalFile(m_file);
+    url.setFragment(anchor);
+    Browser->setSource(url, QTextDocument::HtmlResource);
 }
 
 void HelpWindow::updateTitle()

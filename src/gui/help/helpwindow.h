@@ -7,6 +7,7 @@
 // declaration.
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTextBrowser>
@@ -79,7 +80,7 @@ public:
     void ShowKeyword(const std::string& keyword);
     void GoToAnchor(const QString& anchor);
     // The open list of topics, or nullptr.
-    HelpTopicsDialog* Topics() const { return m_topics; }
+    HelpTopicsDialog* Topics() const { return m_topics.data(); }
     void ShowIndex();
 
     QToolBar* ToolBar1;
@@ -92,9 +93,15 @@ private:
     QList<HelpTopicsDialog::Topic> topics() const;
     void offerTopics(const QList<HelpTopicsDialog::Topic>& topics, bool found);
     void updateTitle();
+    // A new help window goes beside the window it was asked from (the screen's middle
+    // without one).
+    void placeBeside(const QWidget* owner);
 
     QString m_file;
-    HelpTopicsDialog* m_topics = nullptr;
+    QString m_fileStamp;  // modification time and size when m_file was read
+    // Cleared by Qt when the list goes, also while this window's QWidget base destroys it as
+    // a child: a slot of ours must not run then, the HelpWindow part being gone already.
+    QPointer<HelpTopicsDialog> m_topics;
 };
 
 }  // namespace orm

@@ -2,12 +2,16 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -127,7 +131,39 @@ TEST_F(HelpFixture, F1OpensTheHelpAtTheKeywordOfTheFocusedWindow)
     ShowContextHelp();
     EXPECT_EQ(HelpWindow::Current(), help);
     EXPECT_EQ(topLine(), QStringLiteral("Главное окно"));
-    EXPECT_FALSE(help->ActionBack->isEnabled());
+    // Back and Forward retrace the topics F1 showed.
+    ASSERT_TRUE(help->ActionBack->isEnabled());
+    help->ActionBack->trigger();
+    EXPECT_EQ(topLine(), QStringLiteral("Структурные звенья"));
+    ASSERT_TRUE(help->ActionForward->isEnabled());
+    help->ActionForward->trigger();
+    EXPECT_EQ(topLine(), QStringLiteral("Главное окно"));
+}
+
+TEST_F(HelpFixture, QtsOwnDialogsTakeTheHelpOfTheWindowThatOpenedThem)
+{
+    ClassifierWindow* classifier = window->OpenClassifier(4);
+    classifier->Outline1->setFocus();
+    QFileDialog files(window.get());
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.show();
+    EXPECT_EQ(HelpContextName(&files, files.focusWidget()), "TF_Main_TF_A1_tag4");
+
+    QDialog setup(window.get());
+    setup.setObjectName(QStringLiteral("TF_SETUP"));
+    QFontDialog fonts(&setup);
+    QMessageBox box(QMessageBox::Information, QString(), QString(), QMessageBox::Ok, &fonts);
+    EXPECT_EQ(HelpContextName(&box, nullptr), "TF_SETUP");
+    QMessageBox orphan;
+    EXPECT_EQ(HelpContextName(&orphan, nullptr), "TF_Main_TF_A1_tag4");
+
+    // F1 in the file dialog: the classifier's topic, and no Qt class name in the index.
+    QApplication::setActiveWindow(&files);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&files));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    ASSERT_TRUE(HelpWindow::Current());
+    EXPECT_EQ(topLine(), QStringLiteral("Структурные звенья"));
+    EXPECT_EQ(indexBytes().find("QFileDialog"), std::string::npos);
 }
 
 TEST_F(HelpFixture, HelpFromAModalDialogBelongsToTheDialog)
@@ -144,6 +180,9 @@ TEST_F(HelpFixture, HelpFromAModalDialogBelongsToTheDialog)
     // As a window of the main window the dialog would block it.
     EXPECT_EQ(HelpWindow::Current()->parentWidget(), &setup);
     EXPECT_EQ(topLine(), QStringLiteral("Установки"));
+    // It opens beside the dialog, clear of the main window's menu bar.
+    const QRect menu(window->menuBar()->mapToGlobal(QPoint(0, 0)), window->menuBar()->size());
+    EXPECT_FALSE(HelpWindow::Current()->frameGeometry().intersects(menu));
 }
 
 TEST_F(HelpFixture, SeveralAnchorsOfferAChoiceNoneTheIndex)
