@@ -2,6 +2,7 @@
 // and 4, and saves screenshots, so that the look can be checked under Xvfb.
 
 #include <QApplication>
+#include <QFontDialog>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -60,6 +61,12 @@ int main(int argc, char** argv)
                 setup.show();
                 QApplication::processEvents();
                 setup.grab().save(out + "/settings.png");
+                QFontDialog fonts(QFont(QStringLiteral("DejaVu Sans"), 10), &setup);
+                orm::PrepareFontDialog(fonts);
+                fonts.show();
+                QApplication::processEvents();
+                fonts.grab().save(out + "/fontdialog.png");
+                fonts.hide();
                 orm::ItemEditDialog edit(&window, &context->SharedFont);
                 edit.setWindowTitle(QStringLiteral("Изменение"));
                 edit.SetText(QStringLiteral("Отдел продаж"));

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 
 #include "core/model/prompts.h"
@@ -41,26 +42,65 @@ void PrepareFontDialog(QFontDialog& dialog)
     // Only the face and the size are kept: the style list and the effects, which would be
     // dropped silently, are not offered. Qt's dialog has them in the middle column of its grid
     // and in a group box of check boxes.
+    QListView* styles = nullptr;
     if (auto* grid = dialog.findChild<QGridLayout*>()) {
         for (int row = 0; row < 3; ++row) {
-            if (QLayoutItem* item = grid->itemAtPosition(row, 2); item && item->widget())
+            if (QLayoutItem* item = grid->itemAtPosition(row, 2); item && item->widget()) {
                 item->widget()->hide();
+                if (auto* list = qobject_cast<QListView*>(item->widget()))
+                    styles = list;
+            }
         }
     }
     for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
         if (!box->findChildren<QCheckBox*>().isEmpty())
             box->hide();
     }
-    // Faces that can write the program's texts, with a sample in them.
+    // Faces that can write the program's texts.
+    const QFont asked = dialog.currentFont();
     if (auto* scripts = dialog.findChild<QComboBox*>()) {
         const int cyrillic = scripts->findText(QFontDatabase::writingSystemName(
             QFontDatabase::Cyrillic));
         if (cyrillic >= 0)
             scripts->setCurrentIndex(cyrillic);
     }
+    dialog.setCurrentFont(asked);
+    // Every face shows in its plain style, the one that is kept: upright, weight nearest normal.
+    if (styles && styles->model()) {
+        auto pickPlain = [&dialog, styles] {
+            const QString family = dialog.currentFont().family();
+            QAbstractItemModel* model = styles->model();
+            int best = -1;
+            int bestDistance = 0;
+            for (int row = 0; row < model->rowCount(); ++row) {
+                const QString style = model->index(row, 0).data().toString();
+                // Oblique faces do not always count as italic with the font database.
+                if (QFontDatabase::italic(family, style) ||
+                    style.contains(QLatin1String("Italic"), Qt::CaseInsensitive) ||
+                    style.contains(QLatin1String("Oblique"), Qt::CaseInsensitive))
+                    continue;
+                // Nearest to normal weight; of equals, the shortest name ("Book" before
+                // "Condensed").
+                const int distance =
+                    std::abs(QFontDatabase::weight(family, style) - QFont::Normal) * 1000 +
+                    int(style.size());
+                if (best < 0 || distance < bestDistance) {
+                    best = row;
+                    bestDistance = distance;
+                }
+            }
+            if (best >= 0 && styles->currentIndex().row() != best)
+                styles->setCurrentIndex(model->index(best, 0));
+        };
+        pickPlain();
+        QObject::connect(&dialog, &QFontDialog::currentFontChanged, styles, pickPlain);
+    }
     for (QGroupBox* box : dialog.findChildren<QGroupBox*>()) {
-        if (auto* sample = box->findChild<QLineEdit*>())
+        if (auto* sample = box->findChild<QLineEdit*>()) {
             sample->setText(QStringLiteral("АаБбВв ЭэЮюЯя 123"));
+            // Room for the sample at large sizes too, with the effects box gone beside it.
+            sample->setMinimumHeight(3 * sample->fontMetrics().height());
+        }
     }
 }
 
