@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace orm::gdi {
@@ -146,96 +147,55 @@ QImage ReadEmbedded(const uchar* p, std::size_t n, qint64 maxPixels)
     return reader.read();
 }
 
-int MaskShift(quint32 mask)
+// A channel scaled to 0..255 from the full range of its mask, however wide.
+int MaskChannel(quint32 pixel, quint32 mask)
 {
-    int shift = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
-// A channel scaled to 0..255 from its full range under mask.
-int MaskChannel(quint32 pixel, quint32 mask, int shift)
-{
-    const quint32 max = mask >> shift;
-    if (!max) return 0;
+    if (!mask) return 0;
+    const int shift = std::countr_zero(mask);
+    const quint64 max = mask >> shift;
     return static_cast<int>(((pixel & mask) >> shift) * 255 / max);
 }
 
-// The EMF form of the same: channels are taken to eight bits at most.
-QRgb MaskedRgb(quint32 v, const quint32 masks[3], bool alpha)
+// Bit-field masks: red, green, blue and alpha (0: none).
+struct Masks {
+    quint32 m[4] = {0, 0, 0, 0};
+};
+
+Masks DefaultMasks(int bits)
 {
-    int c[3];
-    for (int i = 0; i < 3; ++i) {
-        const quint32 m = masks[i];
-        if (!m) {
-            c[i] = 0;
-            continue;
-        }
-        const int shift = std::countr_zero(m);
-        const int width = std::min(std::popcount(m >> shift), 8);
-        const quint32 value = ((v & m) >> shift) & ((1u << width) - 1);
-        c[i] = width >= 8 ? int(value) : int(value * 255 / ((1u << width) - 1));
+    Masks masks;
+    if (bits == 16) {
+        masks.m[0] = 0x7C00;
+        masks.m[1] = 0x03E0;
+        masks.m[2] = 0x001F;
+    } else {
+        masks.m[0] = 0xFF0000;
+        masks.m[1] = 0x00FF00;
+        masks.m[2] = 0x0000FF;
     }
-    if (alpha) return qRgba(c[0], c[1], c[2], v >> 24);  // premultiplied, as the record stores it
-    return qRgb(c[0], c[1], c[2]);
+    return masks;
 }
 
-}  // namespace
-
-std::optional<Dib> DecodePackedDib(const uchar* p, std::size_t n, int colorUsage,
-                                   const std::vector<QRgb>& palette)
+// The pixels of a bitmap of either record form: uncompressed, run-length encoded or with bit
+// fields; colors is the colour table of a bitmap of up to 8 bits. alpha32: 32-bit pixels carry
+// premultiplied alpha. A short pixel array keeps the rows it has (the top ones of a top-down
+// bitmap, the bottom ones of a bottom-up one); pixels that run-length encoding leaves unpainted
+// are transparent, as the device leaves them. Nothing when the pixels cannot be read.
+std::optional<Dib> DecodePixels(const Header& h, const QVector<QRgb>& colors, const Masks& masks,
+                                const uchar* pixels, std::size_t available, bool alpha32,
+                                qint64 maxPixels)
 {
-    const std::optional<Header> h = ReadHeader(p, n);
-    if (!h) return std::nullopt;
-    std::size_t colorsAt = h->size;
-    const std::size_t entryBytes = colorUsage == 1 ? 2 : h->core ? 3 : 4;
-    quint32 masks[3] = {0, 0, 0};
-    bool haveMasks = false;
-    if (h->compression == kBiBitfields || h->compression == kBiAlphaBitfields) {
-        if (h->size < 52) {
-            if (n < 52) return std::nullopt;
-            colorsAt += 12;
-        }
-        masks[0] = U32(p + 40);
-        masks[1] = U32(p + 44);
-        masks[2] = U32(p + 48);
-        haveMasks = true;
-    }
-    const bool topDown = h->height < 0;
-    const qint64 width = h->width;
-    const qint64 height = std::abs(h->height);
-    const int bits = h->bits;
-    if (width <= 0 || height <= 0 || width * height > kMaxPackedPixels) return std::nullopt;
-
-    if (h->compression == kBiJpeg || h->compression == kBiPng) {
-        if (colorsAt >= n) return std::nullopt;
-        QImage image = ReadEmbedded(p + colorsAt, n - colorsAt, kMaxPackedPixels);
-        if (image.isNull()) return std::nullopt;
-        return Dib{image, image.height(), 0};
-    }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    const bool topDown = h.height < 0;
+    const qint64 width = h.width;
+    const qint64 height = std::abs(h.height);
+    const int bits = h.bits;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide ||
+        width * height > maxPixels)
         return std::nullopt;
+    auto color = [&colors](int index) { return index < colors.size() ? colors[index] : qRgb(0, 0, 0); };
 
-    std::size_t tableCount = 0;
-    if (bits <= 8) {
-        const std::size_t full = std::size_t{1} << bits;
-        tableCount = h->colorsUsed && h->colorsUsed < full ? h->colorsUsed : full;
-    } else if (h->colorsUsed <= 256) {
-        tableCount = h->colorsUsed;  // an optional palette for display; skipped
-    }
-    if (colorsAt > n || tableCount * entryBytes > n - colorsAt) return std::nullopt;
-    QVector<QRgb> colors;
-    if (bits <= 8) colors = ReadColorTable(p + colorsAt, tableCount, entryBytes, palette);
-    const std::size_t bitsAt = colorsAt + tableCount * entryBytes;
-    const uchar* pixels = p + bitsAt;
-    const std::size_t available = n - bitsAt;
-
-    if (h->compression == kBiRle8 || h->compression == kBiRle4) {
-        if ((h->compression == kBiRle8) != (bits == 8) ||
-            (h->compression == kBiRle4) != (bits == 4))
+    if (h.compression == kBiRle8 || h.compression == kBiRle4) {
+        if ((h.compression == kBiRle8) != (bits == 8) || (h.compression == kBiRle4) != (bits == 4))
             return std::nullopt;
         QImage image(static_cast<int>(width), static_cast<int>(height),
                      QImage::Format_ARGB32_Premultiplied);
@@ -243,28 +203,14 @@ std::optional<Dib> DecodePackedDib(const uchar* p, std::size_t n, int colorUsage
         image.fill(Qt::transparent);
         const int rows = image.height();
         WalkRle(pixels, available, bits == 4, image.width(), rows, [&](int x, int row, int i) {
-            image.setPixel(x, topDown ? row : rows - 1 - row,
-                           i < colors.size() ? colors[i] : qRgb(0, 0, 0));
+            image.setPixel(x, topDown ? row : rows - 1 - row, color(i));
         });
         return Dib{image, image.height(), 0};
     }
-    if (h->compression != kBiRgb && !haveMasks) return std::nullopt;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return std::nullopt;
 
-    if (!haveMasks) {
-        if (bits == 16) {
-            masks[0] = 0x7C00;
-            masks[1] = 0x03E0;
-            masks[2] = 0x001F;
-        } else {
-            masks[0] = 0xFF0000;
-            masks[1] = 0x00FF00;
-            masks[2] = 0x0000FF;
-        }
-    }
-    const int shifts[3] = {MaskShift(masks[0]), MaskShift(masks[1]), MaskShift(masks[2])};
     const std::size_t stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    // A short pixel array keeps the rows it has: the top ones of a top-down bitmap, the bottom
-    // ones of a bottom-up one.
     const std::size_t rows =
         std::min<std::size_t>(static_cast<std::size_t>(height), available / stride);
     if (rows == 0) return std::nullopt;
@@ -280,17 +226,21 @@ std::optional<Dib> DecodePackedDib(const uchar* p, std::size_t n, int colorUsage
             switch (bits) {
                 case 1:
                 case 4:
-                case 8: {
-                    const int index = PixelIndex(src, static_cast<std::size_t>(x), bits);
-                    rgb = index < colors.size() ? colors[index] : qRgb(0, 0, 0);
+                case 8:
+                    rgb = color(PixelIndex(src, static_cast<std::size_t>(x), bits));
                     break;
-                }
                 case 16:
                 case 32: {
                     const quint32 px = bits == 16 ? U16(src + x * 2) : U32(src + x * 4);
-                    rgb = qRgb(MaskChannel(px, masks[0], shifts[0]),
-                               MaskChannel(px, masks[1], shifts[1]),
-                               MaskChannel(px, masks[2], shifts[2]));
+                    const int red = MaskChannel(px, masks.m[0]);
+                    const int green = MaskChannel(px, masks.m[1]);
+                    const int blue = MaskChannel(px, masks.m[2]);
+                    if (masks.m[3])  // straight alpha of its own field
+                        rgb = qPremultiply(qRgba(red, green, blue, MaskChannel(px, masks.m[3])));
+                    else if (alpha32 && bits == 32)  // premultiplied, as the record stores it
+                        rgb = qRgba(red, green, blue, static_cast<int>(px >> 24));
+                    else
+                        rgb = qRgb(red, green, blue);
                     break;
                 }
                 case 24:
@@ -303,99 +253,109 @@ std::optional<Dib> DecodePackedDib(const uchar* p, std::size_t n, int colorUsage
     return Dib{image, static_cast<int>(height), topDown ? 0 : static_cast<int>(height - rows)};
 }
 
+// The bit-field masks that follow a header of size bytes at p (n bytes in all), or that the
+// header holds; nothing when they are cut off.
+std::optional<Masks> ReadMasks(const Header& h, const uchar* p, std::size_t n)
+{
+    const bool alpha = h.compression == kBiAlphaBitfields;
+    const std::size_t need = 40 + (alpha ? 16 : 12);
+    if (n < need) return std::nullopt;
+    Masks masks;
+    for (int i = 0; i < (alpha ? 4 : 3); ++i) masks.m[i] = U32(p + 40 + 4 * i);
+    return masks;
+}
+
+}  // namespace
+
+std::optional<Dib> DecodePackedDib(const uchar* p, std::size_t n, int colorUsage,
+                                   const std::vector<QRgb>& palette)
+{
+    const std::optional<Header> h = ReadHeader(p, n);
+    if (!h) return std::nullopt;
+    std::size_t colorsAt = h->size;
+    const std::size_t entryBytes = colorUsage == 1 ? 2 : h->core ? 3 : 4;
+    const bool fields = h->compression == kBiBitfields || h->compression == kBiAlphaBitfields;
+    Masks masks = DefaultMasks(h->bits);
+    if (fields) {
+        const std::optional<Masks> read = ReadMasks(*h, p, n);
+        if (!read) return std::nullopt;
+        masks = *read;
+        // A 40-byte header is followed by its masks; later headers hold them inside.
+        colorsAt = std::max<std::size_t>(colorsAt,
+                                         h->compression == kBiAlphaBitfields ? 56 : 52);
+    }
+    const qint64 width = h->width;
+    const qint64 height = std::abs(h->height);
+    if (width <= 0 || height <= 0 || width * height > kMaxPackedPixels) return std::nullopt;
+
+    if (h->compression == kBiJpeg || h->compression == kBiPng) {
+        if (colorsAt >= n) return std::nullopt;
+        QImage image = ReadEmbedded(p + colorsAt, n - colorsAt, kMaxPackedPixels);
+        if (image.isNull()) return std::nullopt;
+        return Dib{image, image.height(), 0};
+    }
+    if (h->compression != kBiRgb && h->compression != kBiRle8 && h->compression != kBiRle4 &&
+        !fields)
+        return std::nullopt;
+
+    std::size_t tableCount = 0;
+    if (h->bits <= 8) {
+        const std::size_t full = std::size_t{1} << std::clamp(h->bits, 0, 8);
+        tableCount = h->colorsUsed && h->colorsUsed < full ? h->colorsUsed : full;
+    } else if (h->colorsUsed <= 256) {
+        tableCount = h->colorsUsed;  // an optional palette for display; skipped
+    }
+    if (colorsAt > n || tableCount * entryBytes > n - colorsAt) return std::nullopt;
+    QVector<QRgb> colors;
+    if (h->bits <= 8) colors = ReadColorTable(p + colorsAt, tableCount, entryBytes, palette);
+    const std::size_t bitsAt = colorsAt + tableCount * entryBytes;
+    return DecodePixels(*h, colors, masks, p + bitsAt, n - bitsAt, false, kMaxPackedPixels);
+}
+
 QImage DecodeDib(const uchar* info, quint32 infoBytes, const uchar* bits, quint32 bitsBytes,
                  bool alpha, std::optional<int> rows)
 {
     if (infoBytes < 40) return {};
-    const std::optional<Header> h = ReadHeader(info, infoBytes);
-    if (!h || h->core) return {};
-    const qint64 width = h->width;
-    if (width <= 0 || width > kMaxSide || h->height == 0 ||
-        h->height == std::numeric_limits<qint32>::min())
-        return {};
-    const bool topDown = h->height < 0;
-    int height = static_cast<int>(std::abs(h->height));
-    if (rows) height = std::min(height, *rows);
-    if (height <= 0 || height > kMaxSide || width * height > kMaxPixels) return {};
-    const int depth = h->bits;
-
+    std::optional<Header> h = ReadHeader(info, infoBytes);
+    if (!h || h->core || h->height == std::numeric_limits<qint32>::min()) return {};
+    if (rows && h->height != 0) {
+        // Only the scan lines the record stores.
+        const qint64 stored = std::min<qint64>(std::abs(h->height), std::max(0, *rows));
+        h->height = h->height < 0 ? -stored : stored;
+    }
     if (h->compression == kBiJpeg || h->compression == kBiPng)
         return ReadEmbedded(bits, bitsBytes, kMaxPixels);
 
+    const bool fields = h->compression == kBiBitfields || h->compression == kBiAlphaBitfields;
+    Masks masks = DefaultMasks(h->bits);
+    if (fields) {
+        const std::optional<Masks> read = ReadMasks(*h, info, infoBytes);
+        if (!read) return {};
+        masks = *read;
+    } else if (h->compression != kBiRgb && h->compression != kBiRle8 &&
+               h->compression != kBiRle4) {
+        return {};
+    }
     QVector<QRgb> table;
-    if (depth <= 8) {
-        const quint32 maxColors = 1u << depth;
+    if (h->bits >= 1 && h->bits <= 8) {
+        const quint32 maxColors = 1u << h->bits;
         const quint32 count = h->colorsUsed ? std::min(h->colorsUsed, maxColors) : maxColors;
         // A table cut short by the header's bytes keeps the entries it has; the rest are black.
-        const quint32 fit = (infoBytes - h->size) / 4;
-        table = ReadColorTable(info + h->size, std::min(count, fit), 4, {});
-        while (table.size() < int(maxColors)) table.append(qRgb(0, 0, 0));
+        const quint32 tableAt = fields ? std::max<quint32>(h->size, 52) : h->size;
+        const quint32 fit = infoBytes > tableAt ? (infoBytes - tableAt) / 4 : 0;
+        table = ReadColorTable(info + tableAt, std::min(count, fit), 4, {});
     }
-
-    if (h->compression == kBiRle8 || h->compression == kBiRle4) {
-        const bool four = h->compression == kBiRle4;
-        if (depth != (four ? 4 : 8) || topDown)  // run-length bitmaps are always bottom-up
-            return {};
-        QImage image(static_cast<int>(width), height, QImage::Format_Indexed8);
-        if (image.isNull()) return {};
-        image.setColorTable(table);
-        image.fill(0);
-        WalkRle(bits, bitsBytes, four, image.width(), height, [&](int x, int row, int index) {
-            image.scanLine(height - 1 - row)[x] = uchar(index);
-        });
-        return image;
-    }
-
-    quint32 masks[3] = {0x7C00, 0x03E0, 0x001F};
-    if (depth == 32) masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
-    if (h->compression == kBiBitfields) {
-        if (depth != 16 && depth != 32) return {};
-        // The masks follow a 40-byte header; later headers hold them inside.
-        if (infoBytes < 52) return {};
-        for (int i = 0; i < 3; ++i) masks[i] = U32(info + 40 + 4 * i);
-    } else if (h->compression != kBiRgb) {
-        return {};
-    }
-    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
-        return {};
-
-    const qint64 stride = ((width * depth + 31) / 32) * 4;
-    if (stride * height > qint64(bitsBytes)) return {};
-
-    QImage image;
-    if (depth <= 8) {
-        image = QImage(static_cast<int>(width), height, QImage::Format_Indexed8);
-        if (image.isNull()) return {};
-        image.setColorTable(table);
-    } else {
-        image = QImage(static_cast<int>(width), height,
-                       alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-        if (image.isNull()) return {};
-    }
-    for (int y = 0; y < height; ++y) {
-        const uchar* row = bits + stride * (topDown ? y : height - 1 - y);
-        uchar* out = image.scanLine(y);
-        auto* out32 = reinterpret_cast<QRgb*>(out);
-        for (int x = 0; x < width; ++x) {
-            switch (depth) {
-                case 1:
-                case 4:
-                case 8:
-                    out[x] = uchar(PixelIndex(row, std::size_t(x), depth));
-                    break;
-                case 16:
-                    out32[x] = MaskedRgb(U16(row + 2 * x), masks, false);
-                    break;
-                case 24:
-                    out32[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-                    break;
-                case 32:
-                    out32[x] = MaskedRgb(U32(row + 4 * x), masks, alpha);
-                    break;
-            }
-        }
-    }
-    return image;
+    const std::optional<Dib> dib = DecodePixels(*h, table, masks, bits, bitsBytes, alpha, kMaxPixels);
+    if (!dib) return {};
+    if (dib->image.height() == dib->fullHeight) return dib->image;
+    // Rows the record does not hold stay transparent, and the rest stay where they belong.
+    QImage whole(dib->image.width(), dib->fullHeight, QImage::Format_ARGB32_Premultiplied);
+    if (whole.isNull()) return {};
+    whole.fill(Qt::transparent);
+    for (int y = 0; y < dib->image.height(); ++y)
+        std::memcpy(whole.scanLine(dib->firstRow + y), dib->image.constScanLine(y),
+                    static_cast<std::size_t>(dib->image.bytesPerLine()));
+    return whole;
 }
 
 }  // namespace orm::gdi

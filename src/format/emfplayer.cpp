@@ -43,6 +43,7 @@ enum : quint32 {
     EMR_SETMAPMODE = 17,
     EMR_SETBKMODE = 18,
     EMR_SETPOLYFILLMODE = 19,
+    EMR_SETROP2 = 20,
     EMR_SETSTRETCHBLTMODE = 21,
     EMR_SETTEXTALIGN = 22,
     EMR_SETTEXTCOLOR = 24,
@@ -348,8 +349,10 @@ private:
             return;
         }
         path.setFillRule(m_s.fillRule);
-        prepare(logicalToDevice(), dashGuard(m_s.pen, path, logicalToDevice()),
-                fill ? m_s.brush : QBrush(Qt::NoBrush));
+        const Rop2 rop = Rop2Mode(m_s.rop2);
+        prepare(logicalToDevice(), Rop2Pen(dashGuard(m_s.pen, path, logicalToDevice()), rop),
+                fill ? Rop2Brush(m_s.brush, rop) : QBrush(Qt::NoBrush));
+        ApplyRop2(m_p, rop, m_rasterOps);
         m_p.drawPath(path);
     }
 
@@ -587,8 +590,11 @@ private:
         m_figureOpen = false;
         if (!usable)
             return;
-        prepare(QTransform(), stroke ? dashGuard(devicePen(), path, QTransform()) : QPen(Qt::NoPen),
-                fill ? m_s.brush : QBrush(Qt::NoBrush));
+        const Rop2 rop = Rop2Mode(m_s.rop2);
+        prepare(QTransform(),
+                stroke ? Rop2Pen(dashGuard(devicePen(), path, QTransform()), rop) : QPen(Qt::NoPen),
+                fill ? Rop2Brush(m_s.brush, rop) : QBrush(Qt::NoBrush));
+        ApplyRop2(m_p, rop, m_rasterOps);
         m_p.drawPath(path);
     }
 
@@ -901,11 +907,12 @@ private:
 
     // ---------------------------------------------------------------- text
 
+    // The font as both players resolve a LOGFONT (aliases, metric twins, the fallback face).
     QFont qtFont(double pixelSize) const
     {
-        QFont font(m_s.font.face.isEmpty() ? QStringLiteral("Arial") : m_s.font.face);
+        quint8 charSet = 0;
+        QFont font = ResolveFont(m_s.font, &charSet);
         font.setPixelSize(std::max(1, int(std::lround(pixelSize))));
-        ApplyFontStyle(font, m_s.font);
         return font;
     }
 
@@ -1000,10 +1007,11 @@ private:
             for (quint32 i = 0; i < chars; ++i)
                 text += QChar(r.u16(offString + 2ull * i));
         } else {
-            // Eight-bit text of the pictures our users have is in their system code page,
-            // whatever the font says.
+            // Eight-bit text in the character set of the font (or of its alias), as WMF's.
+            quint8 charSet = m_s.font.charSet;
+            ResolveFont(m_s.font, &charSet);
             const auto* bytes = reinterpret_cast<const char*>(r.bytes(offString));
-            text = DecodeText(QByteArray::fromRawData(bytes, qsizetype(chars)), kDefaultCharSet);
+            text = DecodeText(QByteArray::fromRawData(bytes, qsizetype(chars)), charSet);
         }
         const bool perCharY = options & kEtoPdy;
         std::vector<double> dx, dy;
@@ -1270,11 +1278,13 @@ private:
             return;
         // The rectangles of a region do not overlap: each is filled on its own.
         const QTransform logical = logicalToDevice();
+        const Rop2 rop = Rop2Mode(m_s.rop2);
         for (const QRectF& rect : regionRects(r, at, bytes)) {
             if (!inReach(rect, logical))
                 continue;
-            prepare(logical, Qt::NoPen, brush);
+            prepare(logical, Qt::NoPen, Rop2Brush(brush, rop));
             m_p.setRenderHint(QPainter::Antialiasing, false);
+            ApplyRop2(m_p, rop, m_rasterOps);
             m_p.drawRect(rect);
         }
     }
@@ -1352,7 +1362,8 @@ private:
             break;
         }
 
-        case EMR_SETBKMODE: m_s.bkOpaque = r.u32(8) == 2; break;
+        case EMR_SETBKMODE: SetBkMode(m_s.bkOpaque, r.u32(8)); break;
+        case EMR_SETROP2: m_s.rop2 = int(r.u32(8)); break;
         case EMR_SETPOLYFILLMODE:
             m_s.fillRule = r.u32(8) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
             break;

@@ -7,6 +7,55 @@
 
 namespace orm::gdi {
 
+Rop2 Rop2Mode(int rop2)
+{
+    Rop2 r;
+    switch (rop2) {
+        case kR2Black: r.color = QColor(Qt::black); break;
+        case kR2White: r.color = QColor(Qt::white); break;
+        case kR2Nop: r.draws = false; break;
+        case 2: r.raster = QPainter::RasterOp_NotSourceAndNotDestination; break;  // ~(P | D)
+        case 3: r.raster = QPainter::RasterOp_NotSourceAndDestination; break;     // ~P & D
+        case 4: r.raster = QPainter::RasterOp_NotSource; break;                   // ~P
+        case 5: r.raster = QPainter::RasterOp_SourceAndNotDestination; break;     // P & ~D
+        case 6: r.raster = QPainter::RasterOp_NotDestination; break;              // ~D
+        case 7: r.raster = QPainter::RasterOp_SourceXorDestination; break;        // P ^ D
+        case 8: r.raster = QPainter::RasterOp_NotSourceOrNotDestination; break;   // ~(P & D)
+        case 9: r.raster = QPainter::RasterOp_SourceAndDestination; break;        // P & D
+        case 10: r.raster = QPainter::RasterOp_NotSourceXorDestination; break;    // ~(P ^ D)
+        case 12: r.raster = QPainter::RasterOp_NotSourceOrDestination; break;     // ~P | D
+        case 14: r.raster = QPainter::RasterOp_SourceOrNotDestination; break;     // P | ~D
+        case 15: r.raster = QPainter::RasterOp_SourceOrDestination; break;        // P | D
+        default: break;  // R2_COPYPEN, and what is none
+    }
+    return r;
+}
+
+QPen Rop2Pen(QPen pen, const Rop2& rop)
+{
+    if (!rop.draws) return QPen(Qt::NoPen);
+    if (rop.color && pen.style() != Qt::NoPen) pen.setColor(*rop.color);
+    return pen;
+}
+
+QBrush Rop2Brush(QBrush brush, const Rop2& rop)
+{
+    if (!rop.draws) return QBrush(Qt::NoBrush);
+    if (rop.color && brush.style() != Qt::NoBrush) {
+        // A pattern brush becomes the colour; a hatched one keeps its hatch.
+        if (brush.style() == Qt::TexturePattern) return QBrush(*rop.color);
+        brush.setColor(*rop.color);
+    }
+    return brush;
+}
+
+void ApplyRop2(QPainter& painter, const Rop2& rop, bool rasterOps)
+{
+    if (!rop.raster || !rasterOps) return;
+    painter.setCompositionMode(*rop.raster);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
 QPointF ExtentScale(int mapMode, const QPointF& windowExt, const QPointF& viewportExt)
 {
     double sx = viewportExt.x() / windowExt.x();

@@ -6,7 +6,10 @@
 // colour and clip-region conversions. What only one format has (the 16-bit records and
 // palette colours of WMF, the world transform and paths of EMF) stays with its player.
 
+#include <QBrush>
 #include <QColor>
+#include <QPainter>
+#include <QPen>
 #include <QPointF>
 #include <QRect>
 #include <QRegion>
@@ -59,6 +62,36 @@ constexpr quint32 kDstInvert = 0x00550009;
 constexpr quint32 kBlackness = 0x00000042;
 constexpr quint32 kWhiteness = 0x00FF0062;
 
+// Binary raster operations (SetROP2) that pens and brushes draw with.
+constexpr int kR2Black = 1;
+constexpr int kR2Nop = 11;
+constexpr int kR2CopyPen = 13;
+constexpr int kR2White = 16;
+
+// How a binary raster operation draws with Qt: not at all (R2_NOP), as a copy in black or
+// white, as a plain copy, or through the raster-op composition mode that computes it (XOR,
+// NOT, AND, OR and their variants).
+struct Rop2 {
+    bool draws = true;
+    std::optional<QColor> color;
+    std::optional<QPainter::CompositionMode> raster;
+};
+Rop2 Rop2Mode(int rop2);
+// The pen or brush in the operation's fixed colour, when it has one.
+QPen Rop2Pen(QPen pen, const Rop2& rop);
+QBrush Rop2Brush(QBrush brush, const Rop2& rop);
+// Sets the painter up for the operation. Raster passes are drawn without anti-aliasing, so that
+// two of them cancel exactly, as on a device. A paint engine without raster operations
+// (printers, PDF) draws them as copies.
+void ApplyRop2(QPainter& painter, const Rop2& rop, bool rasterOps);
+
+// SetBkMode: 1 transparent, 2 opaque; any other value leaves the mode as it was.
+inline void SetBkMode(bool& opaque, quint32 mode)
+{
+    if (mode == kTransparent || mode == kOpaque)
+        opaque = mode == kOpaque;
+}
+
 // A damaged file may save states without end; beyond this SaveDC is ignored.
 constexpr std::size_t kMaxSavedStates = 1024;
 
@@ -86,6 +119,7 @@ struct DcState {
     QPointF windowExt{1, 1};
     QPointF viewportOrg;
     QPointF viewportExt{1, 1};
+    int rop2 = kR2CopyPen;
     QPointF current;              // logical units
     std::optional<QRegion> clip;  // in the player's clip coordinates; none: the whole target
 };

@@ -1,9 +1,11 @@
 #include "format/pictureloader.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+#include <QtEndian>
 #include <cmath>
 #include <optional>
 
@@ -63,7 +65,17 @@ std::optional<TPicture> loadFile(const QString& path, PictureType type)
         return image.isNull() ? std::nullopt : std::optional(TPicture::FromImage(image));
     }
     case PictureType::Ico: {
-        const QImage image = readImage(path, "ico");
+        const auto bytes = readFile(path);
+        if (!bytes)
+            return std::nullopt;
+        QBuffer buffer;
+        buffer.setData(*bytes);
+        QImageReader reader(&buffer, "ico");
+        reader.setAutoDetectImageFormat(false);
+        reader.setDecideFormatFromContent(false);
+        if (const int best = BestIconImage(*bytes); best > 0)
+            reader.jumpToImage(best);
+        const QImage image = reader.read();
         return image.isNull() ? std::nullopt : std::optional(TPicture::FromImage(onWhite(image)));
     }
     case PictureType::Wmf: {
@@ -89,6 +101,50 @@ int scaled(int side, int percent)
 }
 
 }  // namespace
+
+int BestIconImage(const QByteArray& ico)
+{
+    auto u16 = [&ico](qsizetype at) {
+        return at + 2 <= ico.size() ? qFromLittleEndian<quint16>(ico.constData() + at) : 0;
+    };
+    auto u32 = [&ico](qsizetype at) {
+        return at + 4 <= ico.size() ? qFromLittleEndian<quint32>(ico.constData() + at) : 0u;
+    };
+    if (u16(0) != 0 || u16(2) != 1)
+        return 0;
+    const int count = u16(4);
+    int best = 0;
+    int bestDistance = 0;
+    int bestDepth = -1;
+    for (int i = 0; i < count && 6 + 16 * (i + 1) <= ico.size(); ++i) {
+        const qsizetype entry = 6 + 16 * i;
+        const int width = static_cast<uchar>(ico[entry]) ? static_cast<uchar>(ico[entry]) : 256;
+        const int height =
+            static_cast<uchar>(ico[entry + 1]) ? static_cast<uchar>(ico[entry + 1]) : 256;
+        // The depth the image itself declares; the directory's is often left 0.
+        const quint32 offset = u32(entry + 12);
+        int depth = u16(entry + 6);
+        if (offset < quint32(ico.size())) {
+            const QByteArray head = ico.mid(offset, 32);
+            if (head.startsWith("\x89PNG") && head.size() >= 26) {
+                // Bit depth per channel times the channels of the colour type.
+                static const int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
+                const int type = static_cast<uchar>(head[25]);
+                depth = static_cast<uchar>(head[24]) * (type <= 6 ? kChannels[type] : 1);
+            } else if (head.size() >= 16) {
+                depth = u16(offset + 14);
+            }
+        }
+        const int distance = std::abs(width - 32) + std::abs(height - 32);
+        if (bestDepth < 0 || distance < bestDistance ||
+            (distance == bestDistance && depth > bestDepth)) {
+            best = i;
+            bestDistance = distance;
+            bestDepth = depth;
+        }
+    }
+    return best;
+}
 
 TPicture TPicture::FromImage(const QImage& image)
 {

@@ -72,6 +72,11 @@ bool LoadPictureInto(PictureImage& image, const QString& path, const QString& ty
 // then each kind by content. Nothing when no kind reads it.
 std::optional<TPicture> ReadPictureFile(const QString& path);
 
+// The image of an ICO file that is shown, numbered from 0: the one closest to 32 × 32 (the
+// size of a standard icon), of those the one of the deepest colour, of those the first. 0 for
+// what is no icon directory.
+int BestIconImage(const QByteArray& ico);
+
 // The bundled file of a built-in bitmap, or an empty string for an unknown name.
 QString BuiltInPicturePath(const QString& resourceName);
 

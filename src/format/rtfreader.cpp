@@ -1,12 +1,16 @@
 #include "format/rtfreader.h"
 
+#include <QBuffer>
 #include <QFont>
+#include <QImageReader>
+#include <QPainter>
 #include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
+#include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -16,6 +20,10 @@
 #include <vector>
 
 #include "core/model/cp1251.h"
+#include "format/dib.h"
+#include "format/emfplayer.h"
+#include "format/rtfdocument.h"
+#include "format/wmfplayer.h"
 
 namespace orm {
 
@@ -33,6 +41,8 @@ constexpr long kMaxTableCells = 100000;  // beyond this, rows become tab-separat
 constexpr double kTwipsPerUnit = 15.0;   // layout units are pixels at 96 dpi
 
 constexpr int kSymbolCodePage = 42;  // Windows' CP_SYMBOL
+constexpr qint64 kMaxPictPixels = 16LL << 20;        // one picture as shown
+constexpr qint64 kMaxRenderedPixels = 128LL << 20;   // all pictures of a document together
 
 int clampInt(long long v, int lo, int hi)
 {
@@ -259,11 +269,12 @@ private:
 enum class Kw {
     Unknown,
     // destinations
-    FontTable, ColorTable, FontAltName, Skip, Upr, Ud, Field, Shown,
+    FontTable, ColorTable, FontAltName, Skip, Upr, Ud, Field, Shown, Pict, SkipHeader,
+    SkipFootnote, SkipAnnotation, SkipDrawing,
     // document
     Ansi, Mac, Pc, Pca, AnsiCpg, Deff, DefTab,
     // font table entries
-    Font, FCharset, Cpg, FNil, FRoman, FSwiss, FModern, FScript, FDecor, FTech,
+    Font, FCharset, Cpg, FNil, FBidi, FRoman, FSwiss, FModern, FScript, FDecor, FTech,
     // colour table entries
     Red, Green, Blue,
     // character formatting
@@ -273,7 +284,15 @@ enum class Kw {
     Pard, Ql, Qc, Qr, Qj, Li, Ri, Fi, Sb, Sa, Sl, SlMult, Tx, Tqr, Tqc, Tqdec, PageBb, Intbl,
     Itap,
     // tables
-    Trowd, Trleft, Cellx,
+    Trowd, Trleft, Cellx, Trgaph, Trpaddl, Trpaddr, Trpaddt, Trpaddb,
+    // page
+    PaperW, PaperH, MargL, MargR, MargT, MargB, Landscape, SectPaperW, SectPaperH, SectMargL,
+    SectMargR, SectMargT, SectMargB, SectLandscape,
+    // pictures
+    PngBlip, JpegBlip, EmfBlip, WMetafile, DiBitmap, OtherPicture, PicW, PicH, PicWGoal,
+    PicHGoal, PicScaleX, PicScaleY,
+    // footnote mark, paragraph shading
+    Chftn, Cbpat,
     // breaks and special characters
     Par, Sect, Line, Tab, Page, Cell, Row, NestCell, NestRow, Lquote, Rquote, Ldblquote,
     Rdblquote, Bullet, Endash, Emdash, Enspace, Emspace, Qmspace, Zwj, Zwnj, Zwbo, LtrMark,
@@ -294,7 +313,7 @@ const std::unordered_map<std::string_view, Kw>& keywords()
             {"f", Kw::Font}, {"fcharset", Kw::FCharset}, {"cpg", Kw::Cpg}, {"fnil", Kw::FNil},
             {"froman", Kw::FRoman}, {"fswiss", Kw::FSwiss}, {"fmodern", Kw::FModern},
             {"fscript", Kw::FScript}, {"fdecor", Kw::FDecor}, {"ftech", Kw::FTech},
-            {"fbidi", Kw::FNil}, {"red", Kw::Red}, {"green", Kw::Green}, {"blue", Kw::Blue},
+            {"fbidi", Kw::FBidi}, {"red", Kw::Red}, {"green", Kw::Green}, {"blue", Kw::Blue},
             {"plain", Kw::Plain}, {"b", Kw::Bold}, {"i", Kw::Italic}, {"ul", Kw::Underline},
             {"ulnone", Kw::UnderlineNone}, {"strike", Kw::Strike}, {"striked", Kw::StrikeDouble},
             {"fs", Kw::FontSize}, {"cf", Kw::Color}, {"cb", Kw::Background},
@@ -315,6 +334,26 @@ const std::unordered_map<std::string_view, Kw>& keywords()
             {"enspace", Kw::Enspace}, {"emspace", Kw::Emspace}, {"qmspace", Kw::Qmspace},
             {"zwj", Kw::Zwj}, {"zwnj", Kw::Zwnj}, {"zwbo", Kw::Zwbo}, {"ltrmark", Kw::LtrMark},
             {"rtlmark", Kw::RtlMark}, {"u", Kw::U}, {"uc", Kw::Uc},
+            {"trgaph", Kw::Trgaph}, {"trpaddl", Kw::Trpaddl}, {"trpaddr", Kw::Trpaddr},
+            {"trpaddt", Kw::Trpaddt}, {"trpaddb", Kw::Trpaddb}, {"paperw", Kw::PaperW},
+            {"paperh", Kw::PaperH}, {"margl", Kw::MargL}, {"margr", Kw::MargR},
+            {"margt", Kw::MargT}, {"margb", Kw::MargB}, {"landscape", Kw::Landscape},
+            {"pgwsxn", Kw::SectPaperW}, {"pghsxn", Kw::SectPaperH}, {"marglsxn", Kw::SectMargL},
+            {"margrsxn", Kw::SectMargR}, {"margtsxn", Kw::SectMargT},
+            {"margbsxn", Kw::SectMargB}, {"lndscpsxn", Kw::SectLandscape}, {"pict", Kw::Pict},
+            {"pngblip", Kw::PngBlip}, {"jpegblip", Kw::JpegBlip}, {"emfblip", Kw::EmfBlip},
+            {"wmetafile", Kw::WMetafile}, {"dibitmap", Kw::DiBitmap},
+            {"wbitmap", Kw::OtherPicture}, {"macpict", Kw::OtherPicture},
+            {"pmmetafile", Kw::OtherPicture}, {"picw", Kw::PicW}, {"pich", Kw::PicH},
+            {"picwgoal", Kw::PicWGoal}, {"pichgoal", Kw::PicHGoal},
+            {"picscalex", Kw::PicScaleX}, {"picscaley", Kw::PicScaleY}, {"chftn", Kw::Chftn},
+            {"cbpat", Kw::Cbpat}, {"shppict", Kw::Shown}, {"shprslt", Kw::Shown},
+            {"header", Kw::SkipHeader}, {"headerl", Kw::SkipHeader},
+            {"headerr", Kw::SkipHeader}, {"headerf", Kw::SkipHeader},
+            {"footer", Kw::SkipHeader}, {"footerl", Kw::SkipHeader},
+            {"footerr", Kw::SkipHeader}, {"footerf", Kw::SkipHeader},
+            {"footnote", Kw::SkipFootnote}, {"annotation", Kw::SkipAnnotation},
+            {"do", Kw::SkipDrawing},
         };
         // Every underline kind shows as an underline.
         for (const char* w : {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
@@ -324,14 +363,13 @@ const std::unordered_map<std::string_view, Kw>& keywords()
         // Destinations whose text is not part of the document's body. Without \* in front a
         // reader must know them, or their contents would show.
         for (const char* w :
-             {"stylesheet", "info", "pict", "object", "objdata", "objclass", "objname",
-              "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
-              "footerf", "footnote", "annotation", "atnid", "atnauthor", "atndate", "atnref",
+             {"stylesheet", "info", "object", "objdata", "objclass", "objname", "atnid",
+              "atnauthor", "atndate", "atnref",
               "fldinst", "xe", "tc", "txe", "bkmkstart", "bkmkend", "listtable",
               "listoverridetable", "revtbl", "rsidtbl", "generator", "themedata",
               "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "pgdsctbl",
               "filetbl", "pn", "pnseclvl", "pntxta", "pntxtb", "nonshppict", "shpinst",
-              "shprslt", "shppict", "do", "template", "docvar", "userprops", "falt", "panose",
+              "template", "docvar", "userprops", "falt", "panose",
               "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "ftncn", "aftncn", "background",
               "nesttableprops", "mmathPr", "fchars", "lchars", "comment", "author", "operator",
               "title", "subject", "keywords", "doccomm", "company", "category", "manager",
@@ -361,6 +399,11 @@ bool isDestination(Kw kw)
     case Kw::Ud:
     case Kw::Field:
     case Kw::Shown:
+    case Kw::Pict:
+    case Kw::SkipHeader:
+    case Kw::SkipFootnote:
+    case Kw::SkipAnnotation:
+    case Kw::SkipDrawing:
         return true;
     default:
         return false;
@@ -376,6 +419,7 @@ enum class Dest : uint8_t {
     FontTable,
     FontAltName,
     ColorTable,
+    Pict,        // a picture's hex or binary data
 };
 
 struct CharProps {
@@ -411,6 +455,7 @@ struct ParaProps {
     int after = 0;
     int line = 0;
     int nesting = 0;
+    int shading = -1;  // colour table index of \cbpat
     uint8_t tabKind = 0;  // kind of the next \tx
     uint8_t tabCount = 0;
     std::array<TabStop, kMaxTabs> tabs{};
@@ -426,6 +471,7 @@ struct State {
 struct Run {
     CharProps props;
     QString text;
+    int picture = -1;  // index into the pictures read; the text is then one U+FFFC
 };
 
 struct Para {
@@ -438,8 +484,15 @@ struct Cell {
     std::vector<Para> paras;
 };
 
+// \trgaph and \trpaddl, r, t, b of a row, twips; -1 where the row has none.
+struct RowGaps {
+    int gap = -1;
+    std::array<int, 4> pad{-1, -1, -1, -1};
+};
+
 struct Row {
     int left = 0;
+    RowGaps gaps;
     std::vector<int> rights;
     std::vector<Cell> cells;
 };
@@ -450,7 +503,23 @@ struct FontEntry {
     int charset = -1;
     int codePage = 0;
     QFont::StyleHint hint = QFont::AnyStyle;
+    int family = 0;  // rtf::FamilyWord; 0 when the table gives none
     SymbolFont symbol = SymbolFont::None;
+};
+
+// A picture as the file holds it.
+struct Picture {
+    rtf::PictureKind kind = rtf::PictureKind::Png;
+    bool known = false;  // a kind we can show and write back
+    int mapMode = 0;     // the N of \wmetafileN or \dibitmapN
+    int width = 0;       // \picw, \pich
+    int height = 0;
+    int goalWidth = 0;   // twips
+    int goalHeight = 0;
+    int scaleX = 100;
+    int scaleY = 100;
+    QByteArray data;
+    int nibble = -1;  // the first hex digit of a byte not yet complete
 };
 
 // Unpaired surrogates and the characters QTextDocument reserves for its own structure
@@ -487,8 +556,14 @@ public:
 
     void run()
     {
+        // One edit block for the whole load: the document lays itself out once at the end,
+        // not after every insert (which made a long paragraph of many runs quadratic).
+        m_cursor.beginEditBlock();
         parse();
         finish();
+        m_cursor.endEditBlock();
+        if (m_pageSeen)
+            rtf::SetDocumentPage(m_doc, m_page);
         QTextOption option = m_doc.defaultTextOption();
         option.setTabStopDistance(m_defTab / kTwipsPerUnit);
         m_doc.setDefaultTextOption(option);
@@ -599,8 +674,14 @@ private:
         const int param = clampInt(negative ? -value : value, -2000000000, 2000000000);
         if (word == "bin") {
             // Raw bytes follow, in pictures mostly; they are never text, and may hold braces.
-            if (hasParam && param > 0)
-                j += std::min(static_cast<size_t>(param), n - j);
+            if (hasParam && param > 0) {
+                const size_t count = std::min(static_cast<size_t>(param), n - j);
+                if (cur().dest == Dest::Pict && m_skipChars == 0) {
+                    m_pict.nibble = -1;
+                    m_pict.data.append(m_in.data() + j, static_cast<qsizetype>(count));
+                }
+                j += count;
+            }
             if (m_skipChars > 0)
                 --m_skipChars;
             return j;
@@ -632,12 +713,16 @@ private:
         case '_':
             character(0x2011);
             break;
+        case '-':
+            // The optional hyphen is the soft hyphen, which is what our writer writes it for.
+            character(0x00AD);
+            break;
         case '\r':
         case '\n':
             if (cur().dest == Dest::Body)
                 endParagraph(End::Par);
             break;
-        default:  // \- optional hyphen, \| and \: of formulas and indexes, unknown symbols
+        default:  // \| and \: of formulas and indexes, unknown symbols
             break;
         }
     }
@@ -664,7 +749,10 @@ private:
             m_done = true;
             return;
         }
+        const bool picture = cur().dest == Dest::Pict;
         m_stack.pop_back();
+        if (picture && cur().dest != Dest::Pict)
+            finishPicture();
     }
 
     // -------------------------------------------------------------- control words
@@ -718,6 +806,29 @@ private:
         case Kw::Field:
         case Kw::Shown:
             break;
+        case Kw::Pict:
+            if (s.dest == Dest::Body) {
+                s.dest = Dest::Pict;
+                m_pict = Picture{};
+            } else {
+                s.dest = Dest::Skip;
+            }
+            break;
+        // Parts of the document the view leaves out: the load says so.
+        case Kw::SkipHeader:
+        case Kw::SkipFootnote:
+        case Kw::SkipAnnotation:
+        case Kw::SkipDrawing:
+            if (s.dest == Dest::Body) {
+                m_omitted |= kw == Kw::SkipHeader     ? kRtfOmittedHeaders
+                             : kw == Kw::SkipFootnote ? kRtfOmittedFootnotes
+                             : kw == Kw::SkipAnnotation ? kRtfOmittedAnnotations
+                                                        : kRtfOmittedDrawings;
+                if (kw == Kw::SkipFootnote)
+                    ++m_footnotes;
+            }
+            s.dest = Dest::Skip;
+            break;
 
         case Kw::Ansi:
             m_ansiCodePage = 1252;
@@ -757,22 +868,31 @@ private:
             break;
         case Kw::FNil:
         case Kw::FTech:
+        case Kw::FBidi:
             m_font.hint = QFont::AnyStyle;
+            m_font.family = static_cast<int>(kw == Kw::FNil    ? rtf::FamilyWord::Nil
+                                             : kw == Kw::FTech ? rtf::FamilyWord::Tech
+                                                               : rtf::FamilyWord::Bidi);
             break;
         case Kw::FRoman:
             m_font.hint = QFont::Serif;
+            m_font.family = static_cast<int>(rtf::FamilyWord::Roman);
             break;
         case Kw::FSwiss:
             m_font.hint = QFont::SansSerif;
+            m_font.family = static_cast<int>(rtf::FamilyWord::Swiss);
             break;
         case Kw::FModern:
             m_font.hint = QFont::TypeWriter;
+            m_font.family = static_cast<int>(rtf::FamilyWord::Modern);
             break;
         case Kw::FScript:
             m_font.hint = QFont::Cursive;
+            m_font.family = static_cast<int>(rtf::FamilyWord::Script);
             break;
         case Kw::FDecor:
             m_font.hint = QFont::Decorative;
+            m_font.family = static_cast<int>(rtf::FamilyWord::Decor);
             break;
 
         case Kw::Red:
@@ -906,6 +1026,78 @@ private:
         case Kw::Trowd:
             m_rowLeft = 0;
             m_rowRights.clear();
+            m_rowGaps = RowGaps{};
+            break;
+        case Kw::Trgaph:
+            m_rowGaps.gap = std::clamp(param, 0, kMaxTwips);
+            break;
+        case Kw::Trpaddl:
+        case Kw::Trpaddr:
+        case Kw::Trpaddt:
+        case Kw::Trpaddb:
+            m_rowGaps.pad[static_cast<size_t>(static_cast<int>(kw) - static_cast<int>(Kw::Trpaddl))] =
+                std::clamp(param, 0, kMaxTwips);
+            break;
+
+        case Kw::PaperW:
+        case Kw::PaperH:
+        case Kw::MargL:
+        case Kw::MargR:
+        case Kw::MargT:
+        case Kw::MargB:
+        case Kw::Landscape:
+            pageWord(static_cast<int>(kw) - static_cast<int>(Kw::PaperW), has, param);
+            break;
+        case Kw::SectPaperW:
+        case Kw::SectPaperH:
+        case Kw::SectMargL:
+        case Kw::SectMargR:
+        case Kw::SectMargT:
+        case Kw::SectMargB:
+        case Kw::SectLandscape:
+            // The first section's page is the one the view keeps.
+            if (m_sections == 0)
+                pageWord(static_cast<int>(kw) - static_cast<int>(Kw::SectPaperW), has, param);
+            break;
+
+        case Kw::PngBlip:
+        case Kw::JpegBlip:
+        case Kw::EmfBlip:
+        case Kw::WMetafile:
+        case Kw::DiBitmap:
+            if (s.dest == Dest::Pict) {
+                static constexpr rtf::PictureKind kKinds[] = {
+                    rtf::PictureKind::Png, rtf::PictureKind::Jpeg, rtf::PictureKind::Emf,
+                    rtf::PictureKind::Wmf, rtf::PictureKind::Dib};
+                m_pict.kind = kKinds[static_cast<int>(kw) - static_cast<int>(Kw::PngBlip)];
+                m_pict.known = true;
+                m_pict.mapMode = has ? std::clamp(param, 0, 255) : 0;
+            }
+            break;
+        case Kw::OtherPicture:
+            if (s.dest == Dest::Pict)
+                m_pict.known = false;
+            break;
+        case Kw::PicW:
+            m_pict.width = std::clamp(param, 0, 1 << 24);
+            break;
+        case Kw::PicH:
+            m_pict.height = std::clamp(param, 0, 1 << 24);
+            break;
+        case Kw::PicWGoal:
+            m_pict.goalWidth = std::clamp(param, 0, kMaxTwips);
+            break;
+        case Kw::PicHGoal:
+            m_pict.goalHeight = std::clamp(param, 0, kMaxTwips);
+            break;
+        case Kw::PicScaleX:
+            m_pict.scaleX = has && param > 0 ? std::min(param, 10000) : 100;
+            break;
+        case Kw::PicScaleY:
+            m_pict.scaleY = has && param > 0 ? std::min(param, 10000) : 100;
+            break;
+        case Kw::Cbpat:
+            s.par.shading = has ? std::clamp(param, 0, 0xFFFF) : 0;
             break;
         case Kw::Trleft:
             m_rowLeft = twips(param);
@@ -937,8 +1129,15 @@ private:
     {
         switch (kw) {
         case Kw::Par:
-        case Kw::Sect:
             endParagraph(End::Par);
+            break;
+        case Kw::Sect:
+            ++m_sections;
+            endParagraph(End::Par);
+            break;
+        case Kw::Chftn:  // the mark of the footnote that follows
+            for (const QChar c : QString::number(m_footnotes + 1))
+                character(c.unicode());
             break;
         case Kw::Line:
             character(QChar::LineSeparator);
@@ -1009,9 +1208,55 @@ private:
             if (c == ';')
                 commitColor();
             break;
+        case Dest::Pict:
+            if (const int v = hexValue(static_cast<char>(c)); v >= 0) {
+                if (m_pict.nibble < 0) {
+                    m_pict.nibble = v;
+                } else {
+                    m_pict.data.append(static_cast<char>(m_pict.nibble << 4 | v));
+                    m_pict.nibble = -1;
+                }
+            }
+            break;
         default:
             break;
         }
+    }
+
+    // -------------------------------------------------------------- page and pictures
+
+    // Word k of \paperw, \paperh, \margl, \margr, \margt, \margb, \landscape.
+    void pageWord(int k, bool has, int param)
+    {
+        m_pageSeen = true;
+        const int v = std::clamp(param, 0, kMaxTwips);
+        switch (k) {
+        case 0: if (v > 0) m_page.paperWidth = v; break;
+        case 1: if (v > 0) m_page.paperHeight = v; break;
+        case 2: m_page.left = v; break;
+        case 3: m_page.right = v; break;
+        case 4: m_page.top = v; break;
+        case 5: m_page.bottom = v; break;
+        default: m_page.landscape = on(has, param); break;
+        }
+    }
+
+    // The picture group has closed: the picture becomes a character of the text.
+    void finishPicture()
+    {
+        Picture pict = std::move(m_pict);
+        m_pict = Picture{};
+        const State& s = cur();
+        if (!pict.known || pict.data.isEmpty() || s.dest != Dest::Body || s.chr.hidden) {
+            if (s.dest == Dest::Body && !pict.data.isEmpty())
+                m_omitted |= kRtfOmittedDrawings;
+            return;
+        }
+        closeRun();
+        pict.nibble = -1;
+        m_pictures.push_back(std::move(pict));
+        m_para.runs.push_back({s.chr, QString(QChar(QChar::ObjectReplacementCharacter)),
+                               static_cast<int>(m_pictures.size() - 1)});
     }
 
     void unicode(int code)
@@ -1156,7 +1401,7 @@ private:
             closeCell();
         if (m_rowCells.empty())
             return;
-        m_tableRows.push_back({m_rowLeft, m_rowRights, std::move(m_rowCells)});
+        m_tableRows.push_back({m_rowLeft, m_rowGaps, m_rowRights, std::move(m_rowCells)});
         m_rowCells.clear();
     }
 
@@ -1203,6 +1448,8 @@ private:
                     f.setFontStyleHint(entry->hint);
                 if (entry->hint == QFont::TypeWriter)
                     f.setFontFixedPitch(true);
+                if (entry->family != 0)
+                    f.setProperty(rtf::kFontFamilyWord, entry->family);
             }
         }
         f.setFontPointSize(p.halfPoints / 2.0);
@@ -1230,9 +1477,12 @@ private:
         return f;
     }
 
-    static QTextBlockFormat blockFormat(const ParaProps& p)
+    QTextBlockFormat blockFormat(const ParaProps& p) const
     {
         QTextBlockFormat f;
+        if (p.shading >= 0 && p.shading < static_cast<int>(m_colors.size()) &&
+            m_colors[static_cast<size_t>(p.shading)].isValid())
+            f.setBackground(m_colors[static_cast<size_t>(p.shading)]);
         static constexpr Qt::Alignment kAlign[] = {Qt::AlignLeft, Qt::AlignHCenter,
                                                    Qt::AlignRight, Qt::AlignJustify};
         f.setAlignment(kAlign[p.align & 3]);
@@ -1287,6 +1537,8 @@ private:
     void writeParagraph(QTextCursor& cursor, bool& fresh, const Para& para, bool pageBreak)
     {
         QTextBlockFormat bf = blockFormat(para.props);
+        if (para.runs.empty())
+            bf.setProperty(rtf::kEmptyParagraph, true);
         if (pageBreak)
             bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         const QTextCharFormat end = charFormat(para.end);
@@ -1298,8 +1550,149 @@ private:
         } else {
             cursor.insertBlock(bf, end);
         }
-        for (const Run& run : para.runs)
-            cursor.insertText(run.text, charFormat(run.props));
+        for (const Run& run : para.runs) {
+            if (run.picture >= 0)
+                insertPicture(cursor, run);
+            else
+                cursor.insertText(run.text, charFormat(run.props));
+        }
+    }
+
+    // The size a picture is shown at, in twips: its goal size scaled, or else its own.
+    static QSize pictureTwips(const Picture& p, const QSize& natural)
+    {
+        int w = p.goalWidth;
+        int h = p.goalHeight;
+        const bool metafile = p.kind == rtf::PictureKind::Wmf || p.kind == rtf::PictureKind::Emf;
+        if (w <= 0)  // a metafile's \picw is in hundredths of a millimetre
+            w = metafile && p.width > 0 ? p.width * 1440 / 2540 : natural.width() * 15;
+        if (h <= 0)
+            h = metafile && p.height > 0 ? p.height * 1440 / 2540 : natural.height() * 15;
+        w = static_cast<int>(std::clamp<long long>(static_cast<long long>(w) * p.scaleX / 100, 15,
+                                                   kMaxTwips));
+        h = static_cast<int>(std::clamp<long long>(static_cast<long long>(h) * p.scaleY / 100, 15,
+                                                   kMaxTwips));
+        return {w, h};
+    }
+
+    // Takes pixels from the document's budget for pictures: false when they are beyond it, so
+    // that a small file of many pictures that unpack large cannot take all memory.
+    bool spend(qint64 pixels)
+    {
+        if (pixels <= 0 || pixels > kMaxPictPixels || m_renderedPixels + pixels > kMaxRenderedPixels)
+            return false;
+        m_renderedPixels += pixels;
+        return true;
+    }
+
+    // A raster picture, read only when its size is within bounds.
+    QImage readRaster(const QByteArray& data, const char* format)
+    {
+        QByteArray copy = data;
+        QBuffer buffer(&copy);
+        QImageReader reader(&buffer, format);
+        const QSize size = reader.size();
+        if (!size.isValid() || !spend(static_cast<qint64>(size.width()) * size.height()))
+            return {};
+        return reader.read();
+    }
+
+    // The picture as the view shows it: raster pictures as they are, metafiles drawn by our
+    // players at twice the shown size, so that they stay sharp when zoomed or printed.
+    QImage renderPicture(const Picture& p, QSize& natural)
+    {
+        switch (p.kind) {
+        case rtf::PictureKind::Png:
+        case rtf::PictureKind::Jpeg: {
+            QImage image = readRaster(p.data, p.kind == rtf::PictureKind::Png ? "png" : "jpeg");
+            natural = image.size();
+            return image;
+        }
+        case rtf::PictureKind::Dib: {
+            // The budget by the header's size (the old core header's is smaller still).
+            if (p.data.size() >= 12) {
+                const auto* h = reinterpret_cast<const uchar*>(p.data.constData());
+                const bool core = qFromLittleEndian<quint32>(h) == 12;
+                const qint64 w = core ? qFromLittleEndian<quint16>(h + 4)
+                                      : std::abs(qint64{qFromLittleEndian<qint32>(h + 4)});
+                const qint64 rows = core ? qFromLittleEndian<quint16>(h + 6)
+                                         : std::abs(qint64{qFromLittleEndian<qint32>(h + 8)});
+                if (!spend(w * rows))
+                    return {};
+            }
+            const auto dib = gdi::DecodePackedDib(reinterpret_cast<const uchar*>(p.data.constData()),
+                                                  static_cast<size_t>(p.data.size()), 0, {});
+            if (!dib)
+                return {};
+            natural = QSize(dib->image.width(), dib->fullHeight);
+            return dib->image;
+        }
+        case rtf::PictureKind::Wmf:
+        case rtf::PictureKind::Emf:
+            break;
+        }
+        std::optional<WmfPicture> wmf;
+        std::optional<EmfPicture> emf;
+        if (p.kind == rtf::PictureKind::Wmf) {
+            wmf = WmfPicture::Parse(p.data);
+            if (wmf)
+                natural = wmf->SizeAtDpi(96, 96);
+        } else {
+            emf = EmfPicture::Parse(p.data);
+            if (emf)
+                natural = emf->SizeAtDpi(96, 96);
+        }
+        if (!wmf && !emf)
+            return {};
+        const QSize shown = pictureTwips(p, natural) / 15;
+        QSize size = shown * 2;
+        if (static_cast<qint64>(size.width()) * size.height() > kMaxPictPixels)
+            size = shown;
+        if (size.isEmpty() || !spend(static_cast<qint64>(size.width()) * size.height()))
+            return {};
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull())
+            return {};
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        const QRectF target(QPointF(0, 0), QSizeF(size));
+        if (wmf)
+            wmf->Play(painter, target);
+        else
+            emf->Play(painter, target);
+        return image;
+    }
+
+    void insertPicture(QTextCursor& cursor, const Run& run)
+    {
+        const Picture& p = m_pictures[static_cast<size_t>(run.picture)];
+        QSize natural;
+        QImage image = renderPicture(p, natural);
+        const QSize twips = pictureTwips(p, natural.isEmpty() ? QSize(32, 32) : natural);
+        const QSizeF shown(twips.width() / kTwipsPerUnit, twips.height() / kTwipsPerUnit);
+        if (image.isNull()) {
+            // Damaged or beyond our bounds: written back, it could make a word processor refuse
+            // the whole file, so it is left out, and the load says so.
+            m_omitted |= kRtfOmittedDrawings;
+            return;
+        }
+        const QUrl name(QStringLiteral("rtfpict:%1").arg(run.picture));
+        m_doc.addResource(QTextDocument::ImageResource, name, image);
+        m_doc.addResource(rtf::kPictureDataResource, rtf::PictureDataUrl(name.toString()), p.data);
+        QTextImageFormat f;
+        f.merge(charFormat(run.props));
+        f.setName(name.toString());
+        f.setWidth(shown.width());
+        f.setHeight(shown.height());
+        f.setProperty(rtf::kPictKind, static_cast<int>(p.kind));
+        f.setProperty(rtf::kPictMetaMapMode, p.mapMode);
+        f.setProperty(rtf::kPictWidth, p.width > 0 ? p.width : natural.width());
+        f.setProperty(rtf::kPictHeight, p.height > 0 ? p.height : natural.height());
+        f.setProperty(rtf::kPictGoalWidth, p.goalWidth);
+        f.setProperty(rtf::kPictGoalHeight, p.goalHeight);
+        f.setProperty(rtf::kPictScaleX, p.scaleX);
+        f.setProperty(rtf::kPictScaleY, p.scaleY);
+        cursor.insertImage(f);
     }
 
     void emitParagraph(const Para& para)
@@ -1348,6 +1741,13 @@ private:
         tf.setBorderCollapse(true);
         tf.setCellPadding(3);
         tf.setCellSpacing(0);
+        // The file's own gap between cells goes back out when the document is saved.
+        const RowGaps& gaps = rows.front().gaps;
+        tf.setProperty(rtf::kCellGap, std::max(0, gaps.gap));
+        for (size_t k = 0; k < gaps.pad.size(); ++k) {
+            if (gaps.pad[k] >= 0)
+                tf.setProperty(rtf::kCellPadLeft + static_cast<int>(k), gaps.pad[k]);
+        }
         if (grid) {
             QList<QTextLength> widths;
             for (size_t c = 0; c + 1 < edges.size(); ++c)
@@ -1442,6 +1842,7 @@ private:
     Para m_para;
 
     int m_rowLeft = 0;
+    RowGaps m_rowGaps;
     std::vector<int> m_rowRights;
     Cell m_cell;
     std::vector<Cell> m_rowCells;
@@ -1451,6 +1852,20 @@ private:
     QTextCharFormat m_lastFormat;
     CharProps m_lastFormatProps;
     bool m_lastFormatValid = false;
+
+    // The page: RTF's defaults (US Letter, margins of 1.25 and 1 inch) until the file says.
+    rtf::Page m_page{12240, 15840, 1800, 1800, 1440, 1440, false};
+    bool m_pageSeen = false;
+    int m_sections = 0;
+
+    Picture m_pict;
+    std::vector<Picture> m_pictures;
+    qint64 m_renderedPixels = 0;
+    int m_footnotes = 0;
+    unsigned m_omitted = 0;
+
+public:
+    unsigned omitted() const { return m_omitted; }
 };
 
 }  // namespace
@@ -1464,14 +1879,24 @@ bool LooksLikeRtf(std::string_view bytes)
     return bytes.substr(i, 5) == "{\\rtf";
 }
 
-bool ReadRtf(std::string_view bytes, QTextDocument& document)
+bool ReadRtf(std::string_view bytes, QTextDocument& document, RtfLoadInfo* info)
 {
     if (!LooksLikeRtf(bytes))
         return false;
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
-    RtfParser(bytes, document).run();
+    // Nothing of a page read before stays: the page is the file's or none.
+    if (QTextFrameFormat root = document.rootFrame()->frameFormat();
+        root.hasProperty(rtf::kPaperWidth)) {
+        for (int p = rtf::kPaperWidth; p <= rtf::kLandscape; ++p)
+            root.clearProperty(p);
+        document.rootFrame()->setFrameFormat(root);
+    }
+    RtfParser parser(bytes, document);
+    parser.run();
+    if (info)
+        info->omitted = parser.omitted();
     document.setUndoRedoEnabled(undo);
     return true;
 }

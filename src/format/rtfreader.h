@@ -6,9 +6,14 @@
 // Read: code pages by font (\fcharset, \cpg, \ansicpg) for raw bytes and \'hh, \uN with its
 // fallback (\ucN), font and colour tables, bold, italic, underline, strike-out, sizes, colours,
 // super- and subscript, alignment, indents, spacing before and after, line spacing, tab stops,
-// line, paragraph and page breaks, field results, list texts and tables (as QTextTable).
-// Skipped: \* destinations we do not know, pictures, objects' data, the document information,
-// style sheet, list tables, headers, footers, footnotes and annotations.
+// line, paragraph and page breaks, field results, list texts, tables (as QTextTable), paragraph
+// shading, footnote marks, and pictures (PNG, JPEG, EMF, WMF and DIB; metafiles drawn by our
+// players). Kept for a save without being shown (see rtfdocument.h): the page size, margins and
+// orientation, the font table's family words, the tables' cell gap and padding, and each
+// picture's bytes.
+// Skipped: \* destinations we do not know, objects' data, the document information, style
+// sheet, list tables; and the parts a load reports as left out: headers, footers, footnotes,
+// annotations, drawing objects and pictures of other kinds.
 //
 // A damaged document is read as far as it goes: the group depth, every number and the size of
 // tables are bounded, so no input makes the reader crash, recurse without end or blow up.
@@ -24,6 +29,18 @@ bool LooksLikeRtf(std::string_view bytes);
 
 // Replaces the document's contents by the RTF document in bytes. False, with the document
 // untouched, when the bytes are not RTF (see LooksLikeRtf); anything that starts as RTF is read.
-bool ReadRtf(std::string_view bytes, QTextDocument& document);
+// What a load left out of the document: parts the view does not show and a save does not keep.
+enum RtfOmitted : unsigned {
+    kRtfOmittedHeaders = 1,      // headers and footers
+    kRtfOmittedFootnotes = 2,    // footnote texts (their marks stay in the text)
+    kRtfOmittedAnnotations = 4,  // comments
+    kRtfOmittedDrawings = 8,     // drawing objects, pictures of kinds we cannot show
+};
+
+struct RtfLoadInfo {
+    unsigned omitted = 0;  // RtfOmitted flags
+};
+
+bool ReadRtf(std::string_view bytes, QTextDocument& document, RtfLoadInfo* info = nullptr);
 
 }  // namespace orm

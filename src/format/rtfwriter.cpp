@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/model/cp1251.h"
+#include "format/rtfdocument.h"
 #include "format/textcodec.h"
 
 namespace orm {
@@ -18,6 +19,7 @@ namespace {
 
 constexpr double kTwipsPerUnit = 15.0;  // layout units are pixels at 96 dpi
 constexpr int kTextWidth = 9638;        // twips between the margins of an A4 page (17 cm)
+constexpr int kHexPerLine = 128;        // picture data, as word processors write it
 
 int twips(qreal units)
 {
@@ -44,7 +46,8 @@ std::vector<FrameItem> itemsOf(const QTextFrame* frame)
 bool isStructuralBlock(const std::vector<FrameItem>& items, size_t k)
 {
     const auto* block = std::get_if<QTextBlock>(&items[k]);
-    if (!block || block->length() > 1 || k + 1 >= items.size() ||
+    if (!block || block->length() > 1 || block->blockFormat().hasProperty(rtf::kEmptyParagraph) ||
+        k + 1 >= items.size() ||
         !std::holds_alternative<QTextFrame*>(items[k + 1]))
         return false;
     return k == 0 || std::holds_alternative<QTextFrame*>(items[k - 1]);
@@ -69,7 +72,10 @@ public:
         m_baseItalic = base.italic();
         m_baseUnderline = base.underline();
         m_baseStrike = base.strikeOut();
-        fontIndex(m_baseFamily, base.styleHint());
+        fontIndex(m_baseFamily, familyWord(base.styleHint()));
+        m_page = rtf::DocumentPage(doc);
+        if (m_page)
+            m_textWidth = std::max(1440, m_page->paperWidth - m_page->left - m_page->right);
     }
 
     std::string run()
@@ -79,7 +85,7 @@ public:
         out += number(std::max(1, twips(m_doc.defaultTextOption().tabStopDistance())));
         out += "\\deflang1049\r\n{\\fonttbl";
         for (size_t k = 0; k < m_fonts.size(); ++k) {
-            out += "{\\f" + number(static_cast<long long>(k)) + familyWord(m_fonts[k].hint) +
+            out += "{\\f" + number(static_cast<long long>(k)) + m_fonts[k].word +
                    "\\fcharset204 ";
             QString name = m_fonts[k].family;
             name.replace(QChar(';'), QChar(' '));
@@ -89,7 +95,17 @@ public:
         for (const QColor& c : m_colors)
             out += "\\red" + number(c.red()) + "\\green" + number(c.green()) + "\\blue" +
                    number(c.blue()) + ";";
-        out += "}\r\n\\viewkind4\\uc1\r\n";
+        out += "}\r\n";
+        if (m_page) {
+            out += "\\paperw" + number(m_page->paperWidth) + "\\paperh" +
+                   number(m_page->paperHeight) + "\\margl" + number(m_page->left) + "\\margr" +
+                   number(m_page->right) + "\\margt" + number(m_page->top) + "\\margb" +
+                   number(m_page->bottom);
+            if (m_page->landscape)
+                out += "\\landscape";
+            out += "\r\n";
+        }
+        out += "\\viewkind4\\uc1\r\n";
         out += m_body;
         out += "}\r\n";
         return out;
@@ -149,7 +165,7 @@ public:
 private:
     struct FontDef {
         QString family;
-        QFont::StyleHint hint;
+        const char* word;
     };
 
     static const char* familyWord(QFont::StyleHint hint)
@@ -171,13 +187,34 @@ private:
         }
     }
 
-    int fontIndex(const QString& family, QFont::StyleHint hint)
+    // The family word of a run's font: the one its font table gave, else its style hint's,
+    // else none (\fnil), never a guess.
+    static const char* familyWordOf(const QTextCharFormat& f)
+    {
+        if (f.hasProperty(rtf::kFontFamilyWord)) {
+            switch (static_cast<rtf::FamilyWord>(f.intProperty(rtf::kFontFamilyWord))) {
+            case rtf::FamilyWord::Roman: return "\\froman";
+            case rtf::FamilyWord::Swiss: return "\\fswiss";
+            case rtf::FamilyWord::Modern: return "\\fmodern";
+            case rtf::FamilyWord::Script: return "\\fscript";
+            case rtf::FamilyWord::Decor: return "\\fdecor";
+            case rtf::FamilyWord::Tech: return "\\ftech";
+            case rtf::FamilyWord::Bidi: return "\\fbidi";
+            default: return "\\fnil";
+            }
+        }
+        if (f.hasProperty(QTextFormat::FontStyleHint))
+            return familyWord(f.fontStyleHint());
+        return "\\fnil";
+    }
+
+    int fontIndex(const QString& family, const char* word)
     {
         for (size_t k = 0; k < m_fonts.size(); ++k) {
             if (m_fonts[k].family == family)
                 return static_cast<int>(k);
         }
-        m_fonts.push_back({family, hint});
+        m_fonts.push_back({family, word});
         return static_cast<int>(m_fonts.size() - 1);
     }
 
@@ -199,7 +236,7 @@ private:
         const QStringList families = f.property(QTextFormat::FontFamilies).toStringList();
         if (!families.isEmpty() && !families.constFirst().isEmpty())
             family = families.constFirst();
-        std::string out = "\\plain\\f" + number(fontIndex(family, f.fontStyleHint()));
+        std::string out = "\\plain\\f" + number(fontIndex(family, familyWordOf(f)));
         const qreal points = f.hasProperty(QTextFormat::FontPointSize) && f.fontPointSize() > 0
                                  ? f.fontPointSize()
                                  : m_basePoints;
@@ -289,6 +326,8 @@ private:
         }
         if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
             out += "\\pagebb";
+        if (f.hasProperty(QTextFormat::BackgroundBrush) && f.background().style() != Qt::NoBrush)
+            out += "\\cbpat" + number(colorIndex(f.background().color()));
         return out;
     }
 
@@ -296,20 +335,79 @@ private:
     void writeBlock(const QTextBlock& block, bool inTable)
     {
         m_body += paraWords(block.blockFormat(), inTable);
-        // The mark's formatting first: it sets the height of an empty paragraph.
-        std::string current = charWords(block.charFormat());
-        m_body += current;
+        // The mark's formatting first: it sets the height of an empty paragraph. Each run
+        // then goes in a group of its own, so that no reader carries one run's formatting
+        // into the next (a superscript left switched on, say).
+        m_body += charWords(block.charFormat());
+        std::string words;
+        std::string text;
+        auto flush = [&] {
+            if (!text.empty())
+                m_body += "{" + words + text + "}";
+            text.clear();
+        };
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (!fragment.isValid())
                 continue;
-            std::string words = charWords(fragment.charFormat());
-            if (words != current) {
-                m_body += words;
-                current = std::move(words);
+            const QTextCharFormat format = fragment.charFormat();
+            if (format.isImageFormat()) {
+                const std::string picture = pictureGroup(format.toImageFormat());
+                if (!picture.empty()) {
+                    flush();
+                    for (qsizetype k = 0; k < fragment.length(); ++k)
+                        m_body += picture;
+                }
+                continue;
             }
-            m_body += escaped(fragment.text());
+            std::string next = charWords(format);
+            if (next != words) {
+                flush();
+                words = std::move(next);
+            }
+            text += escaped(fragment.text());
         }
+        flush();
+    }
+
+    // A picture read from RTF, written back as it came: its kind, sizes and bytes.
+    std::string pictureGroup(const QTextImageFormat& f)
+    {
+        const QByteArray data =
+            m_doc.resource(rtf::kPictureDataResource, rtf::PictureDataUrl(f.name())).toByteArray();
+        if (data.isEmpty() || !f.hasProperty(rtf::kPictKind))
+            return {};
+        std::string out = "{\\pict";
+        const int mode = f.intProperty(rtf::kPictMetaMapMode);
+        switch (static_cast<rtf::PictureKind>(f.intProperty(rtf::kPictKind))) {
+        case rtf::PictureKind::Png: out += "\\pngblip"; break;
+        case rtf::PictureKind::Jpeg: out += "\\jpegblip"; break;
+        case rtf::PictureKind::Emf: out += "\\emfblip"; break;
+        case rtf::PictureKind::Wmf: out += "\\wmetafile" + number(mode > 0 ? mode : 8); break;
+        case rtf::PictureKind::Dib: out += "\\dibitmap" + number(mode); break;
+        default: return {};
+        }
+        out += "\\picw" + number(f.intProperty(rtf::kPictWidth)) + "\\pich" +
+               number(f.intProperty(rtf::kPictHeight));
+        if (const int w = f.intProperty(rtf::kPictGoalWidth); w > 0)
+            out += "\\picwgoal" + number(w);
+        if (const int h = f.intProperty(rtf::kPictGoalHeight); h > 0)
+            out += "\\pichgoal" + number(h);
+        const int sx = f.hasProperty(rtf::kPictScaleX) ? f.intProperty(rtf::kPictScaleX) : 100;
+        const int sy = f.hasProperty(rtf::kPictScaleY) ? f.intProperty(rtf::kPictScaleY) : 100;
+        if (sx != 100 || sy != 100)
+            out += "\\picscalex" + number(sx) + "\\picscaley" + number(sy);
+        static const char kHex[] = "0123456789abcdef";
+        out.reserve(out.size() + static_cast<size_t>(data.size()) * 2 +
+                    static_cast<size_t>(data.size()) / 32 + 8);
+        for (qsizetype k = 0; k < data.size(); ++k) {
+            if (k % (kHexPerLine / 2) == 0)
+                out += "\r\n";
+            const auto b = static_cast<unsigned char>(data[k]);
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        }
+        return out + "}";
     }
 
     // The blocks of a frame in order; a nested frame's blocks join them. The last paragraph
@@ -352,7 +450,7 @@ private:
             if (w.type() == QTextLength::FixedLength)
                 width[static_cast<size_t>(c)] = w.rawValue() * kTwipsPerUnit;
             else if (w.type() == QTextLength::PercentageLength)
-                width[static_cast<size_t>(c)] = kTextWidth * w.rawValue() / 100;
+                width[static_cast<size_t>(c)] = m_textWidth * w.rawValue() / 100;
             if (width[static_cast<size_t>(c)] > 0)
                 fixed += width[static_cast<size_t>(c)];
             else
@@ -360,7 +458,7 @@ private:
         }
         for (double& w : width) {
             if (w <= 0)
-                w = std::max(360.0, (kTextWidth - fixed) / std::max(1, variable));
+                w = std::max(360.0, (m_textWidth - fixed) / std::max(1, variable));
         }
         std::vector<long> edge(static_cast<size_t>(columns) + 1, 0);
         for (int c = 0; c < columns; ++c)
@@ -370,10 +468,23 @@ private:
         static const char kBorders[] =
             "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10"
             "\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10";
+        // The gap between cells and the padding the file had; Word's usual gap otherwise.
+        const QTextTableFormat tf = table->format();
+        std::string rowWords =
+            "\\trowd\\trgaph" +
+            number(tf.hasProperty(rtf::kCellGap) ? tf.intProperty(rtf::kCellGap) : 108) +
+            "\\trleft0";
+        static const char* const kPads[] = {"l", "r", "t", "b"};
+        for (int k = 0; k < 4; ++k) {
+            if (tf.hasProperty(rtf::kCellPadLeft + k))
+                rowWords += std::string("\\trpadd") + kPads[k] +
+                            number(tf.intProperty(rtf::kCellPadLeft + k)) + "\\trpaddf" +
+                            kPads[k] + "3";
+        }
         for (int r = 0; r < rows; ++r) {
             // Cells that start in this row or continue a cell from above, left to right.
             std::vector<QTextTableCell> cells;
-            m_body += "\\trowd\\trgaph108\\trleft0";
+            m_body += rowWords;
             for (int c = 0; c < columns;) {
                 const QTextTableCell cell = table->cellAt(r, c);
                 const int span = std::max(1, cell.columnSpan());
@@ -429,6 +540,8 @@ private:
     std::vector<FontDef> m_fonts;
     std::vector<QColor> m_colors;
     std::string m_body;
+    std::optional<rtf::Page> m_page;
+    int m_textWidth = kTextWidth;
 };
 
 // The plain text of a frame's items, one line per paragraph, a table row per line.

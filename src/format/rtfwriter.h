@@ -12,7 +12,10 @@ namespace orm {
 
 // RTF with \ansicpg1251 and every font in the Cyrillic character set; paragraph formatting
 // (alignment, indents, spacing, line spacing, tab stops, page breaks), character formatting
-// (font, size, bold, italic, underline, strike-out, colours, super- and subscript) and tables.
+// (font, size, bold, italic, underline, strike-out, colours, super- and subscript; each run a
+// group of its own, so that no reader carries a run's formatting into the next), paragraph
+// shading and tables; and what a loaded document keeps for a save (rtfdocument.h): the page,
+// the font table's family words, the tables' cell gap and padding, and pictures as they came.
 // A character of Windows-1251 is written as \'hh, any other as \uN followed by "?" for readers
 // without Unicode; so the file is plain ASCII.
 std::string WriteRtf(const QTextDocument& document);

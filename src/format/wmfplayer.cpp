@@ -91,9 +91,6 @@ enum : quint16 {
     kStretchDib = 0x0F43,
 };
 
-constexpr int kR2Black = 1;
-constexpr int kR2Nop = 11;
-constexpr int kR2White = 16;
 
 // ------------------------------------------------------------------ limits against bad files
 
@@ -169,7 +166,6 @@ struct WmfDc : DcState {
     ObjectPtr brush;
     ObjectPtr font;
     ObjectPtr palette;
-    int rop2 = 13;
     double charExtra = 0;
 };
 
@@ -336,12 +332,9 @@ private:
     {
         const GdiObject* pen = m_state.pen.get();
         const int style = pen ? pen->penStyle & 0x0F : 0;
-        if (style == 5 || m_state.rop2 == kR2Nop) return Qt::NoPen;
-        QColor c = pen ? color(pen->color) : QColor(Qt::black);
-        if (m_state.rop2 == kR2Black)
-            c = Qt::black;
-        else if (m_state.rop2 == kR2White)
-            c = Qt::white;
+        const Rop2 rop = Rop2Mode(m_state.rop2);
+        if (style == 5 || !rop.draws) return Qt::NoPen;
+        const QColor c = rop.color ? *rop.color : pen ? color(pen->color) : QColor(Qt::black);
         QPen result(c);
         double width = pen ? mapLength(std::abs(pen->penWidth)) : 0;
         if (std::isnan(width)) return Qt::NoPen;
@@ -385,13 +378,10 @@ private:
     QBrush currentBrush() const
     {
         const GdiObject* brush = m_state.brush.get();
-        if (m_state.rop2 == kR2Nop) return Qt::NoBrush;
-        if (!brush) return QBrush(Qt::white);
-        QColor c = color(brush->color);
-        if (m_state.rop2 == kR2Black)
-            c = Qt::black;
-        else if (m_state.rop2 == kR2White)
-            c = Qt::white;
+        const Rop2 rop = Rop2Mode(m_state.rop2);
+        if (!rop.draws) return Qt::NoBrush;
+        if (!brush) return QBrush(rop.color ? *rop.color : QColor(Qt::white));
+        const QColor c = rop.color ? *rop.color : color(brush->color);
         switch (brush->brushStyle) {
             case 1:
                 return Qt::NoBrush;
@@ -405,7 +395,7 @@ private:
             case 3:
             case 5:
             case 6:
-                if (!brush->pattern.isNull()) return QBrush(brush->pattern);
+                if (!brush->pattern.isNull() && !rop.color) return QBrush(brush->pattern);
                 return QBrush(c);
             default:
                 return QBrush(c);
@@ -441,7 +431,15 @@ private:
         setBackground();
         m_painter->setPen(stroke ? currentPen() : QPen(Qt::NoPen));
         m_painter->setBrush(fill ? currentBrush() : QBrush(Qt::NoBrush));
-        m_painter->drawPath(path);
+        const Rop2 rop = Rop2Mode(m_state.rop2);
+        if (rop.raster && m_rasterOps) {
+            m_painter->save();
+            ApplyRop2(*m_painter, rop, m_rasterOps);
+            m_painter->drawPath(path);
+            m_painter->restore();
+        } else {
+            m_painter->drawPath(path);
+        }
     }
 
     QPainterPath newPath() const
@@ -479,7 +477,7 @@ private:
                 }
                 break;
             case kSetBkMode:
-                if (r.has(1)) m_state.bkOpaque = r.w(0) != kTransparent;
+                if (r.has(1)) SetBkMode(m_state.bkOpaque, r.w(0));
                 break;
             case kSetBkColor:
                 if (r.has(2)) m_state.bkColor = r.d(0);
@@ -1338,11 +1336,20 @@ std::optional<WmfPicture> WmfPicture::Parse(const QByteArray& bytes)
             ext = QPointF(r.s(1), r.s(0));
         return !(org && ext);
     });
+    // The natural size of a plain file: see kPlainMaxPixels.
+    auto plainUnits = [&picture] {
+        if (picture.m_placeable) return;
+        const double side = std::max(picture.m_frame.width(), picture.m_frame.height());
+        if (side > kPlainMaxPixels)
+            picture.m_unitsPerInch = static_cast<int>(
+                std::min(65535.0, std::ceil(side * kPlainUnitsPerInch / kPlainMaxPixels)));
+    };
     if (ext) {
         picture.m_windowOrg = org.value_or(QPointF());
         picture.m_windowExt = *ext;
         picture.m_frame = QRectF(0, 0, std::abs(ext->x()), std::abs(ext->y()));
         picture.m_bounds = QRectF(picture.m_windowOrg, picture.m_windowOrg + *ext).normalized();
+        plainUnits();
         return picture;
     }
     // Nor that: the frame is what the records draw, in their own units.
@@ -1355,6 +1362,7 @@ std::optional<WmfPicture> WmfPicture::Parse(const QByteArray& bytes)
     if (!(drawn.width() >= 1e-3 && drawn.height() >= 1e-3)) return std::nullopt;
     picture.m_frame = drawn;
     picture.m_bounds = drawn;
+    plainUnits();
     return picture;
 }
 

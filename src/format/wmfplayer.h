@@ -23,8 +23,13 @@ namespace orm {
 
 class WmfPicture {
 public:
-    // Units per inch assumed for a plain metafile, which does not say: screen pixels.
+    // Units per inch assumed for a plain metafile, which does not say: screen pixels; except
+    // that a picture whose longer side exceeds kPlainMaxPixels units is taken at the units per
+    // inch that make that side kPlainMaxPixels pixels at 96 dpi. Such extents come from
+    // programs that record in hundredths of a millimetre or the like (16000 × 10000 is common):
+    // taken as pixels, they would cover many screens.
     static constexpr int kPlainUnitsPerInch = 96;
+    static constexpr int kPlainMaxPixels = 1024;
     // Files larger than this are not read at all.
     static constexpr qsizetype kMaxFileBytes = 256 * 1024 * 1024;
 

@@ -134,6 +134,40 @@ TEST(Dib, BitFieldsScaleEachChannel)
     EXPECT_TRUE(Split(info.left(48), bits).isNull());  // the masks cut off
 }
 
+// Masks of any width scale their channel's whole range; an alpha field gives transparency.
+// Both record forms read them alike.
+TEST(Dib, WideAndAlphaBitFieldsInBothForms)
+{
+    QByteArray info = Info(3, 1, 32, 3);
+    Put32(info, 0x3FF00000);  // 10 bits each
+    Put32(info, 0x000FFC00);
+    Put32(info, 0x000003FF);
+    QByteArray bits;
+    Put32(bits, 0x3FF00000);            // red at full
+    Put32(bits, 0x00080000 | 0x000FF);  // green at half, blue at a quarter
+    Put32(bits, 0x000003FF);
+    const auto packed = Packed(info + bits);
+    ASSERT_TRUE(packed);
+    EXPECT_EQ(At(packed->image, 0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(At(packed->image, 1, 0), qRgb(0, 127, 63));
+    EXPECT_EQ(At(packed->image, 2, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(Split(info, bits), packed->image);
+
+    QByteArray alpha = Info(2, 1, 32, 6);
+    Put32(alpha, 0x00FF0000);
+    Put32(alpha, 0x0000FF00);
+    Put32(alpha, 0x000000FF);
+    Put32(alpha, 0xFF000000);
+    QByteArray pixels;
+    Put32(pixels, 0xFF0000FF);  // opaque blue
+    Put32(pixels, 0x0000FF00);  // transparent
+    const auto withAlpha = Packed(alpha + pixels);
+    ASSERT_TRUE(withAlpha);
+    EXPECT_EQ(withAlpha->image.pixel(0, 0), qRgba(0, 0, 255, 255));
+    EXPECT_EQ(qAlpha(withAlpha->image.pixel(1, 0)), 0);
+    EXPECT_EQ(Split(alpha, pixels), withAlpha->image);
+}
+
 TEST(Dib, RunLengthRunsStayInsideTheBitmap)
 {
     const QByteArray table = Bytes({0, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0});
@@ -149,12 +183,15 @@ TEST(Dib, RunLengthRunsStayInsideTheBitmap)
     EXPECT_EQ(At(image, 2, 0), qRgb(255, 0, 0));
     EXPECT_EQ(At(image, 3, 0), qRgb(0, 0, 255));
 
+    // The other form reads them alike, and either reads a top-down one, which no writer
+    // should make but some do.
     const QImage split = Split(Info(4, 3, 8, 1, 3) + table, rle);
     ASSERT_FALSE(split.isNull());
-    EXPECT_EQ(At(split, 3, 2), qRgb(255, 0, 0));
-    EXPECT_EQ(At(split, 0, 1), qRgb(0, 0, 0));  // index 0
-    EXPECT_EQ(At(split, 3, 0), qRgb(0, 0, 255));
-    EXPECT_TRUE(Split(Info(4, -3, 8, 1, 3) + table, rle).isNull());  // never top-down
+    EXPECT_EQ(split, image);
+    const QImage down = Split(Info(4, -3, 8, 1, 3) + table, rle);
+    ASSERT_FALSE(down.isNull());
+    EXPECT_EQ(down, image.mirrored(false, true));
+    EXPECT_EQ(Packed(Info(4, -3, 8, 1, 3) + table + rle)->image, down);
 
     // Four bits: the high nibble first.
     const auto four = Packed(Info(4, 1, 4, 2, 3) + table + Bytes({4, 0x12, 0, 1}));
@@ -166,8 +203,8 @@ TEST(Dib, RunLengthRunsStayInsideTheBitmap)
 
 TEST(Dib, ShortPixelArraysOfEachForm)
 {
-    // Three rows declared, two stored: a WMF bitmap keeps the two bottom rows, an EMF one is
-    // refused unless the record says how many rows it stores.
+    // Three rows declared, two stored: both forms keep the two bottom rows; the EMF form, which
+    // is drawn whole, leaves the missing top row transparent.
     const QByteArray info = Info(1, 3, 32);
     const QByteArray bits = Bytes({1, 1, 1, 0, 2, 2, 2, 0});
     const auto packed = Packed(info + bits);
@@ -176,7 +213,11 @@ TEST(Dib, ShortPixelArraysOfEachForm)
     EXPECT_EQ(packed->firstRow, 1);
     EXPECT_EQ(packed->image.height(), 2);
     EXPECT_EQ(At(packed->image, 0, 1), qRgb(1, 1, 1));
-    EXPECT_TRUE(Split(info, bits).isNull());
+    const QImage split = Split(info, bits);
+    ASSERT_EQ(split.height(), 3);
+    EXPECT_EQ(split.pixel(0, 0), 0u);
+    EXPECT_EQ(At(split, 0, 1), qRgb(2, 2, 2));
+    EXPECT_EQ(At(split, 0, 2), qRgb(1, 1, 1));
     const QImage two = Split(info, bits, false, 2);
     ASSERT_EQ(two.height(), 2);
     EXPECT_EQ(At(two, 0, 0), qRgb(2, 2, 2));

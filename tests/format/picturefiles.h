@@ -140,4 +140,75 @@ inline QByteArray icoFile(int size)
     return file + image;
 }
 
+// One image of an icon: size × size of one colour, 32 bits per pixel or with a palette of
+// 2^bits entries whose entry 1 is the colour.
+struct IconImage {
+    int size;
+    int bits;
+    QColor color;
+};
+
+// An ICO file of several images, in the order given.
+inline QByteArray icoFile(const std::vector<IconImage>& images)
+{
+    std::vector<QByteArray> data;
+    for (const IconImage& i : images) {
+        QByteArray image;
+        put32(image, 40);
+        put32(image, quint32(i.size));
+        put32(image, quint32(i.size * 2));
+        put16(image, 1);
+        put16(image, quint16(i.bits));
+        for (int k = 0; k < 6; ++k)
+            put32(image, 0);
+        if (i.bits <= 8) {
+            for (int k = 0; k < (1 << i.bits); ++k) {
+                const QColor c = k == 1 ? i.color : QColor(Qt::black);
+                image += char(c.blue());
+                image += char(c.green());
+                image += char(c.red());
+                image += '\0';
+            }
+        }
+        const int stride = ((i.size * i.bits + 31) / 32) * 4;
+        for (int row = 0; row < i.size; ++row) {
+            QByteArray line(stride, '\0');
+            for (int x = 0; x < i.size; ++x) {
+                switch (i.bits) {
+                case 1: line[x / 8] = char(line[x / 8] | (0x80 >> (x % 8))); break;
+                case 4: line[x / 2] = char(line[x / 2] | (x % 2 ? 0x01 : 0x10)); break;
+                case 8: line[x] = 1; break;
+                default:
+                    line[4 * x] = char(i.color.blue());
+                    line[4 * x + 1] = char(i.color.green());
+                    line[4 * x + 2] = char(i.color.red());
+                    line[4 * x + 3] = char(255);
+                }
+            }
+            image += line;
+        }
+        image += QByteArray(((i.size + 31) / 32) * 4 * i.size, '\0');  // mask: all shown
+        data.push_back(image);
+    }
+    QByteArray file;
+    put16(file, 0);
+    put16(file, 1);
+    put16(file, quint16(images.size()));
+    quint32 offset = quint32(6 + 16 * images.size());
+    for (std::size_t k = 0; k < images.size(); ++k) {
+        file += char(images[k].size & 0xFF);
+        file += char(images[k].size & 0xFF);
+        file += char(images[k].bits <= 8 ? (1 << images[k].bits) & 0xFF : 0);
+        file += char(0);
+        put16(file, 1);
+        put16(file, 0);  // as many files leave it: the image's own header tells
+        put32(file, quint32(data[k].size()));
+        put32(file, offset);
+        offset += quint32(data[k].size());
+    }
+    for (const QByteArray& d : data)
+        file += d;
+    return file;
+}
+
 }  // namespace orm::test

@@ -67,6 +67,31 @@ TEST_F(PictureLoader, IconIsDrawnOnWhite)
     EXPECT_EQ(pixels.pixelColor(12, 2), QColor(Qt::red));
 }
 
+// The image a standard icon shows: closest to 32 × 32, then the deepest colour.
+TEST_F(PictureLoader, IconShowsTheImageClosestTo32ByThe32DeepestFirst)
+{
+    const QColor a(200, 0, 0), b(0, 200, 0), c(0, 0, 200), d(200, 200, 0);
+    struct Case {
+        std::vector<test::IconImage> images;
+        QSize size;
+        QColor color;
+    };
+    const Case cases[] = {
+        {{{16, 32, a}, {32, 4, b}, {32, 8, c}, {48, 32, d}}, {32, 32}, c},
+        {{{48, 32, d}, {32, 1, a}, {32, 32, b}, {32, 4, c}}, {32, 32}, b},
+        {{{16, 8, a}, {48, 4, b}, {64, 32, c}}, {16, 16}, a},    // 16 is nearer than 48
+        {{{24, 4, a}, {40, 8, b}}, {40, 40}, b},                 // as near: the deeper
+        {{{32, 8, a}, {32, 8, b}}, {32, 32}, a},                 // all alike: the first
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.size.width());
+        ASSERT_TRUE(load(write("many.ico", test::icoFile(k.images))));
+        EXPECT_EQ(image.Size, k.size);
+        EXPECT_EQ(image.Picture.Image().pixelColor(k.size.width() / 2, k.size.height() / 2),
+                  k.color);
+    }
+}
+
 TEST_F(PictureLoader, MetafilesAreDrawnAtTheirPhysicalSize)
 {
     // 50.8 mm × 25.4 mm with a 4 mm black line across the middle: 192 × 96 pixels.

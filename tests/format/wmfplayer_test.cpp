@@ -462,4 +462,27 @@ TEST(WmfPlayer, DeviceIndependentBitmaps)
 }
 
 }  // namespace
+// A plain metafile says nothing of its size: its units are pixels, but a larger picture is
+// brought down to 1024 pixels on its longer side rather than covering many screens.
+TEST(WmfPlayer, PlainMetafileNaturalSize)
+{
+    struct Case {
+        int w, h;
+        QSize natural;
+    };
+    for (const Case& c : {Case{800, 600, {800, 600}}, Case{1024, 300, {1024, 300}},
+                          Case{16000, 10000, {1024, 640}}, Case{-4096, 8192, {512, 1024}}}) {
+        SCOPED_TRACE(c.w);
+        WmfBuild wmf;
+        wmf.WindowExt(c.w, c.h).Rectangle(0, 0, c.w, c.h);
+        const auto picture = WmfPicture::Parse(wmf.Plain());
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->SizeAtDpi(96, 96), c.natural);
+        // The same size on paper, so the organigram window prints what it shows.
+        EXPECT_NEAR(picture->PhysicalSizeMm().width(), c.natural.width() * 25.4 / 96, 0.1);
+        // A placeable copy keeps it.
+        EXPECT_EQ(WmfPicture::Parse(picture->PlaceableBytes())->SizeAtDpi(96, 96), c.natural);
+    }
+}
+
 }  // namespace orm

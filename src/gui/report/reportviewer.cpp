@@ -11,6 +11,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -22,6 +23,7 @@
 #include "core/model/prompts.h"
 #include "core/model/safefile.h"
 #include "core/report/reportgen.h"
+#include "format/rtfdocument.h"
 #include "format/rtfreader.h"
 #include "format/rtfwriter.h"
 #include "format/textcodec.h"
@@ -31,18 +33,57 @@ namespace orm {
 
 namespace {
 
-// Reports keep at least 20 mm of paper free on every side, whatever smaller margins the shared
-// printer has (the printer setup may ask for more). The page is laid out in screen pixels.
-void keepReportMargins(QTextDocument& document, const QPrinter& printer, qreal dpi)
+// Reports keep at least 20 mm of paper free on every side (a document with a page of its own,
+// its own margins), whatever smaller margins the shared printer has (the printer setup may ask
+// for more). The page is laid out in screen pixels.
+void keepReportMargins(QTextDocument& document, const QPrinter& printer, qreal dpi,
+                       const QMarginsF& wanted = QMarginsF(20, 20, 20, 20))
 {
     const QMarginsF has = printer.pageLayout().margins(QPageLayout::Millimeter);
     QTextFrameFormat format = document.rootFrame()->frameFormat();
-    auto extra = [dpi](qreal millimetres) { return std::max(0.0, 20 - millimetres) * dpi / 25.4; };
-    format.setLeftMargin(format.leftMargin() + extra(has.left()));
-    format.setRightMargin(format.rightMargin() + extra(has.right()));
-    format.setTopMargin(format.topMargin() + extra(has.top()));
-    format.setBottomMargin(format.bottomMargin() + extra(has.bottom()));
+    auto extra = [dpi](qreal want, qreal millimetres) {
+        return std::max(0.0, want - millimetres) * dpi / 25.4;
+    };
+    format.setLeftMargin(format.leftMargin() + extra(wanted.left(), has.left()));
+    format.setRightMargin(format.rightMargin() + extra(wanted.right(), has.right()));
+    format.setTopMargin(format.topMargin() + extra(wanted.top(), has.top()));
+    format.setBottomMargin(format.bottomMargin() + extra(wanted.bottom(), has.bottom()));
     document.rootFrame()->setFrameFormat(format);
+}
+
+constexpr qreal kMmPerTwip = 25.4 / 1440;
+
+// The document's page on the printer: its paper, orientation and margins.
+QMarginsF applyPage(QPrinter& printer, const rtf::Page& page)
+{
+    const qreal w = page.paperWidth * kMmPerTwip;
+    const qreal h = page.paperHeight * kMmPerTwip;
+    const bool landscape = w > h || (w == h && page.landscape);
+    printer.setPageSize(QPageSize(QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Millimeter));
+    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    const QMarginsF margins(page.left * kMmPerTwip, page.top * kMmPerTwip,
+                            page.right * kMmPerTwip, page.bottom * kMmPerTwip);
+    // Margins below what the printer can print on are made up on the document's side.
+    printer.setPageMargins(margins, QPageLayout::Millimeter);
+    return margins;
+}
+
+// What a load left out, in words, for the status line.
+QString omittedText(unsigned omitted)
+{
+    QStringList parts;
+    if (omitted & kRtfOmittedHeaders)
+        parts << QStringLiteral("колонтитулы");
+    if (omitted & kRtfOmittedFootnotes)
+        parts << QStringLiteral("тексты сносок");
+    if (omitted & kRtfOmittedAnnotations)
+        parts << QStringLiteral("примечания");
+    if (omitted & kRtfOmittedDrawings)
+        parts << QStringLiteral("графические объекты");
+    if (parts.isEmpty())
+        return QString();
+    return QStringLiteral("Документ упрощён: не показаны и не будут сохранены ") +
+           parts.join(QStringLiteral(", ")) + QChar('.');
 }
 
 // Design sizes in pixels at 96 dpi; the viewer grows with the screen's font size.
@@ -66,7 +107,7 @@ QString extensionOf(const QString& name)
 // Windows line ends (and lone CRs) as the paragraph breaks of the plain-text view.
 QString textOf(const std::string& bytes)
 {
-    QString text = FromCp1251(bytes);
+    QString text = DecodeTextFile(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QChar('\r'), QChar('\n'));
     return text;
@@ -292,11 +333,18 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
         PopupMenu1->exec(RichEdit1->viewport()->mapToGlobal(pos));
     });
 
+    // Shown only when a load left parts of the document out.
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(ToolBar1);
     layout->addWidget(RichEdit1, 1);
+    layout->addWidget(StatusBar1);
 }
 
 ReportViewer::~ReportViewer() = default;
@@ -334,8 +382,12 @@ void ReportViewer::LoadDocument(const std::string& bytes)
     auto* doc = new QTextDocument(RichEdit1);
     doc->setDefaultFont(m_textFont);
     doc->setUndoRedoEnabled(false);
-    if (m_plainText || !ReadRtf(bytes, *doc))
+    RtfLoadInfo info;
+    if (m_plainText || !ReadRtf(bytes, *doc, &info))
         doc->setPlainText(textOf(bytes));
+    const QString omitted = omittedText(info.omitted);
+    StatusBar1->showMessage(omitted);
+    StatusBar1->setVisible(!omitted.isEmpty());
     m_spacingHidden = estimatedHeight(*doc, RichEdit1) > kSafeHeight;
     if (m_spacingHidden)
         showSpacing(*doc, false);
@@ -412,11 +464,30 @@ void ReportViewer::PrintDocument()
 {
     QPrinter& p = SharedPrinter();
     p.setDocName(PrintJobName(windowTitle()));
+    // A document with a page of its own prints on that page; the printer gets its own page
+    // back afterwards, for the other windows.
+    const std::optional<rtf::Page> page = rtf::DocumentPage(*RichEdit1->document());
+    const QPageLayout before = p.pageLayout();
+    struct RestorePage {
+        QPrinter& printer;
+        const QPageLayout& layout;
+        bool active;
+        ~RestorePage()
+        {
+            if (active)
+                printer.setPageLayout(layout);
+        }
+    } restore{p, before, page.has_value()};
+    QMarginsF wanted(20, 20, 20, 20);
+    if (page)
+        wanted = applyPage(p, *page);
     if (!m_dialogs->Print(p, this))
         return;
     // On paper the text wraps at the page width whatever the view does.
     std::unique_ptr<QTextDocument> copy = fullDocument();
-    keepReportMargins(*copy, p, logicalDpiX());
+    if (page)  // the document's margins are exact: no frame margin of the view's on top
+        copy->setDocumentMargin(0);
+    keepReportMargins(*copy, p, logicalDpiX(), wanted);
     QTextOption option = copy->defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     copy->setDefaultTextOption(option);

@@ -14,6 +14,7 @@ class QAction;
 class QFileDialog;
 class QMenu;
 class QPrinter;
+class QStatusBar;
 class QTextDocument;
 class QTextEdit;
 class QToolBar;
@@ -90,6 +91,8 @@ public:
 
     QToolBar* ToolBar1;
     QTextEdit* RichEdit1;
+    // Says what a load left out of the document; hidden when nothing was.
+    QStatusBar* StatusBar1;
     QMenu* PopupMenu1;
     QAction* ActionPrint;
     QAction* ActionSave;

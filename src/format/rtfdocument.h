@@ -1,0 +1,105 @@
+#pragma once
+
+// What an RTF document carries beyond what QTextDocument shows, kept in the document itself so
+// that it survives the view, copies (QTextDocument::clone keeps the root frame's format and the
+// resources) and comes back out in a save: the page the file was laid out for, the font table's
+// family words, the table's cell gap, and the pictures as their original bytes.
+
+#include <QTextDocument>
+#include <QTextFormat>
+#include <QTextFrame>
+#include <QTextFrameFormat>
+#include <QUrl>
+#include <optional>
+
+namespace orm::rtf {
+
+// Properties of our own on Qt's formats; beyond the ones the viewer uses for itself.
+enum Property : int {
+    // Root frame: the page in twips.
+    kPaperWidth = QTextFormat::UserProperty + 0x100,
+    kPaperHeight,
+    kMarginLeft,
+    kMarginRight,
+    kMarginTop,
+    kMarginBottom,
+    kLandscape,
+    // Character format: the font table's family word (FamilyWord).
+    kFontFamilyWord,
+    // Table format: the row's \trgaph and its \trpadd values, twips.
+    kCellGap,
+    kCellPadLeft,
+    kCellPadRight,
+    kCellPadTop,
+    kCellPadBottom,
+    // Image format of a picture read from RTF: its kind (PictureKind), \picw, \pich,
+    // \picwgoal, \pichgoal, \picscalex, \picscaley and the bitmap's \wbmbitspixel etc. as read.
+    kPictKind,
+    kPictWidth,
+    kPictHeight,
+    kPictGoalWidth,
+    kPictGoalHeight,
+    kPictScaleX,
+    kPictScaleY,
+    kPictMetaMapMode,  // the N of \wmetafileN, \dibitmapN
+    // Block format: an empty paragraph of the file. QTextDocument keeps an empty block of its
+    // own before a table that follows another; this tells a paragraph from that.
+    kEmptyParagraph,
+};
+
+// The picture's bytes (a QByteArray), a resource of the document under PictureDataUrl of the
+// image's name (resources are found by name alone, whatever their type).
+constexpr int kPictureDataResource = QTextDocument::UserResource + 1;
+
+inline QUrl PictureDataUrl(const QString& imageName)
+{
+    return QUrl(imageName + QStringLiteral("-data"));
+}
+
+enum class FamilyWord : int { Nil = 1, Roman, Swiss, Modern, Script, Decor, Tech, Bidi };
+
+enum class PictureKind : int { Png = 1, Jpeg, Emf, Wmf, Dib };
+
+// The page a document was laid out for, in twips.
+struct Page {
+    int paperWidth = 0;
+    int paperHeight = 0;
+    int left = 0;
+    int right = 0;
+    int top = 0;
+    int bottom = 0;
+    bool landscape = false;
+
+    bool operator==(const Page&) const = default;
+};
+
+inline std::optional<Page> DocumentPage(const QTextDocument& doc)
+{
+    const QTextFrameFormat f = doc.rootFrame()->frameFormat();
+    if (!f.hasProperty(kPaperWidth))
+        return std::nullopt;
+    Page page;
+    page.paperWidth = f.intProperty(kPaperWidth);
+    page.paperHeight = f.intProperty(kPaperHeight);
+    page.left = f.intProperty(kMarginLeft);
+    page.right = f.intProperty(kMarginRight);
+    page.top = f.intProperty(kMarginTop);
+    page.bottom = f.intProperty(kMarginBottom);
+    page.landscape = f.boolProperty(kLandscape);
+    return page;
+}
+
+inline void SetDocumentPage(QTextDocument& doc, const Page& page)
+{
+    QTextFrameFormat f = doc.rootFrame()->frameFormat();
+    f.setProperty(kPaperWidth, page.paperWidth);
+    f.setProperty(kPaperHeight, page.paperHeight);
+    f.setProperty(kMarginLeft, page.left);
+    f.setProperty(kMarginRight, page.right);
+    f.setProperty(kMarginTop, page.top);
+    f.setProperty(kMarginBottom, page.bottom);
+    f.setProperty(kLandscape, page.landscape);
+    doc.rootFrame()->setFrameFormat(f);
+}
+
+}  // namespace orm::rtf
