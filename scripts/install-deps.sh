@@ -14,8 +14,19 @@ packages=(
     fonts-liberation fonts-dejavu-core fontconfig
     # headless GUI runs, screenshots, reading printed PDFs back
     xvfb xauth x11-apps imagemagick poppler-utils
+    # a word processor that reads the RTF our viewer writes back to text, in one test (about 45 s
+    # to install)
+    libreoffice-writer-nogui
     # locale for Russian text in the terminal and file names
     locales
+    # opening documents and addresses of the extra menu in the desktop's programs
+    xdg-utils
+    # the installed desktop entry and MIME type checked as a desktop would read them
+    # (desktop-file-validate, xmllint, update-mime-database)
+    desktop-file-utils libxml2-utils shared-mime-info
+    # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes; llvm-symbolizer
+    # names the functions in sanitizer reports
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -1,7 +1,10 @@
-// Start-up, in order: the metamodel; the shared font and the settings; the main and samples
-// projects; then the application and the main window.
+// Start-up, in order: the command line; the metamodel; the shared font and the settings; the
+// main and samples projects; then the application and the main window, and the project named
+// on the command line.
 
 #include <QApplication>
+#include <QFile>
+#include <cstdio>
 
 #include "app/mainwindow.h"
 #include "app/startup.h"
@@ -13,6 +16,17 @@
 
 int main(int argc, char** argv)
 {
+    // Before the application object, so that --help and --version work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+    const orm::CommandLine commandLine = orm::ParseCommandLine(arguments);
+    if (commandLine.Exit) {
+        std::fputs(commandLine.Output.toLocal8Bit().constData(), stdout);
+        std::fputs(commandLine.Error.toLocal8Bit().constData(), stderr);
+        return commandLine.ExitCode;
+    }
+
     orm::Metamodel();
     auto context = std::make_unique<orm::AppContext>();
     orm::LoadStartupSettings(*context, orm::ExecutablePath());
@@ -30,5 +44,7 @@ int main(int argc, char** argv)
 
     orm::MainWindow window(*context);
     window.showMaximized();
+    if (!commandLine.ProjectFile.isEmpty())
+        window.OpenAtStart(commandLine.ProjectFile);
     return app.exec();
 }

@@ -4,17 +4,26 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QDir>
+#include <QFile>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
+#include <filesystem>
+#include <algorithm>
 
 #include "app/startup.h"
+#include "core/model/edithistory.h"
 #include "core/model/metamodel.h"
 #include "format/textcodec.h"
 #include "gui/classifier/classifierwindow.h"
 #include "gui/classifier/dragdrop.h"
+#include "gui/classifier/findbar.h"
 #include "gui/classifier/itemeditdialog.h"
 #include "gui/classifier/sampleswindow.h"
 #include "gui/help/contexthelp.h"
@@ -34,6 +43,29 @@
 namespace orm {
 
 namespace {
+
+// The letter after the "&" of a caption, upper case; empty without one.
+QString accessKeyOf(const QString& caption)
+{
+    const qsizetype at = caption.indexOf(QChar('&'));
+    return at >= 0 && at + 1 < caption.size() ? caption.mid(at + 1, 1).toUpper() : QString();
+}
+
+// The caption with an access key on its first letter that no other menu of the bar uses yet,
+// the text itself unchanged; as it was when it has one or no letter is free.
+QString withAccessKey(const QString& caption, QString& taken)
+{
+    if (caption.contains(QChar('&')))
+        return caption;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        const QChar letter = caption[i].toUpper();
+        if (letter.isLetter() && !taken.contains(letter)) {
+            taken += letter;
+            return caption.left(i) + QChar('&') + caption.mid(i);
+        }
+    }
+    return caption;
+}
 
 // The main window's colour, 13408614 as a Windows colour value (blue 204, green 153, red 102).
 const QColor kMainColour(102, 153, 204);
@@ -91,14 +123,50 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
                     m_context.Settings.BackgroundPercent, *m_prompts);
     BuildMenu();
     LoadExtraMenu(menuBar(), this, m_context.Settings.SettingsFileName, *m_prompts);
+    // Only now, so that the positions of the extra entries count the menus as they always did.
+    MenuFile->insertMenu(m_recentAnchor, MenuRecent);
+    m_recent.Load(m_context.Settings.SettingsFileName);
+    fillRecentMenu();
     // A new or opened project destroys every item; the message of a damaged file comes before
     // the windows are reset, and no grid may paint the old items meanwhile.
     m_context.MainProject.SetBeforeReset([this] { ReleaseProjections(0); });
+    m_context.MainProject.History().SetWatcher([this] { historyChanged(); });
+    historyChanged();
+    m_find = new FindBar(
+        {[this]() -> TTreeList* { return &m_context.MainProject; },
+         [this] {
+             QMdiSubWindow* sub = m_mdi->activeSubWindow();
+             auto* window = sub ? qobject_cast<ClassifierWindow*>(sub->widget()) : nullptr;
+             return window ? window->Tag() : 0;
+         },
+         [this]() -> TTreeList* {
+             QMdiSubWindow* sub = m_mdi->activeSubWindow();
+             auto* window = sub ? qobject_cast<ClassifierWindow*>(sub->widget()) : nullptr;
+             return window ? window->CurrentItem() : nullptr;
+         },
+         [this](TTreeList* item) { ShowItem(item); }},
+        this);
+    addToolBar(Qt::BottomToolBarArea, m_find);
+    m_find->hide();
+}
+
+void MainWindow::ShowItem(TTreeList* item)
+{
+    const bool typing = m_find->Edit->hasFocus();
+    ClassifierWindow* window = OpenClassifier(item->ClassifierIndex());
+    window->SelectItem(item);
+    const bool guard = m_context.SyncGuard;
+    m_context.SyncGuard = true;
+    ShowItemEverywhere(item, window);
+    m_context.SyncGuard = guard;
+    if (typing)
+        m_find->Edit->setFocus();
 }
 
 MainWindow::~MainWindow()
 {
     m_context.MainProject.SetBeforeReset(nullptr);
+    m_context.MainProject.History().SetWatcher(nullptr);
     // Child windows going away must not report activations to a half-destroyed main window.
     disconnect(m_mdi, nullptr, this, nullptr);
 }
@@ -126,6 +194,16 @@ void MainWindow::createActions()
             {HelpHelp1, "HelpHelp1", "&Руководство пользователя", "Руководство пользователя",
              QKeySequence(Qt::Key_F1), "help", 61},
             {HelpAbout1, "HelpAbout1", "&О программе", nullptr, QKeySequence(), "about", 62},
+            {EditUndo1, "EditUndo1", "Отменить", "Отменить",
+             QKeySequence(Qt::CTRL | Qt::Key_Z), "edit-undo", 0},
+            {EditRedo1, "EditRedo1", "Повторить", "Повторить",
+             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), "edit-redo", 0},
+            {EditFind1, "EditFind1", "Найти ...", "Найти элемент",
+             QKeySequence(Qt::CTRL | Qt::Key_F), "find", 0},
+            {FindNext1, "FindNext1", "Найти далее", nullptr, QKeySequence(Qt::Key_F3), nullptr,
+             0},
+            {FindPrevious1, "FindPrevious1", "Найти назад", nullptr,
+             QKeySequence(Qt::SHIFT | Qt::Key_F3), nullptr, 0},
             {WindowTileVertically1, "WindowTileVertically1", "Вертикальная мозаика",
              "Вертикально", QKeySequence(Qt::CTRL | Qt::Key_V), "window-tile-vertical", 0},
             {WindowTileHorizontally1, "WindowTileHorizontally1", "Горизонтальная мозаика",
@@ -141,6 +219,19 @@ void MainWindow::createActions()
                        FileProps1, FileExit1, HelpHelp1, HelpAbout1}) {
         connect(a, &QAction::triggered, this, [this, a] { ExecuteCommand(a->data().toInt()); });
     }
+    EditRedo1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(EditFind1, &QAction::triggered, this, [this] { m_find->Open(); });
+    connect(FindNext1, &QAction::triggered, this, [this] { m_find->FindNext(false); });
+    connect(FindPrevious1, &QAction::triggered, this, [this] { m_find->FindNext(true); });
+    // Ctrl+Tab and Ctrl+Shift+Tab are the area's own; Ctrl+F6 as well, as users know it.
+    auto* nextWindow = new QAction(this);
+    nextWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F6));
+    connect(nextWindow, &QAction::triggered, m_mdi, &QMdiArea::activateNextSubWindow);
+    for (QAction* a : {FindNext1, FindPrevious1, nextWindow})
+        addAction(a);  // keys only
+    connect(EditUndo1, &QAction::triggered, this, [this] { undoRedo(true); });
+    connect(EditRedo1, &QAction::triggered, this, [this] { undoRedo(false); });
     connect(WindowTileVertically1, &QAction::triggered, this, [this] { tile(Qt::Horizontal); });
     connect(WindowTileHorizontally1, &QAction::triggered, this, [this] { tile(Qt::Vertical); });
     connect(WindowCascade1, &QAction::triggered, this, &MainWindow::cascade);
@@ -161,7 +252,7 @@ void MainWindow::createMenus()
     MenuFile->addAction(FileOpen1);
     MenuFile->addAction(FileSave1);
     MenuFile->addAction(FileSaveAs1);
-    MenuFile->addSeparator();
+    m_recentAnchor = MenuFile->addSeparator();
     MenuFile->addAction(FilePrjName);
     MenuFile->addSeparator();
     MenuFile->addAction(FileSampl);
@@ -193,7 +284,20 @@ void MainWindow::createMenus()
     ToolBar1->setFixedHeight(29);
     ToolBar1->addAction(FileNew1);
     ToolBar1->addAction(FileOpen1);
+    MenuRecent = new QMenu(QStringLiteral("После&дние проекты"), this);
+    MenuRecent->setObjectName(QStringLiteral("MenuRecent"));
+    MenuRecent->setIcon(BundledIcon("file-open"));
+    // Files gone since are dropped when the list is shown.
+    connect(MenuRecent, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    if (auto* open = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(FileOpen1))) {
+        open->setMenu(MenuRecent);
+        open->setPopupMode(QToolButton::MenuButtonPopup);
+    }
     ToolBar1->addAction(FileSave1);
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(EditUndo1);
+    ToolBar1->addAction(EditRedo1);
+    ToolBar1->addAction(EditFind1);
     ToolBar1->addSeparator();
     ToolBar1->addAction(WindowTileVertically1);
     ToolBar1->addAction(WindowTileHorizontally1);
@@ -216,8 +320,11 @@ void MainWindow::BuildMenu()
     m_metaMenus.clear();
 
     const TStructRes& meta = Metamodel();
+    QString taken;
+    for (QAction* a : menuBar()->actions())
+        taken += accessKeyOf(a->text());
     for (const MenuGroupData& group : meta.MenuLayout()) {
-        QMenu* menu = new QMenu(FromCp1251(group.Group.Caption), this);
+        QMenu* menu = new QMenu(withAccessKey(FromCp1251(group.Group.Caption), taken), this);
         for (const MenuItemData& item : group.Items) {
             QAction* a = menu->addAction(FromCp1251(item.Caption));
             a->setData(item.Tag);
@@ -261,14 +368,18 @@ void MainWindow::ExecuteCommand(int tag)
             ResetWindows();
         break;
     case 12:
-        if (project.OpenProject(*m_prompts))
+        if (project.OpenProject(*m_prompts)) {
             ResetWindows();
+            rememberProjectFile();
+        }
         break;
     case 13:
-        project.SaveProject(*m_prompts);
+        if (project.SaveProject(*m_prompts))
+            rememberProjectFile();
         break;
     case 14:
-        project.SaveProjectAs(*m_prompts);
+        if (project.SaveProjectAs(*m_prompts))
+            rememberProjectFile();
         break;
     case 15:
         project.EditProjectName(*m_prompts);
@@ -294,9 +405,131 @@ void MainWindow::ExecuteCommand(int tag)
     }
 }
 
+bool MainWindow::OpenProjectFile(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        const QString name = QDir::toNativeSeparators(QFile::decodeName(path.c_str()));
+        m_prompts->Inform(ToCp1251(QStringLiteral("Файл «%1» не найден.").arg(name)));
+        if (m_recent.Remove(path)) {
+            saveRecent();
+            fillRecentMenu();
+        }
+        return false;
+    }
+    TMainTreeList& project = m_context.MainProject;
+    if (!project.QuerySave(*m_prompts))
+        return false;
+    project.LoadProjectFile(path, *m_prompts);
+    project.SetModified(false);
+    ResetWindows();
+    rememberProjectFile();
+    return true;
+}
+
+void MainWindow::OpenAtStart(const QString& path)
+{
+    const std::string file = QFile::encodeName(path).toStdString();
+    const auto open = [this, file] { OpenProjectFile(file); };
+    // After the splash, so that nothing the load has to say is hidden behind it.
+    if (m_splash)
+        connect(m_splash.data(), &QObject::destroyed, this, open);
+    else
+        QTimer::singleShot(0, this, open);
+}
+
+void MainWindow::rememberProjectFile()
+{
+    const std::string& file = m_context.MainProject.FileName();
+    std::error_code ec;
+    if (file.empty() || !std::filesystem::is_regular_file(file, ec))
+        return;
+    if (m_recent.Add(file))
+        saveRecent();
+    fillRecentMenu();
+}
+
+void MainWindow::saveRecent()
+{
+    // Silently, like every other settings write: the list still works for this run.
+    m_recent.Save(m_context.Settings);
+}
+
+void MainWindow::fillRecentMenu()
+{
+    m_recent.DropMissing();
+    // An entry may be the one being chosen right now: it goes when control is back.
+    for (QAction* a : MenuRecent->actions()) {
+        MenuRecent->removeAction(a);
+        a->deleteLater();
+    }
+    int number = 1;
+    for (const std::string& path : m_recent.Paths()) {
+        QString shown = QDir::toNativeSeparators(QFile::decodeName(path.c_str()));
+        shown.replace(QChar('&'), QStringLiteral("&&"));
+        QAction* a = MenuRecent->addAction(QStringLiteral("&%1 %2").arg(number++).arg(shown));
+        a->setData(QString::fromStdString(path));
+        connect(a, &QAction::triggered, this, [this, path] { OpenProjectFile(path); });
+    }
+    MenuRecent->menuAction()->setEnabled(!m_recent.Paths().empty());
+}
+
 void MainWindow::UpdateTitle()
 {
-    setWindowTitle(FromCp1251(m_context.MainProject.Name()) + QStringLiteral(" - ") + m_appTitle);
+    // An unsaved project carries a mark before its name.
+    const QString mark = m_context.MainProject.Modified() ? QStringLiteral("*") : QString();
+    setWindowTitle(mark + FromCp1251(m_context.MainProject.Name()) + QStringLiteral(" - ") +
+                   m_appTitle);
+}
+
+void MainWindow::historyChanged()
+{
+    const EditHistory& history = m_context.MainProject.History();
+    const auto describe = [](QAction* action, const char* verb, const std::string& what) {
+        action->setEnabled(!what.empty());
+        const QString hint = what.empty() ? QString::fromUtf8(verb)
+                                          : QString::fromUtf8(verb) + QStringLiteral(": ") +
+                                                FromCp1251(what);
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+    };
+    describe(EditUndo1, "Отменить", history.UndoText());
+    describe(EditRedo1, "Повторить", history.RedoText());
+    UpdateTitle();
+}
+
+void MainWindow::undoRedo(bool undo)
+{
+    TMainTreeList& project = m_context.MainProject;
+    if (undo ? !project.History().CanUndo() : !project.History().CanRedo())
+        return;
+    m_drag->Cancel();
+    // The step may destroy items anywhere: no grid keeps one, no row is read through.
+    ReleaseProjections(0);
+    const std::optional<EditEffect> effect = undo ? project.Undo() : project.Redo();
+    for (TF_Base* child : ChildWindows()) {
+        auto* window = qobject_cast<ClassifierWindow*>(child);
+        if (!window || std::find(effect->Classifiers.begin(), effect->Classifiers.end(),
+                                 window->Tag()) == effect->Classifiers.end())
+            continue;
+        if (effect->What == EditEffect::Structure)
+            window->Rebuild();
+        else if (effect->What == EditEffect::Names)
+            Outline::RenumberRows(window->Outline1);
+    }
+    for (int k = 1; k <= Metamodel().KindCount(ResKind::Classifier); ++k)
+        RefreshProjections(k);
+    TTreeList* focus = effect->Focus.empty() ? nullptr : NodeAt(project, effect->Focus);
+    if (focus) {
+        ClassifierWindow* window = FindClassifierWindow(focus->ClassifierIndex());
+        if (window)
+            window->SelectItem(focus);
+        const bool guard = m_context.SyncGuard;
+        m_context.SyncGuard = true;
+        ShowItemEverywhere(focus, window);
+        m_context.SyncGuard = guard;
+    }
+    historyChanged();
 }
 
 void MainWindow::ResetWindows()
@@ -546,13 +779,19 @@ void MainWindow::RefreshProjections(int k)
     }
 }
 
-void MainWindow::tile(Qt::Orientation orientation)
+QList<QMdiSubWindow*> MainWindow::arrangedWindows() const
 {
     QList<QMdiSubWindow*> windows;
     for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
         if (sub->isVisible() && !sub->isMinimized())
             windows.push_back(sub);
     }
+    return windows;
+}
+
+void MainWindow::tile(Qt::Orientation orientation)
+{
+    const QList<QMdiSubWindow*> windows = arrangedWindows();
     if (windows.isEmpty())
         return;
     const QRect area = m_mdi->viewport()->rect();
@@ -576,11 +815,7 @@ void MainWindow::tile(Qt::Orientation orientation)
 
 void MainWindow::cascade()
 {
-    QList<QMdiSubWindow*> windows;
-    for (QMdiSubWindow* sub : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
-        if (sub->isVisible() && !sub->isMinimized())
-            windows.push_back(sub);
-    }
+    const QList<QMdiSubWindow*> windows = arrangedWindows();
     if (windows.isEmpty())
         return;
     // Each window two thirds of the area, every next one a caption lower and to the right, so

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <memory>
 
+#include "core/settings/recentfiles.h"
 #include "gui/kit/mainhub.h"
 
 class QAction;
@@ -18,6 +19,7 @@ class QToolBar;
 namespace orm {
 
 class ClassifierWindow;
+class FindBar;
 class ProjectionWindow;
 class TF_Base;
 class SamplesWindow;
@@ -36,6 +38,8 @@ public:
     AppContext& Context() const override { return m_context; }
     Prompts& prompts() const override { return *m_prompts; }
     QWidget* HubWidget() override { return this; }
+    QAction* UndoAction() const override { return EditUndo1; }
+    QAction* RedoAction() const override { return EditRedo1; }
     QMdiArea* MdiArea() const override { return m_mdi; }
     QToolBar* ToolBar() const { return ToolBar1; }
     // The application title: "Ормелит" or the configured caption.
@@ -55,8 +59,20 @@ public:
     void ReleaseProjections(int k) override;
     void RefreshProjections(int k) override;
     void UpdateTitle();
+    // Opens the item's classifier window if need be and selects the item there and in the
+    // grids.
+    void ShowItem(TTreeList* item);
+    FindBar* Finder() const { return m_find; }
     void ResetWindows();
     void ExecuteCommand(int tag) override;
+    // Opens the project file at path as File → Open would once a file is chosen: the save
+    // query, the load (a damaged file shows its message and keeps what was read), the windows
+    // reset. A file that is not there is reported and leaves the project alone. True when the
+    // file was loaded, damaged or not.
+    bool OpenProjectFile(const std::string& path);
+    // The project named on the command line: opened once the title splash has gone.
+    void OpenAtStart(const QString& path);
+    const RecentFiles& Recent() const { return m_recent; }
     // Rebuilds the metamodel's menus between "&Файл" and "&Окна".
     void BuildMenu();
 
@@ -83,7 +99,14 @@ public:
     QAction* WindowCascade1;
     QAction* WindowClose1;
     QAction* WindowCloseAll1;
+    QAction* EditUndo1;
+    QAction* EditRedo1;
+    QAction* EditFind1;
+    QAction* FindNext1;
+    QAction* FindPrevious1;
     QMenu* MenuFile;
+    // The projects last opened or saved, in the File menu and on the Open button's arrow.
+    QMenu* MenuRecent;
     QMenu* MenuWindow;
     QMenu* MenuHelp;
     QToolBar* ToolBar1;
@@ -96,10 +119,20 @@ private:
     void createActions();
     void createMenus();
     void menuItemClick(int tag);
+    // The child windows tiling and cascading arrange: shown, not minimised, in creation order.
+    QList<QMdiSubWindow*> arrangedWindows() const;
     void tile(Qt::Orientation orientation);
     void cascade();
+    // The undo and redo commands: hints, enabled states and the caption after every change of
+    // the project's history; the step itself, with every window following it.
+    void historyChanged();
+    void undoRedo(bool undo);
     void fillWindowList();
     void subWindowActivated(QMdiSubWindow* window);
+    // After the project was opened or saved: its file goes first in the recent list.
+    void rememberProjectFile();
+    void fillRecentMenu();
+    void saveRecent();
     QMdiSubWindow* addChild(TF_Base* child, const QSize& size);
     QList<ProjectionWindow*> projectionsShowing(int k) const;
     // The item selected in the classifier window of k, or nullptr without one.
@@ -109,6 +142,7 @@ private:
     // The hatch patterns all grids share, made with the main window.
     std::unique_ptr<UnboundPatterns> m_patterns;
     TDragController* m_drag = nullptr;
+    FindBar* m_find = nullptr;
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts;
     QMdiArea* m_mdi;
@@ -117,6 +151,9 @@ private:
     QList<QAction*> m_windowListActions;
     QAction* m_windowListSeparator = nullptr;
     QPointer<QWidget> m_splash;
+    RecentFiles m_recent;
+    // The separator after "Сохранить как": the recent projects go just before it.
+    QAction* m_recentAnchor = nullptr;
 };
 
 }  // namespace orm

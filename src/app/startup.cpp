@@ -1,12 +1,16 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <filesystem>
 
 #include "gui/kit/appcontext.h"
+#include "version.h"
 
 namespace orm {
 
@@ -21,6 +25,103 @@ void LoadStartupSettings(AppContext& context, const std::string& executablePath)
 {
     context.ExecutablePath = executablePath;
     LoadSettings(context.Settings, context.SharedFont, executablePath);
+}
+
+namespace {
+
+// The options QGuiApplication and its platform plugins take from the command line, with
+// whether each has a value; the application object removes them from its arguments.
+struct QtOption {
+    const char* name;
+    bool value;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true}, {"platformpluginpath", true}, {"platformtheme", true},
+    {"plugin", true},   {"qwindowgeometry", true},    {"qwindowicon", true},
+    {"qwindowtitle", true}, {"display", true},        {"geometry", true},
+    {"style", true},    {"stylesheet", true},         {"session", true},
+    {"reverse", false}, {"widgetcount", false},       {"nograb", false},
+    {"dograb", false},  {"sync", false},
+};
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Использование: ormelit [ПАРАМЕТРЫ] [ФАЙЛ]\n"
+        "Ормелит: модель компании из классификаторов и проекций, регламенты и органиграммы.\n"
+        "\n"
+        "  ФАЙЛ            файл проекта (.ovx, .rem), который открыть при запуске\n"
+        "  -h, --help      показать эту справку и выйти\n"
+        "  -v, --version   показать версию и выйти\n");
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    // Qt's options are written with one dash ("-platform xcb"); so may ours be ("-help").
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const QtOption& option : kQtOptions) {
+        QCommandLineOption qt(QLatin1String(option.name));
+        if (option.value)
+            qt.setValueName(QStringLiteral("value"));
+        qt.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qt);
+    }
+    parser.addPositionalArgument(QStringLiteral("file"), QString());
+
+    CommandLine result;
+    const auto fail = [&result](const QString& message) {
+        result.Exit = true;
+        result.ExitCode = 2;
+        result.Error = QStringLiteral("ormelit: ") + message +
+                       QStringLiteral("\nПодробнее: ormelit --help\n");
+        return result;
+    };
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            // Named as typed, dashes and all.
+            QString typed = unknown.first();
+            for (const QString& argument : arguments.mid(1)) {
+                QString name = argument.section(QChar('='), 0, 0);
+                while (name.startsWith(QChar('-')))
+                    name.remove(0, 1);
+                if (argument.startsWith(QChar('-')) && name == unknown.first()) {
+                    typed = argument.section(QChar('='), 0, 0);
+                    break;
+                }
+            }
+            return fail(QStringLiteral("неизвестный параметр «%1».").arg(typed));
+        }
+        return fail(parser.errorText());
+    }
+    if (parser.isSet(help)) {
+        result.Exit = true;
+        result.Output = usageText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.Exit = true;
+        result.Output = QStringLiteral("ormelit " ORMELIT_VERSION "\n");
+        return result;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return fail(QStringLiteral("можно открыть только один файл проекта, а названо %1: %2.")
+                        .arg(files.size())
+                        .arg(files.join(QStringLiteral(", "))));
+    if (files.size() == 1) {
+        if (files.first().isEmpty())
+            return fail(QStringLiteral("пустое имя файла проекта."));
+        result.ProjectFile = QDir::cleanPath(QFileInfo(files.first()).absoluteFilePath());
+    }
+    return result;
 }
 
 namespace {

@@ -2,6 +2,8 @@
 
 // Start-up steps that come before the main window.
 
+#include <QString>
+#include <QStringList>
 #include <string>
 
 class QApplication;
@@ -15,6 +17,21 @@ std::string ExecutablePath();
 // Reads the settings into the context (settings record and shared font); the two projects are
 // new projects already.
 void LoadStartupSettings(AppContext& context, const std::string& executablePath);
+// What the command line "ormelit [FILE]" asks for.
+struct CommandLine {
+    // Print Output (standard output) and Error (standard error), then exit with ExitCode.
+    bool Exit = false;
+    int ExitCode = 0;
+    QString Output;
+    QString Error;
+    // The project to open at start-up, absolute; empty for none.
+    QString ProjectFile;
+};
+// Parses the arguments (the program's name first). --help and --version answer and exit with
+// 0; a second file or an unknown option explains itself and exits with 2. Qt's own options
+// (-platform, -style, ...) are let through for the application object, which takes them.
+CommandLine ParseCommandLine(const QStringList& arguments);
+
 // Qt's own Russian translations, so that standard dialogs and buttons speak Russian too.
 void InstallTranslations(QApplication& app);
 

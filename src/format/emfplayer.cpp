@@ -368,7 +368,8 @@ private:
             pattern += d;
         const double width = pen.isCosmetic() ? 1.0 : std::max(1.0, pen.widthF() * least);
         const double dashes = path.length() * most / std::max(pattern * width, 1e-9);
-        if (std::isfinite(dashes) && dashes <= kMaxDashes)
+        // The rasteriser's work grows with each dash's width as well as with their number.
+        if (std::isfinite(dashes) && dashes * width <= kMaxDashes)
             return pen;
         QPen solid = pen;
         solid.setStyle(Qt::SolidLine);
@@ -1604,6 +1605,10 @@ std::optional<EmfPicture> EmfPicture::Parse(const QByteArray& bytes)
     }
     const double maxHundredths = kMaxPixels * 2540.0 / 96;
     if (frame.width() > maxHundredths || frame.height() > maxHundredths)
+        return std::nullopt;
+    // A frame far off the origin would overflow the integer rectangles made of it below.
+    constexpr double kMaxOffset = 1 << 28;
+    if (std::abs(frame.left()) > kMaxOffset || std::abs(frame.top()) > kMaxOffset)
         return std::nullopt;
 
     EmfPicture picture;

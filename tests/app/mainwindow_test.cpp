@@ -33,17 +33,21 @@ TEST_F(MainWindowTest, CaptionComesFromProjectAndConfiguredTitle)
 
     prompts.queueInput("Моя компания");
     window->FilePrjName->trigger();
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Моя компания - Регламент 2.0"));
+    // Unsaved: marked; undone back to the saved state: not.
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("*Моя компания - Регламент 2.0"));
     EXPECT_TRUE(project().Modified());
+    window->EditUndo1->trigger();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Новый проект - Регламент 2.0"));
+    EXPECT_FALSE(project().Modified());
 }
 
 TEST_F(MainWindowTest, MenusAndToolbarAreInPlace)
 {
     EXPECT_EQ(menuTitles(*window),
-              (QStringList{"&Файл", "Классификаторы", "Матрицы", "Отчеты", "&Окна", "&Справка"}));
+              (QStringList{"&Файл", "&Классификаторы", "&Матрицы", "О&тчеты", "&Окна", "&Справка"}));
     window->BuildMenu();
     EXPECT_EQ(menuTitles(*window),
-              (QStringList{"&Файл", "Классификаторы", "Матрицы", "Отчеты", "&Окна", "&Справка"}));
+              (QStringList{"&Файл", "&Классификаторы", "&Матрицы", "О&тчеты", "&Окна", "&Справка"}));
     QMenu* classifiers = window->menuBar()->actions().at(1)->menu();
     ASSERT_EQ(classifiers->actions().size(), 4);
     EXPECT_EQ(classifiers->actions().at(3)->text(), QStringLiteral("Структурные звенья"));
@@ -52,8 +56,8 @@ TEST_F(MainWindowTest, MenusAndToolbarAreInPlace)
     QStringList tools;
     for (QAction* a : window->ToolBar1->actions())
         tools << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-    EXPECT_EQ(tools, (QStringList{"FileNew1", "FileOpen1", "FileSave1", "|",
-                                  "WindowTileVertically1", "WindowTileHorizontally1",
+    EXPECT_EQ(tools, (QStringList{"FileNew1", "FileOpen1", "FileSave1", "|", "EditUndo1",
+                                  "EditRedo1", "EditFind1", "|", "WindowTileVertically1", "WindowTileHorizontally1",
                                   "WindowCascade1", "|", "HelpHelp1", "|", "FileExit1"}));
     EXPECT_EQ(window->FileNew1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
     EXPECT_EQ(window->FilePrjName->text(), QStringLiteral("Название проек&Та ..."));

@@ -2,8 +2,9 @@
 // and 4, and saves screenshots, so that the look can be checked under Xvfb.
 
 #include <QApplication>
-#include <QFontDialog>
 #include <QDir>
+#include <QFontDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "core/organigram/organigramfill.h"
 #include "core/report/reportgen.h"
 #include "gui/classifier/classifierwindow.h"
+#include "gui/classifier/findbar.h"
 #include "gui/classifier/itemeditdialog.h"
 #include "gui/kit/appcontext.h"
 #include "gui/organigram/organigramwindow.h"
@@ -57,6 +59,12 @@ int main(int argc, char** argv)
             window.OpenProjection(1);
             QTimer::singleShot(300, [&] {
                 window.grab().save(out + "/main-projection.png");
+                window.Finder()->Open();
+                window.Finder()->Edit->setText(QStringLiteral("item 4/6"));
+                window.Finder()->FindNext();
+                QApplication::processEvents();
+                window.grab().save(out + "/main-find.png");
+                window.Finder()->hide();
                 orm::SettingsDialog setup(context->Settings, context->SharedFont, prompts, &window);
                 setup.show();
                 QApplication::processEvents();

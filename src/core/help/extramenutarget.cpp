@@ -19,7 +19,7 @@ std::optional<MenuPlace> ResolveMenuPosition(std::string_view position,
         place.Path.push_back(p - 1);
     }
     const int q = Component(position, parts);
-    if (q - 1 < 0 || q - 1 > target.ItemCount(place.Path))
+    if (q < 1 || q - 1 > target.ItemCount(place.Path))
         return std::nullopt;
     place.Index = q - 1;
     return place;

@@ -87,12 +87,19 @@ int Component(std::string_view number, int k)
 
 std::string ParentNumber(std::string_view number)
 {
-    const int n = ComponentCount(number);
+    // One pass over the components: a deep number costs its own length, not its square.
     std::string out;
-    for (int i = 1; i < n; ++i) {
-        if (i > 1)
+    if (ComponentCount(number) < 2)
+        return out;
+    std::string_view rest = number;
+    for (auto dot = rest.find('.'); dot != std::string_view::npos; dot = rest.find('.')) {
+        int value = -1;
+        if (!ParseInt(rest.substr(0, dot), value))
+            value = -1;
+        if (!out.empty())
             out += '.';
-        out += std::to_string(Component(number, i));
+        out += std::to_string(value);
+        rest.remove_prefix(dot + 1);
     }
     return out;
 }

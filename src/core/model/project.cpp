@@ -1,7 +1,9 @@
 #include "core/model/project.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <charconv>
+#include <cstdint>
+#include <vector>
 
 #include "core/model/cp1251.h"
 #include "core/model/metamodel.h"
@@ -55,43 +57,64 @@ std::pair<std::string_view, std::string_view> splitLine(std::string_view line)
     return {line.substr(0, blank), line.substr(blank + 1, kMaxNameLength)};
 }
 
-// A dotted number split once into its components (-1 for a component that is no integer), for
-// the numbers of ordinary depth; deeper ones go the general way.
-struct SplitNumber {
-    static constexpr int kMax = 16;
-    int parts[kMax];
-    int count = 0;  // 0: deeper than kMax
-
-    explicit SplitNumber(std::string_view number)
-    {
-        while (true) {
-            if (count == kMax) {
-                count = 0;
-                return;
-            }
-            const size_t dot = number.find('.');
-            int value = -1;
-            if (!ParseInt(number.substr(0, dot), value))
-                value = -1;
-            parts[count++] = value;
-            if (dot == std::string_view::npos)
-                return;
-            number.remove_prefix(dot + 1);
-        }
+// The components of a dotted number (-1 for one that is no integer), split once per line.
+void splitNumber(std::string_view number, std::vector<int>& parts)
+{
+    parts.clear();
+    while (true) {
+        const size_t dot = number.find('.');
+        int value = -1;
+        if (!ParseInt(number.substr(0, dot), value))
+            value = -1;
+        parts.push_back(value);
+        if (dot == std::string_view::npos)
+            return;
+        number.remove_prefix(dot + 1);
     }
+}
 
-    // The node addressed by the first n components, as FindByNumber finds it.
-    TTreeList* walk(TTreeList& root, int n) const
+// Finds the node a number addresses as FindByNumber would, starting from where the previous
+// number's path and this one part: consecutive lines of a file share most of their path, so a
+// line costs its own length however deep it goes. Reading only appends, so the kept path stays
+// valid.
+class PathWalker {
+public:
+    explicit PathWalker(TTreeList& root) : m_root(root) {}
+
+    // The node addressed by the first n components of parts.
+    TTreeList* walk(const std::vector<int>& parts, size_t n)
     {
-        TTreeList* node = &root;
-        for (int i = 0; i < n; ++i) {
-            if (parts[i] > node->Count())
+        size_t i = 0;
+        while (i < n && i < m_path.size() && m_path[i].value == parts[i])
+            ++i;
+        m_path.resize(i);
+        TTreeList* node = i == 0 ? &m_root : m_path[i - 1].node;
+        for (; i < n; ++i) {
+            const int value = parts[i];
+            if (value > node->Count())
                 throw ELoadInvalid("Bad Tree Number");
-            node = node->Child(parts[i] - 1);
+            node = node->Child(TTreeList::PositionOf(value));
+            m_path.push_back({value, node});
         }
         return node;
     }
+
+private:
+    struct Step {
+        int value;
+        TTreeList* node;
+    };
+    TTreeList& m_root;
+    std::vector<Step> m_path;
 };
+
+uint32_t decimalDigits(uint32_t value)
+{
+    uint32_t digits = 1;
+    for (; value >= 10; value /= 10)
+        ++digits;
+    return digits;
+}
 
 std::string extensionOf(const std::string& path)
 {
@@ -102,16 +125,36 @@ std::string extensionOf(const std::string& path)
     return path.substr(dot);
 }
 
+class ProjectNameStep : public EditStep {
+public:
+    ProjectNameStep(std::string before, std::string after)
+        : EditStep(text("название проекта")), m_before(std::move(before)), m_after(std::move(after))
+    {
+    }
+    EditEffect Undo(TTreeList& root) override { return set(root, m_before); }
+    EditEffect Redo(TTreeList& root) override { return set(root, m_after); }
+
+private:
+    static EditEffect set(TTreeList& root, const std::string& name)
+    {
+        root.SetName(name);
+        return {EditEffect::ProjectName, {}, {}};
+    }
+    std::string m_before;
+    std::string m_after;
+};
+
 }  // namespace
 
 FileDialogSpec ProjectOpenDialog()
 {
-    return {text("Открытие файла"), text("Файлы Ормелит"), "*.ovx;*.rem", "ovx", std::string()};
+    return {text("Открытие файла"), text("Файлы Ормелит"), "*.ovx;*.rem", "ovx", std::string(),
+            {}};
 }
 
 FileDialogSpec ProjectSaveDialog(const std::string& initialFileName)
 {
-    return {text("Запись файла"), text("Файлы Ормелит"), "*.ovx;*.rem", "ovx", initialFileName};
+    return {text("Запись файла"), text("Файлы Ормелит"), "*.ovx;*.rem", "ovx", initialFileName, {}};
 }
 
 TMainTreeList::TMainTreeList()
@@ -133,6 +176,7 @@ void TMainTreeList::Reset()
     SetName(text("Новый проект"));
     ForgetLinksOfSubtree();
     Clear();
+    m_history.Clear();
     const TStructRes& meta = Metamodel();
     const int trees = meta.KindCount(ResKind::Classifier);
     for (int k = 1; k <= trees; ++k) {
@@ -189,6 +233,7 @@ bool TMainTreeList::SaveProject(Prompts& prompts)
         return false;
     }
     SetModified(false);
+    m_history.SetClean();
     return true;
 }
 
@@ -221,10 +266,28 @@ const std::string& TMainTreeList::EditProjectName(Prompts& prompts)
 {
     std::string name = Name();
     if (InputItemText(prompts, name, text("Название проекта"))) {
+        std::string before = Name();
         SetName(name);
         SetModified(true);
+        m_history.Push(std::make_unique<ProjectNameStep>(std::move(before), name));
     }
     return Name();
+}
+
+std::optional<EditEffect> TMainTreeList::Undo()
+{
+    std::optional<EditEffect> effect = m_history.Undo(*this);
+    if (effect)
+        SetModified(!m_history.IsClean());
+    return effect;
+}
+
+std::optional<EditEffect> TMainTreeList::Redo()
+{
+    std::optional<EditEffect> effect = m_history.Redo(*this);
+    if (effect)
+        SetModified(!m_history.IsClean());
+    return effect;
 }
 
 bool TMainTreeList::LoadProjectFile(const std::string& path, Prompts& prompts)
@@ -263,13 +326,20 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
         int block = 0;  // first component of the last heading or item line
         // Link lines belong to the item that the last item line created.
         TTreeList* lastItem = nullptr;
+        // Each item gets a serial; a partner marked with it is already linked to the item. An
+        // item's links all come from its own link lines while it is the last one read, so the
+        // mark finds a repeated line without searching link lists, however long they are.
+        uint32_t serial = 0;
+        std::vector<int> parts;
+        PathWalker items(*this);
+        PathWalker links(*this);
         while (lines.next(line)) {
             const auto [number, name] = splitLine(line);
             if (number.empty())
                 throw ELoadInvalid("Empty item number");
-            const SplitNumber split(number);
-            const int b = split.count > 0 ? split.parts[0] : Component(number, 1);
-            const bool single = split.count == 1;
+            splitNumber(number, parts);
+            const int b = parts.front();
+            const bool single = parts.size() == 1;
             if (block < b && single) {
                 block = b;  // a classifier heading; its name is the metamodel's
                 lastItem = nullptr;
@@ -279,27 +349,25 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
                 // An item line; when block < b it opens a block whose heading is missing.
                 if (single)
                     throw ELoadInvalid("Item number without a parent");
-                TTreeList* parent = split.count > 0 ? split.walk(*this, split.count - 1)
-                                                    : FindByNumber(ParentNumber(number));
+                TTreeList* parent = items.walk(parts, parts.size() - 1);
                 lastItem = parent->AppendNamed(name);
+                ++serial;
                 added = true;
                 block = b;
                 continue;
             }
             if (!lastItem)
                 throw ELoadInvalid("Link line without an item");
-            // FindByNumber stops at a trailing dot ("1.1." is 1.1); the split would not.
-            TTreeList* other = split.count > 0 && number.back() != '.'
-                                   ? split.walk(*this, split.count)
-                                   : FindByNumber(number);
+            // A trailing dot ends the number ("1.1." is 1.1), as in FindByNumber.
+            TTreeList* other =
+                links.walk(parts, parts.size() - (number.back() == '.' ? 1 : 0));
             if (!other->Parent() || !other->Parent()->Parent())
                 throw ELoadInvalid("Link line names no item");
-            // A pair is linked once; search the shorter of the two link lists.
-            const bool known = lastItem->Links().size() <= other->Links().size()
-                                   ? lastItem->IsLinkedWith(other)
-                                   : other->IsLinkedWith(lastItem);
-            if (!known)
+            // A pair is linked once.
+            if (other->m_readMark != serial) {
+                other->m_readMark = serial;
                 lastItem->Link(other);
+            }
         }
     } catch (const std::exception& e) {
         SetModified(added);

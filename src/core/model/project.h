@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "core/model/edithistory.h"
 #include "core/model/prompts.h"
 #include "core/model/treelist.h"
 
@@ -48,8 +49,15 @@ public:
     // Writes ProjectFileText to FileName through a temporary file; false and *error on failure.
     bool WriteProjectFile(std::string* error = nullptr);
 
-    // Back to an empty new project without asking (file name cleared, not modified).
+    // Back to an empty new project without asking (file name cleared, not modified, no
+    // history).
     void Reset();
+
+    // Every edit of the project (ProjectEdits, the project name) is recorded here. Undo and Redo
+    // leave the project modified unless they arrive at the saved state.
+    EditHistory& History() { return m_history; }
+    std::optional<EditEffect> Undo();
+    std::optional<EditEffect> Redo();
     // Called first thing in every Reset, before any tree is destroyed (a new project, a file
     // being read), so that views holding items let go of them.
     void SetBeforeReset(std::function<void()> watcher) { m_beforeReset = std::move(watcher); }
@@ -57,6 +65,7 @@ public:
 private:
     std::string m_fileName;
     std::function<void()> m_beforeReset;
+    EditHistory m_history;
     // The last file load stopped at a format fault or could not read the file.
     bool m_readInPart = false;
 };

@@ -186,7 +186,16 @@ TTreeList* TTreeList::TreeByIndex(int k) const
 {
     if (k > Count())
         throw ELoadInvalid(kBadTreeNumber);
-    return Child(k - 1);
+    return Child(PositionOf(k));
+}
+
+int TTreeList::PositionOf(int component)
+{
+    // Subtracting 1 from INT_MIN would overflow: every component below 1 is one error.
+    if (component < 1)
+        throw EListError("List index out of bounds (" +
+                         std::to_string(static_cast<long long>(component) - 1) + ")");
+    return component - 1;
 }
 
 TTreeList* TTreeList::FindByNumber(std::string_view number)
@@ -194,11 +203,13 @@ TTreeList* TTreeList::FindByNumber(std::string_view number)
     TTreeList* node = this;
     std::string_view rest = number;
     while (!rest.empty()) {
-        const int a = Component(rest, 1);
+        const auto dot = rest.find('.');
+        int a = -1;
+        if (!ParseInt(rest.substr(0, dot), a))
+            a = -1;
         if (a > node->Count())
             throw ELoadInvalid(kBadTreeNumber);
-        node = node->Child(a - 1);
-        const auto dot = rest.find('.');
+        node = node->Child(PositionOf(a));
         rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
     }
     return node;
@@ -309,6 +320,12 @@ bool TTreeList::ToggleLink(TTreeList* other, bool change)
     else
         Link(other);
     return !linked;
+}
+
+void TTreeList::RestoreLinkAt(int position, TTreeList* other)
+{
+    const auto at = std::clamp<std::ptrdiff_t>(position, 0, std::ssize(m_links));
+    m_links.insert(m_links.begin() + at, other);
 }
 
 void TTreeList::LinkTo(const std::string& number)

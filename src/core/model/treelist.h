@@ -96,7 +96,11 @@ public:
     TTreeList* Root();
     const TTreeList* Root() const;
     TTreeList* TreeByIndex(int k) const;
+    // The node a dotted number names below this one; a trailing dot is ignored ("1.1." is 1.1).
+    // ELoadInvalid for a component above the child count, EListError for one below 1.
     TTreeList* FindByNumber(std::string_view number);
+    // The 0-based position a number component (1-based) names; EListError below 1.
+    static int PositionOf(int component);
     std::string Number() const;
     std::string LineText() const;
     int Level() const;
@@ -115,6 +119,10 @@ public:
     bool IsLinkedWith(const TTreeList* other) const;
     bool ToggleLink(TTreeList* other, bool change);
     void LinkTo(const std::string& number);
+    // One side of links exactly as it was, for undoing a delete or an unbinding: the whole
+    // list, or one entry at its old position. The other side is the caller's to restore.
+    void RestoreLinkList(std::vector<TTreeList*> links) { m_links = std::move(links); }
+    void RestoreLinkAt(int position, TTreeList* other);
 
     // -- lists and views
     // Items of classifier k (pre-order, numbers as texts). False, with "Не заданы <name>!"
@@ -168,6 +176,8 @@ private:
     bool m_modified = false;  // meaningful on the root only
     // Scratch of the project writer: the node's pre-order position in the file being written.
     uint32_t m_writeOrder = 0;
+    // Scratch of the project reader: the serial of the last item read that links to this node.
+    uint32_t m_readMark = 0;
     friend class TMainTreeList;
 };
 

@@ -7,6 +7,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <unordered_set>
 
 #include "core/model/numbers.h"
 #include "core/model/projectedits.h"
@@ -273,7 +274,7 @@ ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Ba
     // Enter on the keypad as well as the main Enter key.
     ActionExpand->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     ActionMod->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return),
-                             QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+                             QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::Key_F2)});
 
     ToolBar1 = MakeChildToolBar(this);
     ToolBar1->addAction(ActionAdd);
@@ -299,6 +300,11 @@ ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Ba
     PopupMenu1->addAction(ActionDown);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionOrganigram);
+    if (hub->UndoAction() && hub->RedoAction()) {
+        PopupMenu1->addSeparator();
+        PopupMenu1->addAction(hub->UndoAction());
+        PopupMenu1->addAction(hub->RedoAction());
+    }
     connect(PopupMenu1, &QMenu::aboutToShow, this, &ClassifierWindow::UpdateActionStates);
 
     Outline1 = Outline::Create(this);
@@ -326,6 +332,27 @@ void ClassifierWindow::FillOutline()
     TTreeList* tree = m_hub->Context().MainProject.TreeByIndex(m_tag);
     Outline::Fill(Outline1, tree);
     Outline1->topLevelItem(0)->setExpanded(true);
+    UpdateActionStates();
+}
+
+void ClassifierWindow::Rebuild()
+{
+    std::unordered_set<const TTreeList*> expanded;
+    for (QTreeWidgetItemIterator it(Outline1); *it; ++it) {
+        if ((*it)->isExpanded())
+            expanded.insert(Outline::ItemOf(*it));
+    }
+    AppContext& context = m_hub->Context();
+    const bool guard = context.SyncGuard;
+    context.SyncGuard = true;  // rows come and go; nothing to tell the other windows
+    Outline1->setUpdatesEnabled(false);
+    FillOutline();
+    for (QTreeWidgetItemIterator it(Outline1); *it; ++it) {
+        if (expanded.count(Outline::ItemOf(*it)))
+            (*it)->setExpanded(true);
+    }
+    Outline1->setUpdatesEnabled(true);
+    context.SyncGuard = guard;
     UpdateActionStates();
 }
 
@@ -425,6 +452,8 @@ void ClassifierWindow::addItem()
     newRow->setText(0, FromCp1251(item->LineText()));
     newRow->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
     row->addChild(newRow);
+    // The new row is shown and selected, also under a collapsed row.
+    Outline::SelectItemRow(Outline1, item);
     m_hub->RefreshProjections(m_tag);
 }
 

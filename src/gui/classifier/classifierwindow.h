@@ -50,6 +50,10 @@ public:
 
     // FillOutline(k) on the main project.
     void FillOutline();
+    // The rows made again from the tree after an undo or redo, rows of items that are still
+    // there keeping their expanded state. The old rows are not read through: their items may
+    // be gone.
+    void Rebuild();
     void SelectItem(TTreeList* item);
     TTreeList* CurrentItem() const;
     void UpdateActionStates();

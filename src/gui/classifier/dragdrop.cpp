@@ -152,10 +152,33 @@ void TDragController::updateCursor(const QPoint& global)
 {
     const Target target = targetAt(global);
     const bool allowed = target.outline && CanDropItem(target.outline, target.pos, target.tag);
+    highlight(allowed ? target.outline : nullptr,
+              allowed ? target.outline->itemAt(target.pos) : nullptr);
     const QCursor cursor = !allowed ? QCursor(Qt::ForbiddenCursor)
                            : m_drag.DragMode == TDragObject::Copy ? CopyCursor()
                                                                   : MoveCursor();
     QApplication::changeOverrideCursor(cursor);
+}
+
+QTreeWidgetItem* TDragController::MarkedRow() const
+{
+    return m_markedOutline ? m_markedRow : nullptr;
+}
+
+void TDragController::highlight(QTreeWidget* outline, QTreeWidgetItem* row)
+{
+    if (m_markedOutline == outline && m_markedRow == row)
+        return;
+    // Rows cannot go while a drag holds the mouse, so the marked one is still there.
+    if (m_markedOutline && m_markedRow)
+        m_markedRow->setBackground(0, QBrush());
+    m_markedOutline = outline;
+    m_markedRow = row;
+    if (outline && row) {
+        QColor colour = outline->palette().color(QPalette::Highlight);
+        colour.setAlpha(90);
+        row->setBackground(0, colour);
+    }
 }
 
 void TDragController::Cancel()
@@ -168,6 +191,7 @@ void TDragController::finish()
     if (!m_active)
         return;
     m_active = false;
+    highlight(nullptr, nullptr);
     if (m_source) {
         m_source->viewport()->releaseMouse();
         m_source->viewport()->releaseKeyboard();

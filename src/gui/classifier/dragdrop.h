@@ -68,12 +68,20 @@ private:
     // The classifier window outline under a global point, topmost first.
     Target targetAt(const QPoint& global) const;
     void updateCursor(const QPoint& global);
+    // Marks the row that would take the drop (none for nullptr).
+    void highlight(QTreeWidget* outline, QTreeWidgetItem* row);
     void finish();
 
     MainHub& m_hub;
     TDragObject m_drag;
     bool m_active = false;
     QPointer<QTreeWidget> m_source;
+    QPointer<QTreeWidget> m_markedOutline;
+    QTreeWidgetItem* m_markedRow = nullptr;
+
+public:
+    // The row marked as the drop target now, for tests.
+    QTreeWidgetItem* MarkedRow() const;
 };
 
 }  // namespace orm

@@ -5,6 +5,7 @@
 // implements it; the windows know only this, so no window depends on the main window or on
 // another window's class.
 
+class QAction;
 class QMdiArea;
 class QWidget;
 
@@ -21,6 +22,9 @@ public:
     // The main window itself, as the parent of dialogs.
     virtual QWidget* HubWidget() = 0;
     virtual QMdiArea* MdiArea() const = 0;
+    // The program's undo and redo commands, for the windows' own menus; nullptr without them.
+    virtual QAction* UndoAction() const = 0;
+    virtual QAction* RedoAction() const = 0;
 
     // Selects item in every other window that shows its classifier.
     virtual void ShowItemEverywhere(TTreeList* item, QWidget* source) = 0;

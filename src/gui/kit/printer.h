@@ -1,9 +1,17 @@
 #pragma once
 
 // The program's one printer, like the platform's default printer object: the printer setup
-// dialog changes it and every printout that is not given a printer uses it.
+// dialog changes it and every printout that is not given a printer uses it. Beside it, export
+// to PDF: the same pages on the same paper, into a file, for desktops without a printer.
 
-class QPrinter;
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/model/prompts.h"
+
 class QString;
 class QWidget;
 
@@ -17,5 +25,36 @@ void ShowPrinterSetup(QWidget* parent);
 // proposes its file from it: the base name of a path, other characters that no file name takes
 // replaced by " - ", never empty.
 QString PrintJobName(const QString& caption);
+
+// Whether the system offers any printer. Tests decide it with the override.
+bool PrinterInstalled();
+void SetPrinterInstalledForTesting(std::optional<bool> installed);
+
+// A PDF printer with the paper, orientation and margins of like, so that a printout laid out
+// on it makes the pages printing on like would make. It writes into a private temporary
+// folder; Commit puts the finished file in place through the program's safe save, so a failed
+// export never leaves a half-written file under the user's name.
+class PdfExport {
+public:
+    PdfExport(const QPrinter& like, const QString& jobName);
+    QPrinter& Printer() { return m_printer; }
+    // False, with a short reason in *error, when there was nothing to write or the file could
+    // not be saved.
+    bool Commit(const std::string& path, std::string* error = nullptr);
+
+private:
+    QTemporaryDir m_folder;
+    QPrinter m_printer;
+};
+
+// The export command's questions: the file (a PDF named after the job, in the folder of the
+// last export), then the write through pages(printer), which draws every page and returns false
+// when there is none. A failure is reported through prompts. True when the file was written.
+bool AskAndExportPdf(Prompts& prompts, const QPrinter& like, const QString& caption,
+                     const std::function<bool(QPrinter&)>& pages);
+
+// In place of the print dialog when no printer is installed: says so and offers the export
+// instead; true when the user takes it.
+bool OfferPdfInsteadOfPrinting(Prompts& prompts);
 
 }  // namespace orm

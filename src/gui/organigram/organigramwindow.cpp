@@ -2,9 +2,12 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPageLayout>
@@ -15,6 +18,7 @@
 #include <QPrinter>
 #include <QResizeEvent>
 #include <QScrollArea>
+#include <QSvgGenerator>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -24,8 +28,10 @@
 #include "core/model/safefile.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/settings/appsettings.h"
 #include "format/textcodec.h"
 #include "gui/kit/printer.h"
+#include "gui/kit/windowsize.h"
 #include "gui/report/printbase.h"
 
 namespace orm {
@@ -53,6 +59,15 @@ FileDialogSpec MetafileDialog(const char* title, const char* defaultExtension)
     dialog.filterName = ToCp1251(QStringLiteral("Метафайл"));
     dialog.filterPatterns = "*.wmf";
     dialog.defaultExtension = defaultExtension;
+    return dialog;
+}
+
+// The save dialog: the metafile first, as always; the two pictures after it.
+FileDialogSpec SaveDialog()
+{
+    FileDialogSpec dialog = MetafileDialog("Запись файла", "wmf");
+    dialog.moreFilters = {{ToCp1251(QStringLiteral("Рисунок SVG")), "*.svg"},
+                          {ToCp1251(QStringLiteral("Рисунок PNG")), "*.png"}};
     return dialog;
 }
 
@@ -129,6 +144,12 @@ OrganigramWindow::OrganigramWindow(Prompts& prompts, QWidget* parent, QPrinter* 
 {
     setObjectName(QStringLiteral("TF_WMF"));
     RunPrintDialog = [this](QPrinter& p) {
+        // Without a printer the dialog would have nothing to offer: the PDF export instead.
+        if (!PrinterInstalled()) {
+            if (OfferPdfInsteadOfPrinting(m_prompts))
+                ExportPdf();
+            return false;
+        }
         QPrintDialog dialog(&p, this);
         dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
@@ -144,9 +165,18 @@ OrganigramWindow::OrganigramWindow(Prompts& prompts, QWidget* parent, QPrinter* 
     // Sized as designed at 96 dpi and grown with the screen's font resolution.
     const double scale = static_cast<double>(logicalDpiY()) / kDesignDpi;
     resize(qRound(kDesignWidth * scale), qRound(kDesignHeight * scale));
+    if (const AppSettings* settings = ProgramSettingsOf(parent))
+        RestoreWindowSize(this, settings->OrganigramSize);
 }
 
 OrganigramWindow::~OrganigramWindow() = default;
+
+void OrganigramWindow::done(int result)
+{
+    // Every way out (the close command, Esc, the frame's button) comes through here.
+    KeepWindowSize(this, ProgramSettingsOf(parentWidget()), "TF_WMF");
+    QDialog::done(result);
+}
 
 void OrganigramWindow::createActions()
 {
@@ -165,6 +195,8 @@ void OrganigramWindow::createActions()
         {&ActionExit, "ActionExit", "Закрыть", "Закрыть", "close-window", 5},
         {&ActionPrintSetup, "ActionPrintSetup", "Настройка принтера", "Настройка принтера",
          "printer-setup", 8},
+        {&ActionExportPdf, "ActionExportPdf", "Экспорт в PDF…", "Экспорт в PDF", "export-pdf",
+         9},
     };
     for (const ActionDef& s : defs) {
         auto* action = new QAction(icon(s.icon), QString::fromUtf8(s.caption), this);
@@ -202,6 +234,7 @@ void OrganigramWindow::createActions()
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     PopupMenu1->addAction(ActionPrint);
     PopupMenu1->addAction(ActionPrintSetup);
+    PopupMenu1->addAction(ActionExportPdf);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionSave);
     PopupMenu1->addAction(ActionLoad);
@@ -226,6 +259,7 @@ void OrganigramWindow::createControls()
     };
     ToolBar1->addAction(ActionPrint);
     ToolButton1 = buttonFor(ActionPrint, "ToolButton1");
+    ToolBar1->addAction(ActionExportPdf);
     ToolBar1->addAction(ActionSave);
     ToolButton3 = buttonFor(ActionSave, "ToolButton3");
     ToolBar1->addAction(ActionLoad);
@@ -342,6 +376,9 @@ void OrganigramWindow::ActionsExecute(int tag)
         case 8:
             RunPrinterSetup(*m_printer);
             break;
+        case 9:
+            ExportPdf();
+            break;
         default:
             break;
     }
@@ -359,15 +396,69 @@ void OrganigramWindow::Print()
     PrintPicture(*m_printer, copies);
 }
 
-void OrganigramWindow::PrintPicture(QPrinter& printer, int copies)
+bool OrganigramWindow::PrintPicture(QPrinter& printer, int copies)
 {
+    if (!HasPicture()) return false;
     QPainter painter;
-    if (!painter.begin(&printer)) return;
+    if (!painter.begin(&printer)) return false;
     for (int i = 0; i < copies; ++i) {
         if (i > 0) printer.newPage();
         DrawOnPage(painter, printer);
     }
+    return painter.end();
+}
+
+void OrganigramWindow::ExportPdf()
+{
+    AskAndExportPdf(m_prompts, *m_printer, windowTitle(),
+                    [this](QPrinter& pdf) { return PrintPicture(pdf, 1); });
+}
+
+void OrganigramWindow::DrawAtZoom(QPainter& painter) const
+{
+    const QRectF target(QPointF(0, 0), QSizeF(Image1->size()));
+    if (m_picture)
+        m_picture->Play(painter, target);
+    else
+        m_other.Draw(painter, target);
+}
+
+QByteArray OrganigramWindow::RenderSvg() const
+{
+    if (!HasPicture() || Image1->width() <= 0 || Image1->height() <= 0) return QByteArray();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(Image1->size());
+    svg.setViewBox(QRect(QPoint(0, 0), Image1->size()));
+    svg.setResolution(Image1->logicalDpiX());
+    svg.setTitle(windowTitle());
+    svg.setDescription(QStringLiteral("Ормелит"));
+    QPainter painter;
+    if (!painter.begin(&svg)) return QByteArray();
+    DrawAtZoom(painter);
     painter.end();
+    return buffer.data();
+}
+
+QByteArray OrganigramWindow::RenderPng() const
+{
+    if (!HasPicture() || Image1->width() <= 0 || Image1->height() <= 0) return QByteArray();
+    QImage image(Image1->size(), QImage::Format_RGB32);
+    if (image.isNull()) return QByteArray();  // too large to hold in memory
+    const int dpm = qRound(Image1->logicalDpiX() / 0.0254);
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        DrawAtZoom(painter);
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) return QByteArray();
+    return buffer.data();
 }
 
 void OrganigramWindow::DrawOnPage(QPainter& painter, QPrinter& printer) const
@@ -404,14 +495,21 @@ void OrganigramWindow::DrawOnPage(QPainter& painter, QPrinter& printer) const
 
 void OrganigramWindow::SavePicture()
 {
-    const std::optional<std::string> path =
-        m_prompts.SaveFileName(MetafileDialog("Запись файла", "wmf"));
+    const std::optional<std::string> path = m_prompts.SaveFileName(SaveDialog());
     if (!path) return;
     const QString name = QString::fromStdString(*path);
     setWindowTitle(QDir::toNativeSeparators(name));
     if (!HasPicture()) return;
-    const QByteArray bytes = m_picture ? m_picture->PlaceableBytes() : m_otherBytes;
-    if (!WriteFileAtomically(
+    // The kind by the name's extension; anything else is the metafile, as it always was.
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    QByteArray bytes;
+    if (suffix == QLatin1String("svg"))
+        bytes = RenderSvg();
+    else if (suffix == QLatin1String("png"))
+        bytes = RenderPng();
+    else
+        bytes = m_picture ? m_picture->PlaceableBytes() : m_otherBytes;
+    if (bytes.isEmpty() || !WriteFileAtomically(
             *path, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
         m_prompts.Inform(Message("Не удается записать файл \"%1\".", name));
 }

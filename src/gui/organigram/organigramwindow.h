@@ -1,7 +1,8 @@
 #pragma once
 
-// The organigram window: one metafile picture shown at seven zoom steps, printed, saved to a
-// ".wmf" file or replaced by one loaded from a file. Modal, made for one use.
+// The organigram window: one metafile picture shown at seven zoom steps, printed or exported
+// to PDF, saved to a ".wmf" file (or drawn into an SVG or PNG picture) or replaced by one
+// loaded from a file. Modal, made for one use; it keeps its last size in the settings file.
 
 #include <QDialog>
 #include <QToolButton>
@@ -81,8 +82,12 @@ public:
     int ZoomPercent() const { return m_zoomPercent; }
 
     void ActionsExecute(int tag);
-    // Prints copies of the picture, one page each, on printer; no dialog.
-    void PrintPicture(QPrinter& printer, int copies);
+    // Prints copies of the picture, one page each, on printer; no dialog. False when there was
+    // nothing to print or the printer could not start.
+    bool PrintPicture(QPrinter& printer, int copies);
+    // The picture as shown at the current zoom, as SVG or PNG file bytes; empty without one.
+    QByteArray RenderSvg() const;
+    QByteArray RenderPng() const;
 
     // The print and printer setup dialogs; tests replace them. True when confirmed.
     std::function<bool(QPrinter&)> RunPrintDialog;
@@ -103,7 +108,10 @@ public:
     QAction* ActionLoad;
     QAction* ActionExit;
     QAction* ActionPrintSetup;
+    QAction* ActionExportPdf;
     QAction* ZoomItems[kZoomSteps];
+
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -112,7 +120,10 @@ private:
     void createActions();
     void createControls();
     void Print();
+    void ExportPdf();
     void SavePicture();
+    // The picture at the zoom shown, drawn by the metafile player into painter's device.
+    void DrawAtZoom(QPainter& painter) const;
     void LoadPicture();
     void DrawOnPage(QPainter& painter, QPrinter& printer) const;
     bool HasPicture() const { return m_picture || !m_other.IsEmpty(); }

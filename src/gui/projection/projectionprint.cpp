@@ -141,6 +141,8 @@ bool PrintProjection(int p, const QString& title, TTreeList& project, const Font
         return false;
     grid.JobTitle = title;
     grid.DocName = title;
+    // Without a printer the dialog would have nothing to offer: the PDF export takes its place.
+    grid.OfferPdfPrompts = &prompts;
     return grid.Print();
 }
 

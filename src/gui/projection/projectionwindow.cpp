@@ -15,6 +15,7 @@
 #include "gui/kit/mainhub.h"
 #include "gui/kit/printer.h"
 #include "gui/kit/uikit.h"
+#include "gui/projection/projectionexport.h"
 #include "gui/projection/projectionprint.h"
 
 namespace orm {
@@ -244,13 +245,18 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
              "print", 2},
             {ActionPrintSetup, "ActionPrintSetup", "&Настройка принтера ...",
              "Настройка принтера", QKeySequence(Qt::Key_Insert), "printer-setup", 3},
+            {ActionExportPdf, "ActionExportPdf", "Экспорт в &PDF…", "Экспорт в PDF",
+             QKeySequence(), "export-pdf", 6},
+            {ActionExportCsv, "ActionExportCsv", "Экспорт в &CSV…", "Экспорт в CSV",
+             QKeySequence(), "export-table", 7},
             {ActionProps, "ActionProps", "&Установки ...", nullptr, QKeySequence(), "settings",
              4},
             {ActionClose, "ActionClose", "Закрыть окно", "Закрыть окно", QKeySequence(),
              "close-window", 5},
         },
         Qt::WidgetWithChildrenShortcut);
-    for (QAction* a : {ActionBind, ActionPrint, ActionPrintSetup, ActionProps, ActionClose}) {
+    for (QAction* a : {ActionBind, ActionPrint, ActionPrintSetup, ActionExportPdf, ActionExportCsv,
+                       ActionProps, ActionClose}) {
         addAction(a);
         const int tag = a->data().toInt();
         connect(a, &QAction::triggered, this, [this, tag] { actionExecute(tag); });
@@ -260,6 +266,7 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
     ToolBar1->addAction(ActionBind);
     ToolBar1->addSeparator();
     ToolBar1->addAction(ActionPrint);
+    ToolBar1->addAction(ActionExportPdf);
     ToolBar1->addSeparator();
     ToolBar1->addAction(ActionClose);
 
@@ -269,6 +276,8 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionPrint);
     PopupMenu1->addAction(ActionPrintSetup);
+    PopupMenu1->addAction(ActionExportPdf);
+    PopupMenu1->addAction(ActionExportCsv);
     PopupMenu1->addAction(ActionProps);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionClose);
@@ -487,6 +496,13 @@ void ProjectionWindow::actionExecute(int tag)
         break;
     case 4:
         m_hub->ExecuteCommand(17);
+        break;
+    case 6:
+        ExportProjectionPdf(m_tag, windowTitle(), m_hub->Context().MainProject,
+                            m_hub->Context().SharedFont, m_hub->prompts(), &SharedPrinter());
+        break;
+    case 7:
+        ExportProjectionCsv(m_tag, windowTitle(), m_hub->Context().MainProject, m_hub->prompts());
         break;
     case 5:
         if (QWidget* sub = parentWidget())

@@ -114,6 +114,8 @@ public:
     QAction* ActionBind;
     QAction* ActionPrint;
     QAction* ActionPrintSetup;
+    QAction* ActionExportPdf;
+    QAction* ActionExportCsv;
     QAction* ActionProps;
     QAction* ActionClose;
 

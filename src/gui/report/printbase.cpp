@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/model/prompts.h"
 #include "gui/kit/printer.h"
 
 namespace orm {
@@ -298,6 +299,11 @@ bool TPrintReportObj::runDialog()
     const int lastPage = GetProperty(7);
     if (m_runDialog)
         return m_runDialog(*m_printer, 1, lastPage);
+    if (OfferPdfPrompts && !PrinterInstalled()) {
+        if (OfferPdfInsteadOfPrinting(*OfferPdfPrompts))
+            ExportPdf(*OfferPdfPrompts);
+        return false;
+    }
     return RunQtPrintDialog(*m_printer, 1, lastPage, m_dialogParent);
 }
 
@@ -332,6 +338,11 @@ bool TPrintReportObj::Print()
         first = std::max(1, fromPage);
         last = std::min(std::max(fromPage, toPage), pageCount);
     }
+    return runJob(first, last, copies);
+}
+
+bool TPrintReportObj::runJob(int first, int last, int copies)
+{
     const int count = last - first + 1;
     if (count <= 0)
         return false;  // no page: a job would only feed a blank sheet
@@ -350,6 +361,29 @@ bool TPrintReportObj::Print()
     m_painter = nullptr;
     painter.end();
     return true;
+}
+
+bool TPrintReportObj::PrintAllTo(QPrinter& target)
+{
+    QPrinter* const printer = m_printer;
+    const bool collate = m_collate;
+    m_printer = &target;
+    m_collate = false;
+    ReadDeviceMetrics();
+    BuildFont();
+    Prepare();
+    const bool printed = runJob(1, GetProperty(7), 1);
+    m_printer = printer;
+    m_collate = collate;
+    ReadDeviceMetrics();
+    BuildFont();
+    return printed;
+}
+
+bool TPrintReportObj::ExportPdf(Prompts& prompts)
+{
+    return AskAndExportPdf(prompts, *m_printer, DocName,
+                           [this](QPrinter& pdf) { return PrintAllTo(pdf); });
 }
 
 }  // namespace orm

@@ -18,6 +18,8 @@ class QWidget;
 
 namespace orm {
 
+class Prompts;
+
 // The printable area of a printer: its size in device pixels and in whole millimetres.
 struct DeviceMetrics {
     int WidthPixels = 0;
@@ -51,8 +53,16 @@ public:
     // The print run: dialog (when ShowDialog), job, pages in the chosen order. True when a print
     // job was made; false when the dialog was cancelled or there was no page to print.
     bool Print();
+    // Every page once, as Print would lay them out on the printer's paper, onto target (a PDF
+    // printer); the printer itself is left as it was. False when there is no page.
+    bool PrintAllTo(QPrinter& target);
+    // "Экспорт в PDF…": asks for the file through prompts and writes it (see AskAndExportPdf).
+    bool ExportPdf(Prompts& prompts);
 
     bool ShowDialog = true;
+    // When set and no printer is installed, the real print dialog gives way to the offer of
+    // the PDF export through these prompts.
+    Prompts* OfferPdfPrompts = nullptr;
     // The caption the job is named after (see PrintJobName).
     QString DocName;
 
@@ -118,6 +128,8 @@ protected:
 
 private:
     bool runDialog();
+    // Draws pages first..last, copies times (collated or not), in one job on the printer.
+    bool runJob(int first, int last, int copies);
     void applyToPainter();
     QPointF toPixels(int x, int y) const;
     void drawText(const QString& text, int x, int y);

@@ -27,7 +27,9 @@
 #include "format/rtfreader.h"
 #include "format/rtfwriter.h"
 #include "format/textcodec.h"
+#include "core/settings/appsettings.h"
 #include "gui/kit/printer.h"
+#include "gui/kit/windowsize.h"
 
 namespace orm {
 
@@ -260,6 +262,8 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
     setWindowIcon(icon("report"));
     const qreal scale = logicalDpiY() / 96.0;
     resize(qRound(kDesignWidth * scale), qRound(kDesignHeight * scale));
+    if (const AppSettings* settings = ProgramSettingsOf(parent))
+        RestoreWindowSize(this, settings->ReportViewerSize);
 
     struct Def {
         QAction*& action;
@@ -277,6 +281,8 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
         {ActionPrintSetup, "ActionPrintSetup", "Настройка принтера", "Настройка принтера",
          "printer-setup", 8},
         {ActionWordWrap, "ActionWordWrap", "Переносить по словам", nullptr, "word-wrap", 9},
+        {ActionExportPdf, "ActionExportPdf", "Экспорт в PDF…", "Экспорт в PDF", "export-pdf",
+         10},
     };
     for (const Def& d : defs) {
         auto* a = new QAction(icon(d.image), QString::fromUtf8(d.caption), this);
@@ -298,6 +304,7 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
     ToolBar1->setStyleSheet(QStringLiteral("QToolButton { min-width: %1px; }")
                                 .arg(qRound((kDesignButton - 6) * scale)));
     ToolBar1->addAction(ActionPrint);
+    ToolBar1->addAction(ActionExportPdf);
     ToolBar1->addAction(ActionSave);
     ToolBar1->addAction(ActionLoad);
     ToolBar1->addSeparator();
@@ -307,6 +314,7 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     PopupMenu1->addAction(ActionPrint);
     PopupMenu1->addAction(ActionPrintSetup);
+    PopupMenu1->addAction(ActionExportPdf);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionSave);
     PopupMenu1->addAction(ActionLoad);
@@ -349,6 +357,13 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
 
 ReportViewer::~ReportViewer() = default;
 
+void ReportViewer::done(int result)
+{
+    // Every way out (the close command, Esc, the frame's button) comes through here.
+    KeepWindowSize(this, ProgramSettingsOf(parentWidget()), "TF_RTF");
+    QDialog::done(result);
+}
+
 void ReportViewer::actionsExecute(int tag)
 {
     switch (tag) {
@@ -369,6 +384,9 @@ void ReportViewer::actionsExecute(int tag)
         break;
     case 9:
         ToggleWordWrap();
+        break;
+    case 10:
+        ExportPdf();
         break;
     default:
         break;
@@ -462,6 +480,22 @@ std::unique_ptr<QTextDocument> ReportViewer::fullDocument() const
 
 void ReportViewer::PrintDocument()
 {
+    // Without a printer the print dialog has nothing to offer: the PDF export instead.
+    if (m_ownDialogs && !PrinterInstalled()) {
+        if (OfferPdfInsteadOfPrinting(m_prompts))
+            ExportPdf();
+        return;
+    }
+    printTo(false);
+}
+
+void ReportViewer::ExportPdf()
+{
+    printTo(true);
+}
+
+void ReportViewer::printTo(bool pdf)
+{
     QPrinter& p = SharedPrinter();
     p.setDocName(PrintJobName(windowTitle()));
     // A document with a page of its own prints on that page; the printer gets its own page
@@ -481,11 +515,26 @@ void ReportViewer::PrintDocument()
     QMarginsF wanted(20, 20, 20, 20);
     if (page)
         wanted = applyPage(p, *page);
+    // The export lays the pages out on a PDF printer of the same page.
+    const auto pages = [&](QPrinter& target) {
+        printPages(target, page.has_value(), wanted);
+        return target.printerState() != QPrinter::Error;
+    };
+    if (pdf) {
+        AskAndExportPdf(m_prompts, p, windowTitle(), pages);
+        return;
+    }
     if (!m_dialogs->Print(p, this))
         return;
+    if (!pages(p))
+        m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось напечатать документ")));
+}
+
+void ReportViewer::printPages(QPrinter& p, bool ownPage, const QMarginsF& wanted)
+{
     // On paper the text wraps at the page width whatever the view does.
     std::unique_ptr<QTextDocument> copy = fullDocument();
-    if (page)  // the document's margins are exact: no frame margin of the view's on top
+    if (ownPage)  // the document's margins are exact: no frame margin of the view's on top
         copy->setDocumentMargin(0);
     keepReportMargins(*copy, p, logicalDpiX(), wanted);
     QTextOption option = copy->defaultTextOption();
@@ -497,8 +546,6 @@ void ReportViewer::PrintDocument()
     copy->setPageSize(QSizeF(p.width() * qreal(logicalDpiX()) / p.logicalDpiX(),
                              p.height() * qreal(logicalDpiY()) / p.logicalDpiY()));
     copy->print(&p);
-    if (p.printerState() == QPrinter::Error)
-        m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось напечатать документ")));
 }
 
 void ReportViewer::PrinterSetup()

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QMarginsF>
 #include <memory>
 #include <optional>
 #include <string>
@@ -85,7 +86,10 @@ public:
 
     void OpenDocument();
     void SaveDocument();
+    // Without a printer installed (and with Qt's own dialogs) it offers the PDF export instead.
     void PrintDocument();
+    // "Экспорт в PDF…": the pages printing would make, on the shared printer's paper.
+    void ExportPdf();
     void PrinterSetup();
     void ToggleWordWrap();
 
@@ -100,9 +104,16 @@ public:
     QAction* ActionExit;
     QAction* ActionPrintSetup;
     QAction* ActionWordWrap;
+    QAction* ActionExportPdf;
+
+    // Keeps the window's size for the next viewer.
+    void done(int result) override;
 
 private:
     void actionsExecute(int tag);
+    // Printing (or, with pdf, the export) on the document's own page when it has one.
+    void printTo(bool pdf);
+    void printPages(QPrinter& printer, bool ownPage, const QMarginsF& wanted);
     // A copy of the view's document with everything the view leaves out put back.
     std::unique_ptr<QTextDocument> fullDocument() const;
 

@@ -64,6 +64,17 @@ TEST(Numbers, ComponentsAndParents)
     EXPECT_EQ(ParentNumber("4"), "");
     EXPECT_EQ(ParentNumber("4.02.1"), "4.2");
     EXPECT_EQ(ParentNumber("01.2.3"), "1.2");
+    EXPECT_EQ(ParentNumber("1.x..-2147483648.5"), "1.-1.-1.-2147483648");
+    EXPECT_EQ(ParentNumber("3."), "3");
+    // Deep numbers keep every component (and take a time in proportion to their length).
+    std::string deep = "1";
+    std::string parent = "1";
+    for (int i = 2; i <= 50000; ++i) {
+        deep += "." + std::to_string(i % 10);
+        if (i < 50000)
+            parent += "." + std::to_string(i % 10);
+    }
+    EXPECT_EQ(ParentNumber(deep), parent);
 }
 
 TEST(Numbers, PaddedKeys)

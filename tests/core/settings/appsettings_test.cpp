@@ -222,5 +222,38 @@ TEST_F(Settings, SaveWritesAllKeysOrNone)
               "FONT_SIZE=9\r\n[REPORTS]\r\nOUTFILE_FORMAT=TXT\r\nUSE_INFORMATION=False\r\n");
 }
 
+TEST_F(Settings, WindowSizesAreKeptInASectionOfTheirOwn)
+{
+    const std::string before = "[GRIDS]\r\nUSE_HINT=yes\r\n";
+    load(before);
+    EXPECT_FALSE(m_settings.ReportViewerSize.IsKept());
+    EXPECT_FALSE(m_settings.OrganigramSize.IsKept());
+
+    ASSERT_TRUE(SaveWindowSize(m_settings, "TF_WMF", {640, 480}));
+    ASSERT_TRUE(SaveWindowSize(m_settings, "TF_RTF", {700, 500}));
+    const std::string saved = before +
+                              "[WINDOWS]\r\nTF_WMF_WIDTH=640\r\nTF_WMF_HEIGHT=480\r\n"
+                              "TF_RTF_WIDTH=700\r\nTF_RTF_HEIGHT=500\r\n";
+    EXPECT_EQ(test::TempDir::read(m_ini), saved);
+    // The same size again writes nothing; a form without a kept size or no size at all is
+    // refused.
+    ::chmod(m_ini.c_str(), 0444);
+    EXPECT_TRUE(SaveWindowSize(m_settings, "TF_WMF", {640, 480}));
+    ::chmod(m_ini.c_str(), 0644);
+    EXPECT_FALSE(SaveWindowSize(m_settings, "TF_MAIN", {640, 480}));
+    EXPECT_FALSE(SaveWindowSize(m_settings, "TF_RTF", {0, 480}));
+
+    load(saved);
+    EXPECT_EQ(m_settings.OrganigramSize, (WindowSize{640, 480}));
+    EXPECT_EQ(m_settings.ReportViewerSize, (WindowSize{700, 500}));
+    EXPECT_TRUE(m_settings.GridUseHint);
+
+    // Hand-edited nonsense counts as no size kept.
+    load("[WINDOWS]\r\nTF_WMF_WIDTH=wide\r\nTF_WMF_HEIGHT=480\r\n"
+         "TF_RTF_WIDTH=-5\r\nTF_RTF_HEIGHT=9999999\r\n");
+    EXPECT_FALSE(m_settings.OrganigramSize.IsKept());
+    EXPECT_FALSE(m_settings.ReportViewerSize.IsKept());
+}
+
 }  // namespace
 }  // namespace orm

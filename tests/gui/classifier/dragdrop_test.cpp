@@ -159,12 +159,19 @@ TEST_F(DragDropTest, TheMouseDrivesADragWithItsCursors)
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     // Over the dragged row itself the drop is refused.
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ForbiddenCursor);
+    EXPECT_EQ(window->Drag().MarkedRow(), nullptr);
     QTest::mouseMove(viewport, to);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BitmapCursor);
+    // The row that would take the drop is marked while the mouse is over it.
+    QTreeWidgetItem* marked = window->Drag().MarkedRow();
+    ASSERT_EQ(marked, Outline::RowOf(w->Outline1, a));
+    EXPECT_NE(marked->background(0).style(), Qt::NoBrush);
     EXPECT_EQ(QApplication::overrideCursor()->pixmap().toImage(),
               TDragController::MoveCursor().pixmap().toImage());
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ShiftModifier, to);
     EXPECT_FALSE(window->Drag().Dragging());
+    EXPECT_EQ(window->Drag().MarkedRow(), nullptr);
+    EXPECT_EQ(marked->background(0).style(), Qt::NoBrush);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(project().FindByNumber("1.1")->Name(), "b");
 

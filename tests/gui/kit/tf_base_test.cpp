@@ -22,6 +22,8 @@ public:
     void ShowItemEverywhere(TTreeList*, QWidget*) override {}
     void RepaintProjections(bool) override {}
     void ReleaseProjections(int) override {}
+    QAction* UndoAction() const override { return nullptr; }
+    QAction* RedoAction() const override { return nullptr; }
     void RefreshProjections(int) override {}
     void ExecuteCommand(int) override {}
 

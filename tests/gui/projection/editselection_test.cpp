@@ -65,8 +65,9 @@ protected:
         for (ProjectionWindow* grid : grids) {
             const QModelIndex current = grid->StringGrid1->currentIndex();
             EXPECT_EQ(grid->Model()->RowItem(current.row()), unit);
-            if (grid->FirstClassifier() == 1)
+            if (grid->FirstClassifier() == 1) {
                 EXPECT_EQ(grid->Model()->ColumnItem(current.column()), direction);
+            }
         }
         EXPECT_FALSE(context->SyncGuard);
     }
@@ -150,24 +151,23 @@ TEST_P(EditSelectionTest, DeleteSelectsTheRowThatTookItsPlace)
     EXPECT_TRUE(d3->Links().empty());
 }
 
-TEST_P(EditSelectionTest, InsertKeepsTheRowItWasMadeUnder)
+TEST_P(EditSelectionTest, InsertSelectsTheNewItem)
 {
     pick(units, u2);
-    directions->Outline1->setCurrentItem(directions->Outline1->topLevelItem(0));
-    for (const char* name : {"n1", "n2"}) {
-        prompts.queueInput(name);
-        directions->ActionAdd->trigger();
-    }
     TTreeList* tree = project().TreeByIndex(1);
-    ASSERT_EQ(tree->Count(), 5);
-    EXPECT_EQ(tree->Child(4)->Number(), "1.5");
-    EXPECT_EQ(directions->CurrentItem(), tree);
+    directions->Outline1->collapseAll();
+    directions->Outline1->setCurrentItem(directions->Outline1->topLevelItem(0));
+    prompts.queueInput("n1");
+    directions->ActionAdd->trigger();
+    ASSERT_EQ(tree->Count(), 4);
+    expectSelected(tree->Child(3), u2);
+    EXPECT_TRUE(directions->Outline1->topLevelItem(0)->isExpanded());
 
     pick(directions, d2);
     prompts.queueInput("n3");
     units->ActionAdd->trigger();
-    expectSelected(d2, u2);
-    EXPECT_EQ(u2->Count(), 1);
+    ASSERT_EQ(u2->Count(), 1);
+    expectSelected(d2, u2->Child(0));
 }
 
 TEST_P(EditSelectionTest, NoGridPaintsAGoneItemWhileAMessageIsUp)

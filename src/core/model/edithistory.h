@@ -1,0 +1,89 @@
+#pragma once
+
+// The undo history of a project. The core has no Qt, so this is a small stack of steps of its
+// own rather than QUndoStack. A step names items by their paths of child positions from the
+// project root, never by pointers: undo and redo run strictly in order, so every path is valid
+// in the state the step meets, and nothing held here can dangle after a delete and a restore.
+// A step keeps only what it changed (a name, a position, a deleted subtree), so a long history
+// of a large project stays small.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orm {
+
+class TTreeList;
+
+using NodePath = std::vector<int>;
+NodePath PathOf(const TTreeList* node);
+// The node a path names below root, or nullptr.
+TTreeList* NodeAt(TTreeList& root, const NodePath& path);
+
+// What a step changed, for the windows to follow.
+struct EditEffect {
+    enum Kind { Structure, Names, Bindings, ProjectName };
+    Kind What = Structure;
+    std::vector<int> Classifiers;  // the classifiers whose items changed
+    NodePath Focus;                // the item to select afterwards; empty for none
+};
+
+class EditStep {
+public:
+    explicit EditStep(std::string text) : m_text(std::move(text)) {}
+    virtual ~EditStep() = default;
+    // What the user did, Windows-1251 ("удаление «1.3 Опт»").
+    const std::string& Text() const { return m_text; }
+    virtual EditEffect Undo(TTreeList& root) = 0;
+    virtual EditEffect Redo(TTreeList& root) = 0;
+    // Bytes this step holds, roughly.
+    virtual size_t Footprint() const { return sizeof(*this) + m_text.capacity(); }
+
+private:
+    std::string m_text;
+};
+
+class EditHistory {
+public:
+    static constexpr size_t kMaxSteps = 1000;
+
+    // Records a step that has just been done; the steps undone before it are dropped.
+    void Push(std::unique_ptr<EditStep> step);
+    bool CanUndo() const { return m_done > 0; }
+    bool CanRedo() const { return m_done < m_steps.size(); }
+    // Texts of the step Undo and Redo would take; empty when there is none.
+    std::string UndoText() const;
+    std::string RedoText() const;
+    std::optional<EditEffect> Undo(TTreeList& root);
+    std::optional<EditEffect> Redo(TTreeList& root);
+
+    // Forgets every step; the empty history is the clean state.
+    void Clear();
+    // The state now is the saved one.
+    void SetClean();
+    bool IsClean() const { return m_clean == m_done; }
+    size_t Size() const { return m_steps.size(); }
+    // The steps done (the rest, up to Size, are undone).
+    size_t Done() const { return m_done; }
+    size_t Footprint() const;
+
+    // Told after every change of the history (push, undo, redo, clear, clean point).
+    void SetWatcher(std::function<void()> watcher) { m_watcher = std::move(watcher); }
+
+private:
+    void changed() const
+    {
+        if (m_watcher)
+            m_watcher();
+    }
+
+    std::deque<std::unique_ptr<EditStep>> m_steps;
+    size_t m_done = 0;                  // steps [0, m_done) are done
+    std::optional<size_t> m_clean = 0;  // none once the saved state cannot come back
+    std::function<void()> m_watcher;
+};
+
+}  // namespace orm

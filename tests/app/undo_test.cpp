@@ -1,0 +1,270 @@
+// Undo and redo through the real windows: each kind of edit comes back byte for byte, the
+// windows show the result and select the item, and a long random run with grids open ends with
+// the project that replaying the surviving edits gives.
+
+#include <QMenu>
+#include <QTableView>
+#include <QTreeWidget>
+#include <functional>
+#include <random>
+
+#include "core/model/edithistory.h"
+#include "gui/classifier/classifierwindow.h"
+#include "gui/classifier/dragdrop.h"
+#include "gui/projection/projectionwindow.h"
+#include "support/guifixture.h"
+
+using namespace orm;
+
+namespace {
+
+class UndoTest : public test::MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        TTreeList* t1 = project().TreeByIndex(1);
+        TTreeList* a = t1->AddChild("a");
+        a->AddChild("a1");
+        a->AddChild("a2");
+        t1->AddChild("b");
+        project().TreeByIndex(2)->AddChild("p");
+        TTreeList* u = project().TreeByIndex(4)->AddChild("u");
+        u->AddChild("u1");
+        project().TreeByIndex(4)->AddChild("v")->Link(a);
+        u->Link(project().FindByNumber("1.2"));
+        project().SetModified(false);
+        project().History().Clear();
+        window->OpenProjection(1);
+        window->OpenProjection(2);
+        directions = window->FindClassifierWindow(1);
+        units = window->FindClassifierWindow(4);
+    }
+
+    void select(ClassifierWindow* w, const std::string& number)
+    {
+        w->Outline1->setCurrentItem(Outline::RowOf(w->Outline1, project().FindByNumber(number)));
+    }
+
+    QPoint at(ClassifierWindow* w, const std::string& number)
+    {
+        QTreeWidgetItem* row = Outline::RowOf(w->Outline1, project().FindByNumber(number));
+        w->Outline1->scrollToItem(row);
+        return w->Outline1->visualItemRect(row).center();
+    }
+
+    void drag(ClassifierWindow* w, const std::string& from, const std::string& to,
+              Qt::KeyboardModifier mod)
+    {
+        w->Outline1->expandAll();
+        ASSERT_TRUE(window->Drag().BeginItemDrag(w->Outline1, Qt::LeftButton, mod, at(w, from),
+                                                 w->Tag()));
+        ASSERT_TRUE(window->Drag().DropItem(w->Outline1, at(w, to), w->Tag()));
+    }
+
+    // Every row of every classifier window shows its item's text, and every grid's headers
+    // are the items' numbers: nothing of an older state is left on screen.
+    void expectWindowsShowTheProject()
+    {
+        for (TF_Base* child : window->ChildWindows()) {
+            if (auto* w = qobject_cast<ClassifierWindow*>(child)) {
+                QStringList shown;
+                for (QTreeWidgetItemIterator it(w->Outline1); *it; ++it)
+                    shown << (*it)->text(0);
+                QStringList expected;
+                project().TreeByIndex(w->Tag())->ForEachPreOrder(
+                    [&](TTreeList* node, const std::string&, int) {
+                        expected << QString::fromStdString(ToUtf8(node->LineText()));
+                    });
+                EXPECT_EQ(shown, expected) << w->Tag();
+            } else if (auto* grid = qobject_cast<ProjectionWindow*>(child)) {
+                ItemList rows;
+                ASSERT_TRUE(project().FillItemList(grid->SecondClassifier(), rows, prompts));
+                ASSERT_EQ(grid->Model()->rowCount(), int(rows.size()));
+                for (size_t r = 0; r < rows.size(); ++r)
+                    EXPECT_EQ(grid->Model()->RowItem(int(r)), rows[r].Item);
+            }
+        }
+    }
+
+    ClassifierWindow* directions = nullptr;
+    ClassifierWindow* units = nullptr;
+};
+
+}  // namespace
+
+TEST_F(UndoTest, EachEditThroughTheWindowsComesBackByteForByte)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> edits = {
+        {"add", [&] { select(directions, "1.1"); prompts.queueInput("new");
+                      directions->ActionAdd->trigger(); }},
+        {"rename", [&] { select(directions, "1.1.2"); prompts.queueInput("renamed");
+                         directions->ActionMod->trigger(); }},
+        {"delete", [&] { select(directions, "1.1"); prompts.queueConfirm(true);
+                         directions->ActionDel->trigger(); }},
+        {"delete a unit with bindings", [&] { select(units, "4.1"); prompts.queueConfirm(true);
+                                              units->ActionDel->trigger(); }},
+        {"up", [&] { select(directions, "1.2"); directions->ActionUp->trigger(); }},
+        {"shift-drag", [&] { drag(directions, "1.2", "1.1.1", Qt::ShiftModifier); }},
+        {"ctrl-drag", [&] { drag(directions, "1.1", "1.1.2", Qt::ControlModifier); }},
+        {"binding", [&] {
+             ProjectionWindow* grid = window->FindProjectionWindow(1);
+             grid->StringGrid1->setCurrentIndex(grid->Model()->index(1, 0));
+             grid->ActionBind->trigger(); }},
+        {"project name", [&] { prompts.queueInput("Компания"); window->FilePrjName->trigger(); }},
+    };
+    for (const auto& [name, edit] : edits) {
+        SCOPED_TRACE(name);
+        const std::string before = project().ProjectFileText();
+        edit();
+        const std::string after = project().ProjectFileText();
+        ASSERT_NE(after, before);
+        EXPECT_EQ(window->EditUndo1->isEnabled(), true);
+        window->EditUndo1->trigger();
+        EXPECT_EQ(project().ProjectFileText(), before);
+        EXPECT_FALSE(project().Modified());
+        expectWindowsShowTheProject();
+        window->EditRedo1->trigger();
+        EXPECT_EQ(project().ProjectFileText(), after);
+        expectWindowsShowTheProject();
+        window->EditUndo1->trigger();
+    }
+    EXPECT_FALSE(context->SyncGuard);
+}
+
+TEST_F(UndoTest, TheUndoneItemIsSelectedAndTheHintsNameTheStep)
+{
+    select(directions, "1.2");
+    prompts.queueConfirm(true);
+    directions->ActionDel->trigger();
+    EXPECT_EQ(window->EditUndo1->toolTip(), QStringLiteral("Отменить: удаление «1.2 b»"));
+    EXPECT_FALSE(window->EditRedo1->isEnabled());
+    // The popup of a classifier window offers the same two commands.
+    EXPECT_TRUE(directions->PopupMenu1->actions().contains(window->EditUndo1));
+    EXPECT_TRUE(directions->PopupMenu1->actions().contains(window->EditRedo1));
+
+    window->EditUndo1->trigger();
+    EXPECT_EQ(directions->CurrentItem(), project().FindByNumber("1.2"));
+    EXPECT_EQ(window->EditRedo1->toolTip(), QStringLiteral("Повторить: удаление «1.2 b»"));
+    // Its binding is back, and the grid's current cell is on its column.
+    ProjectionWindow* grid = window->FindProjectionWindow(1);
+    EXPECT_EQ(grid->Model()->ColumnItem(grid->StringGrid1->currentIndex().column()),
+              project().FindByNumber("1.2"));
+    EXPECT_TRUE(project().FindByNumber("1.2")->IsLinkedWith(project().FindByNumber("4.1")));
+
+    // A new project forgets the history.
+    window->FileNew1->trigger();
+    EXPECT_FALSE(window->EditUndo1->isEnabled());
+    EXPECT_FALSE(window->EditRedo1->isEnabled());
+}
+
+// Hundreds of random edits, undos and redos with both grids open; the edits that survive,
+// replayed on the first state, give the same project.
+TEST_F(UndoTest, RandomRunsWithGridsOpenEndWhereReplayingTheSurvivingEditsDoes)
+{
+    std::mt19937 random(7);
+    const std::string start = project().ProjectFileText();
+    using Replay = std::function<void(TMainTreeList&)>;
+    std::vector<Replay> done;
+    std::vector<Replay> undone;
+    auto items = [&](int k) {
+        std::vector<std::string> numbers;
+        project().TreeByIndex(k)->ForEachPreOrder(
+            [&](TTreeList*, const std::string& number, int depth) {
+                if (depth > 0)
+                    numbers.push_back(number);
+            });
+        return numbers;
+    };
+    for (int step = 0; step < 300; ++step) {
+        const int k = random() % 2 ? 1 : 4;
+        ClassifierWindow* w = k == 1 ? directions : units;
+        const std::vector<std::string> numbers = items(k);
+        const std::string a = numbers[random() % numbers.size()];
+        const size_t before = project().History().Done();
+        Replay replay;
+        switch (random() % 8) {
+        case 0:
+            window->EditUndo1->trigger();
+            if (project().History().Done() < before) {
+                undone.push_back(done.back());
+                done.pop_back();
+            }
+            continue;
+        case 1:
+            window->EditRedo1->trigger();
+            if (project().History().Done() > before) {
+                done.push_back(undone.back());
+                undone.pop_back();
+            }
+            continue;
+        case 2:
+        case 3: {
+            const std::string name = "n" + std::to_string(step);
+            select(w, a);
+            prompts.queueInput(name);
+            w->ActionAdd->trigger();
+            replay = [a, name](TMainTreeList& p) { p.FindByNumber(a)->AddChild(name); };
+            break;
+        }
+        case 4:
+            // Never the last top item: the grids would close with the classifier's message.
+            if (project().FindByNumber(a)->Parent()->Count() == 1 &&
+                project().FindByNumber(a)->Parent() == project().TreeByIndex(k))
+                continue;
+            select(w, a);
+            prompts.queueConfirm(true);
+            w->ActionDel->trigger();
+            replay = [a](TMainTreeList& p) {
+                TTreeList* item = p.FindByNumber(a);
+                item->Parent()->DeleteAt(item->Parent()->IndexOf(item));
+            };
+            break;
+        case 5:
+            select(w, a);
+            w->ActionDown->trigger();
+            replay = [a](TMainTreeList& p) {
+                TTreeList* item = p.FindByNumber(a);
+                item->Parent()->Move(item->Parent()->IndexOf(item),
+                                     item->Parent()->IndexOf(item) + 1);
+            };
+            break;
+        case 6: {
+            const std::string b = numbers[random() % numbers.size()];
+            if (b == a)
+                continue;
+            drag(w, a, b, Qt::ControlModifier);
+            replay = [a, b](TMainTreeList& p) {
+                TTreeList* target = p.FindByNumber(b);
+                target->Append(TTreeList::CopySubtree(target, *p.FindByNumber(a)));
+            };
+            break;
+        }
+        default: {
+            ProjectionWindow* grid = window->FindProjectionWindow(1);
+            const int r = int(random() % grid->Model()->rowCount());
+            const int c = int(random() % grid->Model()->columnCount());
+            const std::string row = grid->Model()->RowItem(r)->Number();
+            const std::string column = grid->Model()->ColumnItem(c)->Number();
+            grid->StringGrid1->setCurrentIndex(grid->Model()->index(r, c));
+            grid->ActionBind->trigger();
+            replay = [row, column](TMainTreeList& p) {
+                p.FindByNumber(row)->ToggleLink(p.FindByNumber(column), true);
+            };
+            break;
+        }
+        }
+        if (project().History().Done() == before + 1) {
+            done.push_back(replay);
+            undone.clear();
+        }
+        ASSERT_FALSE(context->SyncGuard) << step;
+    }
+    expectWindowsShowTheProject();
+    TMainTreeList replayed;
+    ASSERT_TRUE(replayed.ReadProjectText(start).Ok);
+    for (const Replay& replay : done)
+        replay(replayed);
+    EXPECT_EQ(project().ProjectFileText(), replayed.ProjectFileText());
+    EXPECT_TRUE(prompts.allAnswersUsed());
+}

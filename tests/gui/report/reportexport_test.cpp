@@ -1,0 +1,139 @@
+// The report viewer's PDF export (also in place of printing without a printer) and its
+// remembered size.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPrinter>
+#include <QProcess>
+#include <memory>
+
+#include "app/mainwindow.h"
+#include "core/model/cp1251.h"
+#include "gui/kit/appcontext.h"
+#include "gui/kit/printer.h"
+#include "gui/report/reportviewer.h"
+#include "support/fakeprompts.h"
+#include "support/pdftools.h"
+#include "support/tempdir.h"
+
+namespace orm {
+namespace {
+
+using test::TempDir;
+
+// The print dialog of a user who prints into a PDF file.
+class PrintToFile : public ViewerDialogs {
+public:
+    QString pdf;
+    bool Print(QPrinter& printer, QWidget*) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    }
+    void PrinterSetup(QPrinter&, QWidget*) override {}
+    std::optional<SaveAsAnswer> SaveAs(const SaveAsRequest&, QWidget*) override
+    {
+        return std::nullopt;
+    }
+};
+
+// Three pages on a landscape A4 page of the document's own.
+std::string ThreePages()
+{
+    std::string rtf = "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0 Arial;}}"
+                      "\\paperw16838\\paperh11906\\landscape\\margl1134\\margr1134\\margt1134"
+                      "\\margb1134\\f0\\fs24 ";
+    for (const char* word : {"Первая", "Вторая", "Третья"}) {
+        rtf += ToCp1251(std::string(word) + " страница регламента");
+        rtf += std::string(word) == "Третья" ? "\\par}" : "\\par\\page ";
+    }
+    return rtf;
+}
+
+QString PageSize(const QString& pdf)
+{
+    const QString info = test::RunTool(QStringLiteral("pdfinfo"), {pdf});
+    const qsizetype at = info.indexOf(QStringLiteral("Page size:"));
+    return info.mid(at, info.indexOf(QChar('\n'), at) - at).simplified();
+}
+
+class ReportExport : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        SetPrinterInstalledForTesting(std::nullopt);
+        SharedPrinter().setOutputFileName(QString());
+        EXPECT_TRUE(prompts.allAnswersUsed());
+    }
+    TempDir dir;
+    test::FakePrompts prompts;
+};
+
+TEST_F(ReportExport, PdfHoldsThePagesPrintingMakes)
+{
+    PrintToFile dialogs;
+    dialogs.pdf = QString::fromStdString(dir.path("printed.pdf"));
+    ReportViewer viewer(prompts, &dialogs);
+    viewer.LoadDocument(ThreePages());
+    viewer.setWindowTitle(QStringLiteral("Положение о структуре"));
+    viewer.PrintDocument();
+    SharedPrinter().setOutputFileName(QString());
+
+    const std::string path = dir.path("Положение.pdf");
+    prompts.queueSave(path);
+    viewer.ActionExportPdf->trigger();
+    const QString exported = QString::fromStdString(path);
+    ASSERT_EQ(test::PdfPageCount(exported), 3);
+    EXPECT_EQ(test::PdfPageTexts(exported), test::PdfPageTexts(dialogs.pdf));
+    EXPECT_TRUE(test::PdfPageTexts(exported).at(1).contains(QStringLiteral("Вторая страница")));
+    // The document's own page, landscape A4.
+    EXPECT_EQ(PageSize(exported), PageSize(dialogs.pdf));
+    EXPECT_EQ(PageSize(exported), QStringLiteral("Page size: 842 x 595 pts (A4)"));
+    EXPECT_EQ(prompts.dialogs.at(0).initialFileName, "Положение о структуре.pdf");
+    EXPECT_TRUE(prompts.shown.size() == 1 && prompts.errors().empty());
+}
+
+TEST_F(ReportExport, WithoutAPrinterPrintingOffersThePdf)
+{
+    SetPrinterInstalledForTesting(false);
+    ReportViewer viewer(prompts);  // Qt's own dialogs: none of them may show
+    viewer.LoadDocument(ThreePages());
+    const std::string path = dir.path("offered.pdf");
+    prompts.queueConfirm(true);
+    prompts.queueSave(path);
+    viewer.ActionPrint->trigger();
+    EXPECT_EQ(prompts.shown.at(0),
+              "confirm: Не установлен ни один принтер.\nСохранить страницы в файл PDF?");
+    EXPECT_EQ(test::PdfPageCount(QString::fromStdString(path)), 3);
+
+    prompts.queueConfirm(false);
+    viewer.ActionPrint->trigger();
+    EXPECT_EQ(prompts.dialogs.size(), 1u);
+}
+
+TEST_F(ReportExport, TheViewerKeepsItsLastSize)
+{
+    AppContext context;
+    context.Settings.TitleTime = 0;
+    context.Settings.SettingsFileName = dir.write("ormelit.INI", "");
+    MainWindow main(context, &prompts);
+    {
+        ReportViewer viewer(prompts, nullptr, &main);
+        EXPECT_EQ(viewer.size(), QSize(500, 394));
+        viewer.show();
+        viewer.resize(720, 520);
+        viewer.ActionExit->trigger();
+    }
+    EXPECT_EQ(TempDir::read(context.Settings.SettingsFileName),
+              "[WINDOWS]\r\nTF_RTF_WIDTH=720\r\nTF_RTF_HEIGHT=520\r\n");
+    ReportViewer next(prompts, nullptr, &main);
+    EXPECT_EQ(next.size(), QSize(720, 520));
+    // A viewer outside the program keeps nothing and takes its designed size.
+    ReportViewer alone(prompts);
+    EXPECT_EQ(alone.size(), QSize(500, 394));
+}
+
+}  // namespace
+}  // namespace orm
