@@ -19,6 +19,10 @@ namespace orm::cli {
 
 namespace {
 
+bool g_leaveProjects = false;
+// The project left by the last command while LeaveProjectsToProcessExit is on.
+TMainTreeList* g_leftProject = nullptr;
+
 const char kResaveUsage[] =
     "  ormelit-cli resave PROJECT --output OUT\n"
     "      Read PROJECT as Ormelit reads a project file and write it to OUT as Ormelit saves it.\n";
@@ -92,7 +96,8 @@ int resave(const std::vector<std::string>& args, std::ostream& err)
         err << "ormelit-cli: cannot read " << input << ": " << unreadableReason(input) << "\n";
         return kBadProject;
     }
-    TMainTreeList project;
+    CommandProject held;
+    TMainTreeList& project = *held;
     const LoadResult loaded = project.ReadProjectText(*bytes);
     if (!loaded.Ok)
         err << "Не верный формат проекта!\n";
@@ -106,6 +111,21 @@ int resave(const std::vector<std::string>& args, std::ostream& err)
 }
 
 }  // namespace
+
+void LeaveProjectsToProcessExit(bool leave)
+{
+    g_leaveProjects = leave;
+}
+
+CommandProject::CommandProject() : m_project(std::make_unique<TMainTreeList>()) {}
+
+CommandProject::~CommandProject()
+{
+    if (!g_leaveProjects)
+        return;
+    delete g_leftProject;
+    g_leftProject = m_project.release();
+}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {

@@ -77,7 +77,8 @@ int RunOrganigram(const std::vector<std::string>& args, std::ostream& out, std::
     if (positional.size() > 2) return usage(err, "more than one item given");
     if (haveOutput && output.empty()) return usage(err, "--output needs a file name");
 
-    TMainTreeList project;
+    CommandProject held;
+    TMainTreeList& project = *held;
     if (!project.ReadProjectFile(positional[0]).Ok) {
         // A chart of half a project would look complete; nothing is written.
         err << "Не верный формат проекта!\n";

@@ -232,7 +232,8 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
 
     // -- the project
-    TMainTreeList project;
+    CommandProject held;
+    TMainTreeList& project = *held;
     if (!project.ReadProjectFile(*projectPath).Ok) {
         err << "Не верный формат проекта!\n";
         return kBadProject;

@@ -380,46 +380,99 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
 std::string TMainTreeList::ProjectFileText()
 {
     const int trees = std::min(Count(), kWrittenTrees);
+
+    // A link is written under whichever of its two items comes later in pre-order, which is
+    // the one with the larger padded key. The first pass gives every node its pre-order
+    // position and the length of its number, and from them the size of the whole file, so the
+    // text is written into one buffer that never moves. A number is written as its parent's
+    // number, copied from the parent's line, and the child's position; a link line copies the
+    // partner's number from the partner's line.
+    struct Entry {
+        TTreeList* node;
+        uint32_t parent;        // pre-order position of the parent; kTree for a tree
+        uint32_t component;     // last component of the number (1-based position)
+        uint32_t numberLength;  // of the whole dotted number
+    };
+    constexpr uint32_t kTree = UINT32_MAX;  // also: no earlier partner
+    std::vector<Entry> entries;
+    size_t total = 2 + Name().size() + 2;
+    // An earlier partner of the node at own: its position in the file being written. Other
+    // nodes' positions are stale from an earlier write, or not yet given in the first pass.
+    auto earlierPartner = [&entries](const TTreeList* other, uint32_t own) {
+        const uint32_t order = other->m_writeOrder;
+        return order < own && entries[order].node == other ? order : kTree;
+    };
+    auto add = [&](TTreeList* node, uint32_t parent, uint32_t component) {
+        const auto own = static_cast<uint32_t>(entries.size());
+        node->m_writeOrder = own;
+        const uint32_t length = (parent == kTree ? 0 : entries[parent].numberLength + 1) +
+                                decimalDigits(component);
+        entries.push_back({node, parent, component, length});
+        total += length + 1 + node->m_name.size() + 2;
+        // A pair linked twice is counted twice here and written once: at worst a few bytes
+        // reserved in vain, never a buffer too small.
+        for (const TTreeList* other : node->m_links) {
+            const uint32_t e = earlierPartner(other, own);
+            if (e != kTree)
+                total += entries[e].numberLength + 2;
+        }
+        return own;
+    };
+    struct Frame {
+        TTreeList* node;
+        uint32_t order;
+        size_t next;
+    };
+    std::vector<Frame> stack;
+    for (int k = 0; k < trees; ++k) {
+        TTreeList* tree = m_children[static_cast<size_t>(k)].get();
+        stack.push_back({tree, add(tree, kTree, static_cast<uint32_t>(k + 1)), 0});
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.next == top.node->m_children.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const size_t i = top.next++;
+            TTreeList* child = top.node->m_children[i].get();
+            const uint32_t order = top.order;
+            stack.push_back({child, add(child, order, static_cast<uint32_t>(i + 1)), 0});
+        }
+    }
+
     std::string out;
+    out.reserve(total);
     auto addLine = [&out](std::string_view a, std::string_view b = {}) {
         out += a;
         out += b;
         out += "\r\n";
     };
     addLine("0 ", Name());
-
-    // A link is written under whichever of its two items comes later in pre-order, which is
-    // the one with the larger padded key. Every node gets its pre-order position first; the
-    // numbers of linked nodes are kept for the link lines written under their partners.
-    std::vector<TTreeList*> nodes;
-    for (int k = 0; k < trees; ++k) {
-        Child(k)->ForEachNode([&nodes](TTreeList* node) {
-            node->m_writeOrder = static_cast<uint32_t>(nodes.size());
-            nodes.push_back(node);
-        });
-    }
-    out.reserve(nodes.size() * 64);
-    std::vector<std::string> numbers(nodes.size());
+    std::vector<size_t> lineStart(entries.size());
     std::vector<uint32_t> earlier;
-    for (int k = 0; k < trees; ++k) {
-        Child(k)->ForEachPreOrder([&](TTreeList* node, const std::string& number, int) {
-            out += number;
-            addLine(" ", node->Name());
-            if (node->Links().empty())
-                return;
-            const uint32_t own = node->m_writeOrder;
-            numbers[own] = number;
-            earlier.clear();
-            for (const TTreeList* other : node->Links()) {
-                const uint32_t order = other->m_writeOrder;
-                if (order < own && nodes[order] == other)
-                    earlier.push_back(order);
-            }
-            std::sort(earlier.begin(), earlier.end());
-            earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
-            for (const uint32_t e : earlier)
-                addLine(numbers[e]);
-        });
+    for (uint32_t own = 0; own < entries.size(); ++own) {
+        const Entry& entry = entries[own];
+        lineStart[own] = out.size();
+        if (entry.parent != kTree) {
+            out.append(out.data() + lineStart[entry.parent], entries[entry.parent].numberLength);
+            out += '.';
+        }
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, entry.component).ptr;
+        out.append(digits, end);
+        addLine(" ", entry.node->m_name);
+        if (entry.node->m_links.empty())
+            continue;
+        earlier.clear();
+        for (const TTreeList* other : entry.node->m_links) {
+            const uint32_t e = earlierPartner(other, own);
+            if (e != kTree)
+                earlier.push_back(e);
+        }
+        std::sort(earlier.begin(), earlier.end());
+        earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
+        for (const uint32_t e : earlier)
+            addLine(std::string_view(out.data() + lineStart[e], entries[e].numberLength));
     }
     return out;
 }

@@ -1,6 +1,8 @@
 #include "core/report/reportgen.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 
 #include "core/model/cp1251.h"
 #include "core/model/prompts.h"
@@ -140,10 +142,173 @@ std::string ReportFailureMessage(int n, const TStructRes& meta)
     return t("Отчет : ") + meta.DisplayName(n, ResKind::Report) + t("\nНе работает!");
 }
 
+// Every node of the project in pre-order with what the listings ask of it, made once per
+// document: its number, level, classifier and the end of its subtree, and a table from node to
+// place. Listing a subtree is a run over arrays, and the items linked to a subtree are put in
+// order by sorting their places: while no node has more than 9 999 children (the format's
+// limit), every number component pads to exactly four digits, so places order exactly as
+// padded numbers do. Beyond that limit the tree's own traversals keep the padded order.
+class TReportObj::DocumentIndex {
+public:
+    static constexpr uint32_t kAbsent = UINT32_MAX;
+
+    explicit DocumentIndex(TTreeList& root)
+    {
+        struct Frame {
+            uint32_t at;
+            int next;
+            size_t prefix;  // length of the frame node's number in number
+        };
+        std::string number = "0";
+        int widest = 0;
+        std::vector<Frame> stack;
+        auto add = [&](TTreeList* node, uint32_t parent, int component) {
+            const auto at = static_cast<uint32_t>(m_entries.size());
+            m_text += number;
+            const int level = parent == kAbsent ? 0 : m_entries[parent].level + 1;
+            const int classifier = level <= 1 ? component : m_entries[parent].classifier;
+            m_entries.push_back({node, 0, level, classifier, m_text.size()});
+            widest = std::max(widest, node->Count());
+            stack.push_back({at, 0, number.size()});
+        };
+        add(&root, kAbsent, 0);
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            TTreeList* node = m_entries[top.at].node;
+            if (top.next >= node->Count()) {
+                m_entries[top.at].end = static_cast<uint32_t>(m_entries.size());
+                stack.pop_back();
+                continue;
+            }
+            const int i = top.next++;
+            // The root's own number "0" is not part of its children's numbers.
+            if (top.at == 0) {
+                number.clear();
+            } else {
+                number.resize(top.prefix);
+                number += '.';
+            }
+            char digits[16];
+            number.append(digits, std::to_chars(digits, digits + sizeof digits, i + 1).ptr);
+            add(node->Child(i), top.at, i + 1);
+        }
+        m_positionOrdered = widest <= 9999;
+
+        size_t capacity = 16;
+        while (capacity < 2 * m_entries.size())
+            capacity *= 2;
+        m_shift = 64;
+        for (size_t c = capacity; c > 1; c /= 2)
+            --m_shift;
+        m_slots.assign(capacity, Slot{nullptr, 0});
+        for (uint32_t at = 0; at < m_entries.size(); ++at) {
+            const TTreeList* node = m_entries[at].node;
+            size_t slot = home(node);
+            while (m_slots[slot].node)
+                slot = (slot + 1) & (capacity - 1);
+            m_slots[slot] = {node, at};
+        }
+    }
+
+    uint32_t find(const TTreeList* node) const
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = home(node);; slot = (slot + 1) & mask) {
+            if (m_slots[slot].node == node)
+                return m_slots[slot].at;
+            if (!m_slots[slot].node)
+                return kAbsent;
+        }
+    }
+    std::string_view number(uint32_t at) const
+    {
+        const size_t begin = at == 0 ? 0 : m_entries[at - 1].numberEnd;
+        return std::string_view(m_text).substr(begin, m_entries[at].numberEnd - begin);
+    }
+    int classifier(uint32_t at) const { return m_entries[at].classifier; }
+
+    // TTreeList::IsWithinLevels by places.
+    bool isWithinLevels(uint32_t item, uint32_t top, int levels) const
+    {
+        return top <= item && item < m_entries[top].end &&
+               (levels == 0 || m_entries[item].level < m_entries[top].level + levels);
+    }
+
+    // Calls visit(level, node, at) as start->WalkLevels(from, levels) would call its visitor;
+    // a node at the last level is stepped over with its subtree.
+    template <typename Visit>
+    void walk(uint32_t start, int from, int levels, Visit&& visit) const
+    {
+        if (levels < 0 || from < 1)
+            return;
+        const int limit = levels > 0 ? from + levels - 1 : 0;
+        const int base = m_entries[start].level - 1;
+        for (uint32_t at = start; at < m_entries[start].end;) {
+            const Entry& e = m_entries[at];
+            const int depth = e.level - base;
+            if (depth >= from)
+                visit(depth - from + 1, e.node, at);
+            at = limit > 0 && depth >= limit ? e.end : at + 1;
+        }
+    }
+
+    // The items linked to what walk(start, from, levels) visits, each once, in padded-number
+    // order; false (out unspecified) when places cannot give that order.
+    bool linkedItems(uint32_t start, int from, int levels, std::vector<Linked>& out)
+    {
+        if (!m_positionOrdered)
+            return false;
+        m_places.clear();
+        bool known = true;
+        walk(start, from, levels, [&](int, TTreeList* node, uint32_t) {
+            for (const TTreeList* linked : node->Links()) {
+                const uint32_t at = find(linked);
+                known = known && at != kAbsent;
+                m_places.push_back(at);
+            }
+        });
+        if (!known)
+            return false;
+        std::sort(m_places.begin(), m_places.end());
+        m_places.erase(std::unique(m_places.begin(), m_places.end()), m_places.end());
+        out.clear();
+        for (const uint32_t at : m_places)
+            out.push_back({m_entries[at].node, at});
+        return true;
+    }
+
+private:
+    struct Entry {
+        TTreeList* node;
+        uint32_t end;    // one past the subtree's last place
+        int level;       // the root is level 0
+        int classifier;  // ClassifierIndex
+        size_t numberEnd;
+    };
+    struct Slot {
+        const TTreeList* node;
+        uint32_t at;
+    };
+    size_t home(const TTreeList* node) const
+    {
+        return static_cast<size_t>((reinterpret_cast<uintptr_t>(node) * 0x9E3779B97F4A7C15ull) >>
+                                   m_shift);
+    }
+
+    std::vector<Entry> m_entries;
+    std::string m_text;  // every number, one after the other
+    bool m_positionOrdered = true;
+    std::vector<Slot> m_slots;
+    int m_shift = 60;
+    std::vector<uint32_t> m_places;
+};
+
 TReportObj::TReportObj(TTreeList& project, const TStructRes& meta)
     : m_root(project.Root()), m_meta(meta)
 {
 }
+
+TReportObj::~TReportObj() = default;
 
 ReportFault TReportObj::PrepareParameters(int n, std::string& message)
 {
@@ -157,19 +322,22 @@ ReportFault TReportObj::PrepareParameters(int n, std::string& message)
     for (ReportParam& r : m_params) {
         if (r.Mode == 0)
             break;
-        ItemList choices;
+        // The dialog's first entry (StartChoices): the classifier's tree node, or for a row of
+        // items only the tree's first item; found without listing the whole classifier.
+        TTreeList* first = nullptr;
         try {
-            choices = StartChoices(*m_root, r);
+            TTreeList* tree = m_root->TreeByIndex(r.Classifier);
+            first = r.Mode != 2 ? tree : tree->Count() > 0 ? tree->Child(0) : nullptr;
         } catch (const std::exception&) {
             // The project has no tree for this classifier.
             message = ReportFailureMessage(n, m_meta);
             return ReportFault::NotWorking;
         }
-        if (choices.empty()) {
+        if (!first) {
             message = t("Не заданы ") + classifierName(r.Classifier) + "!";
             return ReportFault::NoItems;
         }
-        r.StartItem = choices.front().Item;
+        r.StartItem = first;
         r.Levels = 0;
     }
     return ReportFault::None;
@@ -179,7 +347,7 @@ bool TReportObj::BuildReport(int n, const ReportOptions& options)
 {
     m_writer.ClearOutput();
     m_document = ReportDocument{};
-    m_numbers.clear();
+    m_index.reset();
     m_sectionCount = 0;
     m_reportNumber = n;
     m_writer.SetRtf(options.Rtf);
@@ -194,7 +362,7 @@ bool TReportObj::BuildReport(int n, const ReportOptions& options)
     } catch (const EListError&) {
     } catch (const EScaleInvalid&) {
     }
-    m_numbers.clear();
+    m_index.reset();
     if (!composed) {
         m_writer.ClearOutput();
         return false;
@@ -211,6 +379,8 @@ bool TReportObj::BuildReport(int n, const ReportOptions& options)
 
 bool TReportObj::ComposeReport()
 {
+    // An index from an earlier composition may name items deleted since.
+    m_index.reset();
     const int n = m_reportNumber;
     if (n < 1 || n > kReportCount || !rowsUsable(kRowsNeeded[static_cast<size_t>(n - 1)]))
         return false;
@@ -242,17 +412,72 @@ std::string TReportObj::classifierName(int k) const
     return m_meta.DisplayName(k, ResKind::Classifier);
 }
 
+TReportObj::DocumentIndex& TReportObj::index()
+{
+    if (!m_index)
+        m_index = std::make_unique<DocumentIndex>(*m_root);
+    return *m_index;
+}
+
 std::string TReportObj::lineText(const TTreeList* node)
 {
-    if (m_numbers.empty()) {
-        m_root->ForEachPreOrder([this](TTreeList* n, const std::string& number, int) {
-            m_numbers.emplace(n, number);
-        });
-    }
-    const auto it = m_numbers.find(node);
-    if (it == m_numbers.end())
+    const uint32_t at = index().find(node);
+    if (at == DocumentIndex::kAbsent)
         return node->LineText();
-    return it->second + " " + node->Name();
+    return std::string(m_index->number(at)) + " " + node->Name();
+}
+
+void TReportObj::itemLine(ParaStyle style, const TTreeList* node, uint32_t at)
+{
+    if (at == DocumentIndex::kAbsent)
+        m_writer.WriteLine(style, node->LineText());
+    else
+        m_writer.WriteItemLine(style, index().number(at), node->Name());
+}
+
+void TReportObj::itemLine(ParaStyle style, const TTreeList* node)
+{
+    itemLine(style, node, index().find(node));
+}
+
+template <typename Visit>
+void TReportObj::walk(TTreeList* start, int from, int levels, Visit&& visit)
+{
+    DocumentIndex& ix = index();
+    const uint32_t at = ix.find(start);
+    if (at != DocumentIndex::kAbsent) {
+        ix.walk(at, from, levels, visit);
+        return;
+    }
+    start->WalkLevels(from, levels, [&](int level, int, TTreeList* node) {
+        visit(level, node, ix.find(node));
+    });
+}
+
+void TReportObj::linkedItems(TTreeList* start, int from, int levels, std::vector<Linked>& out)
+{
+    DocumentIndex& ix = index();
+    const uint32_t at = ix.find(start);
+    if (at != DocumentIndex::kAbsent && ix.linkedItems(at, from, levels, out))
+        return;
+    out.clear();
+    start->LinkedItemsByClassifier(
+        from, levels, [&](int, int, TTreeList* item) { out.push_back({item, ix.find(item)}); },
+        0);
+}
+
+int TReportObj::classifierOf(const Linked& item)
+{
+    return item.At == DocumentIndex::kAbsent ? item.Node->ClassifierIndex()
+                                             : index().classifier(item.At);
+}
+
+bool TReportObj::isWithinLevels(const Linked& item, const TTreeList* top, int levels)
+{
+    const uint32_t at = index().find(top);
+    if (item.At == DocumentIndex::kAbsent || at == DocumentIndex::kAbsent)
+        return item.Node->IsWithinLevels(top, levels);
+    return m_index->isWithinLevels(item.At, at, levels);
 }
 
 void TReportObj::WriteHeader(std::string subject, std::string title, const std::string& subtitle)
@@ -288,16 +513,12 @@ void TReportObj::WriteSection(const std::string& title)
     line(ParaStyle::Heading, roman(m_sectionCount) + ". " + title);
 }
 
-void TReportObj::WriteTreeLine(int level, TTreeList* node)
-{
-    line(treeLineStyle(level), lineText(node));
-}
-
 void TReportObj::WriteParamTree(int k)
 {
     TTreeList* start = row(k).StartItem;
-    start->WalkLevels(startLevel(start), row(k).Levels,
-                      [this](int level, int, TTreeList* node) { WriteTreeLine(level, node); });
+    walk(start, startLevel(start), row(k).Levels, [this](int level, TTreeList* node, uint32_t at) {
+        itemLine(treeLineStyle(level), node, at);
+    });
 }
 
 void TReportObj::WriteCorrespondence(int m, const std::vector<int>& details)
@@ -316,21 +537,30 @@ void TReportObj::writeCorrespondence(const CorrEntry& master,
 {
     if (!master.Caption.empty())
         line(ParaStyle::Heading, master.Caption);
-    master.Node->WalkLevels(startLevel(master.Node), master.Levels, [&](int, int, TTreeList* x) {
-        line(ParaStyle::Level1, lineText(x));
-        for (const CorrEntry& e : details) {
-            // Levels of a classifier's tree node count its items, one level below the node.
-            const int depth = e.Levels + (e.Levels != 0 && e.Node->Level() == 1 ? 1 : 0);
-            x->LinkedItemsWithin(
-                1, 1,
-                [&](int, int count, TTreeList* item) {
-                    if (count == 1)
-                        line(ParaStyle::GroupCaption, e.Caption + ":");
-                    line(ParaStyle::Linked, lineText(item));
-                },
-                depth, e.Node);
-        }
-    });
+    std::vector<Linked> linked;
+    std::vector<std::string> captions;
+    for (const CorrEntry& e : details)
+        captions.push_back(e.Caption + ":");
+    walk(master.Node, startLevel(master.Node), master.Levels,
+         [&](int, TTreeList* x, uint32_t at) {
+             itemLine(ParaStyle::Level1, x, at);
+             if (details.empty())
+                 return;
+             linkedItems(x, 1, 1, linked);
+             for (size_t k = 0; k < details.size(); ++k) {
+                 const CorrEntry& e = details[k];
+                 // Levels of a classifier's tree node count its items, one level below the node.
+                 const int depth = e.Levels + (e.Levels != 0 && e.Node->Level() == 1 ? 1 : 0);
+                 int count = 0;
+                 for (const Linked& item : linked) {
+                     if (!isWithinLevels(item, e.Node, depth))
+                         continue;
+                     if (++count == 1)
+                         line(ParaStyle::GroupCaption, captions[k]);
+                     itemLine(ParaStyle::Linked, item.Node, item.At);
+                 }
+             }
+         });
 }
 
 void TReportObj::composeStructure()
@@ -354,36 +584,46 @@ void TReportObj::composeStructure()
     const bool whole = organisation && p.Levels == 0;
     const std::vector<int> classifiers =
         extended ? std::vector<int>{1, 2, 3} : std::vector<int>{2, 3};
+    auto treeLine = [this](int level, TTreeList* node, uint32_t at) {
+        itemLine(treeLineStyle(level), node, at);
+    };
 
+    // The items linked to the subtree in scope, gathered once and listed by classifier.
+    std::vector<Linked> linked;
+    if (!whole)
+        linkedItems(start, from, p.Levels, linked);
     for (const int c : classifiers) {
         WriteSection(classifierName(c));
         if (whole) {
-            m_root->TreeByIndex(c)->WalkLevels(
-                2, 0, [this](int level, int, TTreeList* node) { WriteTreeLine(level, node); });
-        } else {
-            start->LinkedItemsByClassifier(
-                from, p.Levels,
-                [this](int, int, TTreeList* item) { line(ParaStyle::Level1, lineText(item)); }, c);
+            walk(m_root->TreeByIndex(c), 2, 0, treeLine);
+            continue;
+        }
+        for (const Linked& item : linked) {
+            if (classifierOf(item) == c)
+                itemLine(ParaStyle::Level1, item.Node, item.At);
         }
     }
 
     WriteSection(t("Перечень структурных звеньев"));
-    start->WalkLevels(from, p.Levels,
-                      [this](int level, int, TTreeList* node) { WriteTreeLine(level, node); });
+    walk(start, from, p.Levels, treeLine);
 
     WriteSection(t("Распределение ") + (extended ? t("бизнес-направлений и ") : std::string()) +
                  t("процессов/функций по структурным звеньям"));
-    start->WalkLevels(from, p.Levels, [&](int, int, TTreeList* unit) {
-        line(ParaStyle::Level1, lineText(unit));
-        for (const int c : classifiers) {
-            unit->LinkedItemsByClassifier(
-                1, 1,
-                [&](int, int count, TTreeList* item) {
-                    if (count == 1)
-                        line(ParaStyle::GroupCaption, classifierName(c) + ":");
-                    line(ParaStyle::Linked, lineText(item));
-                },
-                c);
+    std::vector<std::string> captions;
+    for (const int c : classifiers)
+        captions.push_back(classifierName(c) + ":");
+    walk(start, from, p.Levels, [&](int, TTreeList* unit, uint32_t at) {
+        itemLine(ParaStyle::Level1, unit, at);
+        linkedItems(unit, 1, 1, linked);
+        for (size_t k = 0; k < classifiers.size(); ++k) {
+            int count = 0;
+            for (const Linked& item : linked) {
+                if (classifierOf(item) != classifiers[k])
+                    continue;
+                if (++count == 1)
+                    line(ParaStyle::GroupCaption, captions[k]);
+                itemLine(ParaStyle::Linked, item.Node, item.At);
+            }
         }
     });
 }
@@ -394,16 +634,22 @@ void TReportObj::composeActivity()
     TTreeList* start = p.StartItem;
     TTreeList* units = m_root->TreeByIndex(4);
     const std::string activities = t("Процессы/функции внутрифирменной деятельности");
-    auto unitLine = [this](int, int, TTreeList* unit) { line(ParaStyle::Level1, lineText(unit)); };
 
     WriteHeader(start->Name(), std::string(), std::string());
 
     WriteSection(activities);
     WriteParamTree(1);
 
+    // The units linked to the processes in scope, listed twice below.
+    std::vector<Linked> linkedUnits;
+    linkedItems(start, startLevel(start), p.Levels, linkedUnits);
+    std::erase_if(linkedUnits,
+                  [&](const Linked& unit) { return !isWithinLevels(unit, units, 0); });
+
     WriteSection(t("Перечень структурных звеньев, участвующих в процессах/функциях "
                    "внутрифирменной деятельности"));
-    start->LinkedItemsWithin(startLevel(start), p.Levels, unitLine, 0, units);
+    for (const Linked& unit : linkedUnits)
+        itemLine(ParaStyle::Level1, unit.Node, unit.At);
 
     WriteSection(t("Распределение ответственности структурных звеньев за процессы/функции "
                    "внутрифирменной деятельности"));
@@ -411,20 +657,20 @@ void TReportObj::composeActivity()
 
     WriteSection(t("Распределение процессов/функций внутрифирменной деятельности по "
                    "структурным звеньям"));
-    start->LinkedItemsWithin(
-        startLevel(start), p.Levels,
-        [&](int, int, TTreeList* unit) {
-            line(ParaStyle::Level1, lineText(unit));
-            unit->LinkedItemsWithin(
-                1, 1,
-                [&](int, int count, TTreeList* item) {
-                    if (count == 1)
-                        line(ParaStyle::GroupCaption, activities + ":");
-                    line(ParaStyle::Linked, lineText(item));
-                },
-                p.Levels, start);
-        },
-        0, units);
+    std::vector<Linked> linked;
+    const std::string caption = activities + ":";
+    for (const Linked& unit : linkedUnits) {
+        itemLine(ParaStyle::Level1, unit.Node, unit.At);
+        linkedItems(unit.Node, 1, 1, linked);
+        int count = 0;
+        for (const Linked& item : linked) {
+            if (!isWithinLevels(item, start, p.Levels))
+                continue;
+            if (++count == 1)
+                line(ParaStyle::GroupCaption, caption);
+            itemLine(ParaStyle::Linked, item.Node, item.At);
+        }
+    }
 }
 
 void TReportObj::composeStrategic()

@@ -5,8 +5,9 @@
 // asks for the parameters and shows the finished document through ReportUi, messages go through
 // Prompts, and GenerateReport does the whole job without either for batch use.
 
+#include <cstdint>
+#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/model/metamodel.h"
@@ -61,6 +62,7 @@ std::string ReportFailureMessage(int n, const TStructRes& meta = Metamodel());
 class TReportObj {
 public:
     explicit TReportObj(TTreeList& project, const TStructRes& meta = Metamodel());
+    ~TReportObj();
 
     ReportParamRows& Params() { return m_params; }
     const ReportParamRows& Params() const { return m_params; }
@@ -84,6 +86,14 @@ public:
     bool ComposeReport();
 
 private:
+    class DocumentIndex;
+    // A linked item and its place in the document index (DocumentIndex::kAbsent when it has
+    // none).
+    struct Linked {
+        TTreeList* Node;
+        uint32_t At;
+    };
+
     // One entry of a correspondence: a subtree (node with its detail levels) and its caption.
     struct CorrEntry {
         TTreeList* Node = nullptr;
@@ -93,7 +103,6 @@ private:
 
     void WriteHeader(std::string subject, std::string title, const std::string& subtitle);
     void WriteSection(const std::string& title);
-    void WriteTreeLine(int level, TTreeList* node);
     void WriteParamTree(int k);
     // Row m's subtree, each node followed by its linked items in the subtrees of rows details.
     void WriteCorrespondence(int m, const std::vector<int>& details);
@@ -107,8 +116,23 @@ private:
     const ReportParam& row(int k) const { return m_params[static_cast<size_t>(k - 1)]; }
     bool rowsUsable(int needed) const;
     std::string classifierName(int k) const;
-    // Row text from numbers computed once per document, so long lists cost no per-row search.
+    // The item's row text, "number name", as one string.
     std::string lineText(const TTreeList* node);
+
+    // The index of the current document, made at its first use.
+    DocumentIndex& index();
+    // The item's row text ("number name") as one paragraph; at is its place in the index.
+    void itemLine(ParaStyle style, const TTreeList* node, uint32_t at);
+    void itemLine(ParaStyle style, const TTreeList* node);
+    // Calls visit(level, node, at) for the nodes start->WalkLevels(from, levels) visits, in
+    // the same order with the same levels.
+    template <typename Visit>
+    void walk(TTreeList* start, int from, int levels, Visit&& visit);
+    // The items linked to the nodes start->WalkLevels(from, levels) visits, each once, in the
+    // order of their padded numbers (TTreeList::LinkedItemsByClassifier with classifier 0).
+    void linkedItems(TTreeList* start, int from, int levels, std::vector<Linked>& out);
+    int classifierOf(const Linked& item);
+    bool isWithinLevels(const Linked& item, const TTreeList* top, int levels);
 
     TTreeList* m_root;
     const TStructRes& m_meta;
@@ -117,7 +141,7 @@ private:
     ReportParamRows m_params{};
     bool m_useInformation = false;
     int m_sectionCount = 0;
-    std::unordered_map<const TTreeList*, std::string> m_numbers;
+    std::unique_ptr<DocumentIndex> m_index;
     ReportDocument m_document;
 };
 

@@ -1,8 +1,13 @@
 #include "core/report/reportwriter.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
-#include "core/model/numbers.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace orm {
 
@@ -26,6 +31,83 @@ constexpr std::array<std::string_view, kRtfFragmentCount> kFragments = {
     R"(\pard\li567\plain\f2\fs24\cf0\sb60\sa60 )",
 };
 
+// Whether any of the eight bytes of w is a backslash or a brace: a byte equal to c is a zero
+// byte of w ^ c, found by the usual borrow test.
+bool hasSpecialByte(uint64_t w)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHighs = 0x8080808080808080ull;
+    auto hasZero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+    return hasZero(w ^ (kOnes * '\\')) | hasZero(w ^ (kOnes * '{')) | hasZero(w ^ (kOnes * '}'));
+}
+
+bool isSpecial(char ch)
+{
+    return ch == '\\' || ch == '{' || ch == '}';
+}
+
+#if defined(__SSE2__)
+// Whether any of the sixteen bytes at data is a backslash or a brace.
+bool hasSpecial16(const char* data)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\\')),
+                                                   _mm_cmpeq_epi8(v, _mm_set1_epi8('{'))),
+                                      _mm_cmpeq_epi8(v, _mm_set1_epi8('}')));
+    return _mm_movemask_epi8(hits) != 0;
+}
+#endif
+
+// Whether text holds a backslash or a brace, looked for many bytes at a time; a last part
+// shorter than a step is looked at in a step that ends with the text.
+bool hasSpecial(std::string_view text)
+{
+    const char* const data = text.data();
+    const size_t size = text.size();
+#if defined(__SSE2__)
+    if (size >= 16) {
+        size_t i = 0;
+        for (; i + 16 <= size; i += 16) {
+            if (hasSpecial16(data + i))
+                return true;
+        }
+        return i < size && hasSpecial16(data + size - 16);
+    }
+#endif
+    if (size < 8)
+        return std::any_of(text.begin(), text.end(), isSpecial);
+    auto chunk = [data](size_t at) {
+        uint64_t w;
+        std::memcpy(&w, data + at, 8);
+        return hasSpecialByte(w);
+    };
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        if (chunk(i))
+            return true;
+    }
+    return i < size && chunk(size - 8);
+}
+
+// Appends text with a backslash before each backslash and brace. Text without them, the usual
+// case, is found so quickly and copied whole: a report is mostly such text.
+void appendEscaped(std::string& out, std::string_view text)
+{
+    if (!hasSpecial(text)) {
+        out += text;
+        return;
+    }
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (isSpecial(text[i])) {
+            out.append(text, run, i - run);
+            out += '\\';
+            run = i;
+        }
+    }
+    out.append(text, run, std::string_view::npos);
+}
+
 bool isKnownStyle(ParaStyle style)
 {
     const int s = static_cast<int>(style);
@@ -45,11 +127,7 @@ std::string EscapeRtf(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (const char ch : text) {
-        if (ch == '\\' || ch == '{' || ch == '}')
-            out += '\\';
-        out += ch;
-    }
+    appendEscaped(out, text);
     return out;
 }
 
@@ -76,18 +154,70 @@ void TReportWriter::WriteRtf(int index)
 
 void TReportWriter::WriteLine(ParaStyle style, std::string_view text)
 {
+    startLine(style);
+    appendText(text);
+    endLine();
+}
+
+void TReportWriter::WriteItemLine(ParaStyle style, std::string_view number, std::string_view name)
+{
+    if (m_isRtf && (hasSpecial(number) || hasSpecial(name))) {
+        startLine(style);
+        appendText(number);
+        m_output += ' ';
+        appendText(name);
+        endLine();
+        return;
+    }
+    // Nothing to escape, the usual case: the pieces are copied into room made once, as a
+    // report is mostly such lines.
+    static constexpr std::string_view kBlanks = "      ";
+    std::string_view lead = kBlanks.substr(0, static_cast<size_t>(PlainIndent(style)));
+    std::string_view tail = "\r\n";
+    if (m_isRtf) {
+        lead = isKnownStyle(style) ? RtfFragment(static_cast<int>(style) + 2) : std::string_view();
+        tail = RtfFragment(kRtfParEnd);
+    }
+    const size_t at = m_output.size();
+    m_output.resize(at + lead.size() + number.size() + 1 + name.size() + tail.size());
+    char* p = m_output.data() + at;
+    auto put = [&p](std::string_view piece) {
+        std::memcpy(p, piece.data(), piece.size());
+        p += piece.size();
+    };
+    put(lead);
+    put(number);
+    *p++ = ' ';
+    put(name);
+    put(tail);
+}
+
+void TReportWriter::startLine(ParaStyle style)
+{
     if (!m_isRtf) {
-        m_output += RepeatChar(PlainIndent(style), ' ');
-        m_output += text;
-        m_output += "\r\n";
+        m_output.append(static_cast<size_t>(PlainIndent(style)), ' ');
         return;
     }
     // A value outside 1..9 would pick the head, tail or paragraph end as its start and break
     // the document's grouping, so it gets no start of its own.
     if (isKnownStyle(style))
         WriteRtf(static_cast<int>(style) + 2);
-    m_output += EscapeRtf(text);
-    WriteRtf(kRtfParEnd);
+}
+
+void TReportWriter::appendText(std::string_view text)
+{
+    if (m_isRtf)
+        appendEscaped(m_output, text);
+    else
+        m_output += text;
+}
+
+void TReportWriter::endLine()
+{
+    if (m_isRtf)
+        WriteRtf(kRtfParEnd);
+    else
+        m_output += "\r\n";
 }
 
 }  // namespace orm

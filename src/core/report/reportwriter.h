@@ -46,11 +46,17 @@ public:
     void WriteRtf(int index);
     // One paragraph in the current format; the text may be empty.
     void WriteLine(ParaStyle style, std::string_view text);
+    // The paragraph WriteLine(style, number + " " + name) writes, without making that text.
+    void WriteItemLine(ParaStyle style, std::string_view number, std::string_view name);
 
     const std::string& Output() const { return m_output; }
     std::string TakeOutput() { return std::move(m_output); }
 
 private:
+    void startLine(ParaStyle style);
+    void appendText(std::string_view text);
+    void endLine();
+
     bool m_isRtf = false;
     std::string m_output;
 };
