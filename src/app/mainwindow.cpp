@@ -749,7 +749,8 @@ TTreeList* MainWindow::selectedItemOf(int k) const
 
 void MainWindow::ReleaseProjections(int k)
 {
-    for (ProjectionWindow* grid : projectionsShowing(k))
+    // Also the grids of windows closed but not yet gone.
+    for (ProjectionWindow* grid : m_mdi->findChildren<ProjectionWindow*>())
         grid->Release(k);
 }
 
@@ -765,6 +766,8 @@ void MainWindow::RefreshProjections(int k)
     const bool built = m_context.MainProject.FillItemList(k, list, *m_prompts);
     for (ProjectionWindow* grid : grids) {
         if (!built) {
+            // A closed window goes only later; it keeps no item meanwhile.
+            grid->Release(0);
             if (QMdiSubWindow* sub = SubWindowOf(grid))
                 sub->close();
             continue;
