@@ -153,12 +153,7 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
 void MainWindow::ShowItem(TTreeList* item)
 {
     const bool typing = m_find->Edit->hasFocus();
-    ClassifierWindow* window = OpenClassifier(item->ClassifierIndex());
-    window->SelectItem(item);
-    const bool guard = m_context.SyncGuard;
-    m_context.SyncGuard = true;
-    ShowItemEverywhere(item, window);
-    m_context.SyncGuard = guard;
+    selectEverywhere(item, OpenClassifier(item->ClassifierIndex()));
     if (typing)
         m_find->Edit->setFocus();
 }
@@ -520,16 +515,19 @@ void MainWindow::undoRedo(bool undo)
     for (int k = 1; k <= Metamodel().KindCount(ResKind::Classifier); ++k)
         RefreshProjections(k);
     TTreeList* focus = effect->Focus.empty() ? nullptr : NodeAt(project, effect->Focus);
-    if (focus) {
-        ClassifierWindow* window = FindClassifierWindow(focus->ClassifierIndex());
-        if (window)
-            window->SelectItem(focus);
-        const bool guard = m_context.SyncGuard;
-        m_context.SyncGuard = true;
-        ShowItemEverywhere(focus, window);
-        m_context.SyncGuard = guard;
-    }
+    if (focus)
+        selectEverywhere(focus, FindClassifierWindow(focus->ClassifierIndex()));
     historyChanged();
+}
+
+void MainWindow::selectEverywhere(TTreeList* item, ClassifierWindow* window)
+{
+    // Selected in its classifier window, if one is open, whether or not its row was current
+    // already; the grids follow, and nothing mirrors back.
+    if (window)
+        window->SelectItem(item);
+    const SyncGuardScope guard(m_context);
+    ShowItemEverywhere(item, window);
 }
 
 void MainWindow::ResetWindows()

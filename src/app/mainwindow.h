@@ -127,6 +127,7 @@ private:
     // the project's history; the step itself, with every window following it.
     void historyChanged();
     void undoRedo(bool undo);
+    void selectEverywhere(TTreeList* item, ClassifierWindow* window);
     void fillWindowList();
     void subWindowActivated(QMdiSubWindow* window);
     // After the project was opened or saved: its file goes first in the recent list.

@@ -342,17 +342,17 @@ void ClassifierWindow::Rebuild()
         if ((*it)->isExpanded())
             expanded.insert(Outline::ItemOf(*it));
     }
-    AppContext& context = m_hub->Context();
-    const bool guard = context.SyncGuard;
-    context.SyncGuard = true;  // rows come and go; nothing to tell the other windows
-    Outline1->setUpdatesEnabled(false);
-    FillOutline();
-    for (QTreeWidgetItemIterator it(Outline1); *it; ++it) {
-        if (expanded.count(Outline::ItemOf(*it)))
-            (*it)->setExpanded(true);
+    {
+        // Rows come and go; nothing to tell the other windows.
+        const SyncGuardScope guard(m_hub->Context());
+        Outline1->setUpdatesEnabled(false);
+        FillOutline();
+        for (QTreeWidgetItemIterator it(Outline1); *it; ++it) {
+            if (expanded.count(Outline::ItemOf(*it)))
+                (*it)->setExpanded(true);
+        }
+        Outline1->setUpdatesEnabled(true);
     }
-    Outline1->setUpdatesEnabled(true);
-    context.SyncGuard = guard;
     UpdateActionStates();
 }
 

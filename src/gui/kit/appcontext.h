@@ -25,4 +25,20 @@ struct AppContext {
     std::string ExecutablePath;
 };
 
+// Sets the context's SyncGuard for a scope and puts back what it was.
+class SyncGuardScope {
+public:
+    explicit SyncGuardScope(AppContext& context) : m_flag(context.SyncGuard), m_was(m_flag)
+    {
+        m_flag = true;
+    }
+    ~SyncGuardScope() { m_flag = m_was; }
+    SyncGuardScope(const SyncGuardScope&) = delete;
+    SyncGuardScope& operator=(const SyncGuardScope&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_was;
+};
+
 }  // namespace orm

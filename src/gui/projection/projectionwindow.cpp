@@ -355,9 +355,7 @@ void ProjectionWindow::keepCurrentCell(const std::function<void()>& rebuild)
     }
     // The current cell follows the classifier windows, never the other way round: a rebuild
     // moves no selection anywhere else.
-    AppContext& context = m_hub->Context();
-    const bool guard = context.SyncGuard;
-    context.SyncGuard = true;
+    const SyncGuardScope guard(m_hub->Context());
     rebuild();
     // The grid keeps its current cell's place where it still exists (also across a release).
     if (m_heldCell.row >= 0 && m_model->rowCount() > 0 && m_model->columnCount() > 0) {
@@ -367,7 +365,6 @@ void ProjectionWindow::keepCurrentCell(const std::function<void()>& rebuild)
         StringGrid1->selectionModel()->setCurrentIndex(again,
                                                        QItemSelectionModel::ClearAndSelect);
     }
-    context.SyncGuard = guard;
 }
 
 void ProjectionWindow::Follow(const TTreeList* columnItem, const TTreeList* rowItem)
@@ -381,12 +378,9 @@ void ProjectionWindow::Follow(const TTreeList* columnItem, const TTreeList* rowI
                                               column >= 0 ? column : current.column());
     if (target == current)
         return;
-    AppContext& context = m_hub->Context();
-    const bool guard = context.SyncGuard;
-    context.SyncGuard = true;
+    const SyncGuardScope guard(m_hub->Context());
     StringGrid1->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
     StringGrid1->scrollTo(target);
-    context.SyncGuard = guard;
 }
 
 void ProjectionWindow::FillCells()
@@ -395,12 +389,9 @@ void ProjectionWindow::FillCells()
     if (!StringGrid1->currentIndex().isValid() && m_model->rowCount() > 0 &&
         m_model->columnCount() > 0) {
         // The first data cell is current, as in a grid just filled.
-        AppContext& context = m_hub->Context();
-        const bool guard = context.SyncGuard;
-        context.SyncGuard = true;
+        const SyncGuardScope guard(m_hub->Context());
         StringGrid1->selectionModel()->setCurrentIndex(m_model->index(0, 0),
                                                        QItemSelectionModel::ClearAndSelect);
-        context.SyncGuard = guard;
     }
     UpdateBindAction();
 }
