@@ -73,9 +73,9 @@ std::string_view takeLine(std::string_view& rest)
 // Names, numbers and links (as sets: a link list's order means nothing) of every node.
 std::string dump(TMainTreeList& project)
 {
-    std::string out = project.Name() + "\n";
+    std::string out = std::string(project.Name()) + "\n";
     project.ForEachPreOrder([&out](TTreeList* node, const std::string& number, int) {
-        out += number + " " + node->Name();
+        out += number + " " + std::string(node->Name());
         std::vector<std::string> links;
         for (TTreeList* other : node->Links())
             links.push_back(other->Number());

@@ -47,7 +47,7 @@ int usage(std::ostream& err, const std::string& problem)
     return kUsage;
 }
 
-// Why ReadFileBytes found nothing at path.
+// Why a project file could not be read at path.
 std::string unreadableReason(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -90,15 +90,14 @@ int resave(const std::vector<std::string>& args, std::ostream& err)
     if (output.empty())
         return usage(err, "no --output given");
 
+    CommandProject held;
+    TMainTreeList& project = *held;
+    const LoadResult loaded = project.ReadProjectFile(input);
     // A mistyped input name must not turn into an empty project written over the output.
-    const std::optional<std::string> bytes = ReadFileBytes(input);
-    if (!bytes) {
+    if (loaded.Unreadable) {
         err << "ormelit-cli: cannot read " << input << ": " << unreadableReason(input) << "\n";
         return kBadProject;
     }
-    CommandProject held;
-    TMainTreeList& project = *held;
-    const LoadResult loaded = project.ReadProjectText(*bytes);
     if (!loaded.Ok)
         err << "Не верный формат проекта!\n";
     project.SetFileName(output);

@@ -67,7 +67,10 @@ TEST(CliResave, AnInputThatCannotBeOpenedWritesNothing)
     };
     std::vector<Case> cases = {{dir.path("mistyped.ovx"), "No such file or directory"},
                                {dir.root().string(), "Is a directory"},
-                               {dir.path("mistyped/in.ovx"), "No such file or directory"}};
+                               {dir.path("mistyped/in.ovx"), "No such file or directory"},
+                               // nobody writes to it: reading must not wait
+                               {dir.path("pipe"), "not a regular file"}};
+    ASSERT_EQ(::mkfifo(dir.path("pipe").c_str(), 0600), 0);
     if (::geteuid() != 0)  // root reads it anyway
         cases.push_back({unreadable, "Permission denied"});
     for (const Case& c : cases) {

@@ -1,8 +1,14 @@
 #include "core/model/project.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "core/model/cp1251.h"
@@ -48,6 +54,146 @@ private:
     size_t m_pos = 0;
 };
 
+// The same lines read from a file in blocks: a project file is never held whole in memory. The
+// view a line is returned in lasts until the next call.
+class FileLineReader {
+public:
+    explicit FileLineReader(int fd) : m_fd(fd), m_buffer(kBlock, '\0') {}
+    bool next(std::string_view& line)
+    {
+        size_t scan = m_pos;
+        while (true) {
+            const char* base = m_buffer.data();
+            const size_t end = lineEnd(base, scan, m_end);
+            if (end < m_end && !(base[end] == '\r' && end + 1 == m_end && !m_eof)) {
+                size_t after = end + 1;
+                if (base[end] == '\r' && after < m_end && base[after] == '\n')
+                    ++after;
+                line = std::string_view(base + m_pos, end - m_pos);
+                m_pos = after;
+                return true;
+            }
+            if (m_eof) {
+                if (m_pos >= m_end)
+                    return false;
+                line = std::string_view(base + m_pos, m_end - m_pos);
+                m_pos = m_end;
+                return true;
+            }
+            // No end in the buffer yet, or a CR that an LF may follow in the next block.
+            const size_t scanned = end - m_pos;
+            fill();
+            scan = m_pos + std::min(scanned, m_end - m_pos);
+        }
+    }
+    // A read failed: the lines returned were all the file gave.
+    bool Failed() const { return m_failed; }
+
+private:
+    static constexpr size_t kBlock = 1 << 20;
+    // The first CR or LF in [from, to), or to.
+    static size_t lineEnd(const char* base, size_t from, size_t to)
+    {
+        const void* cr = std::memchr(base + from, '\r', to - from);
+        const size_t limit = cr ? static_cast<size_t>(static_cast<const char*>(cr) - base) : to;
+        const void* lf = std::memchr(base + from, '\n', limit - from);
+        return lf ? static_cast<size_t>(static_cast<const char*>(lf) - base) : limit;
+    }
+    void fill()
+    {
+        if (m_pos > 0) {
+            std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+            m_end -= m_pos;
+            m_pos = 0;
+        }
+        // A line longer than the buffer grows it.
+        if (m_end == m_buffer.size())
+            m_buffer.resize(m_buffer.size() * 2);
+        while (true) {
+            const ssize_t n = ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
+            if (n > 0) {
+                m_end += static_cast<size_t>(n);
+                return;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            m_failed = n < 0;
+            m_eof = true;
+            return;
+        }
+    }
+    int m_fd;
+    std::string m_buffer;
+    size_t m_pos = 0;
+    size_t m_end = 0;
+    bool m_eof = false;
+    bool m_failed = false;
+};
+
+// An open file descriptor, closed when it goes.
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// A regular file opened for reading, or -1. Anything else (a folder, a pipe, a device) is not a
+// project file, and opening a pipe for reading could wait for ever.
+int openRegularFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The bytes of a save as they are made, handed on a block at a time.
+class BlockWriter {
+public:
+    explicit BlockWriter(ByteSink& sink) : m_sink(sink) { m_block.reserve(kBlock + 4096); }
+    ~BlockWriter() = default;
+    std::string& Text() { return m_block; }
+    // Hands the block on once it is full; false when the sink failed.
+    bool Pass(bool last = false)
+    {
+        if (m_block.size() < kBlock && !last)
+            return true;
+        const bool ok = m_sink.Append(m_block);
+        m_block.clear();
+        return ok;
+    }
+
+private:
+    static constexpr size_t kBlock = 1 << 20;
+    ByteSink& m_sink;
+    std::string m_block;
+};
+
+class StringSink : public ByteSink {
+public:
+    bool Append(std::string_view bytes) override
+    {
+        Text += bytes;
+        return true;
+    }
+    std::string Text;
+};
+
 // (number, name) at the first blank; the name keeps at most 255 characters.
 std::pair<std::string_view, std::string_view> splitLine(std::string_view line)
 {
@@ -60,6 +206,29 @@ std::pair<std::string_view, std::string_view> splitLine(std::string_view line)
 // The components of a dotted number (-1 for one that is no integer), split once per line.
 void splitNumber(std::string_view number, std::vector<int>& parts)
 {
+    parts.clear();
+    // Numbers as the program writes them (components of 1 to 9 digits) are read in one pass;
+    // anything else is read component by component as an integer.
+    int value = 0;
+    int digits = 0;
+    bool plain = true;
+    for (const char ch : number) {
+        if (ch >= '0' && ch <= '9' && digits < 9) {
+            value = value * 10 + (ch - '0');
+            ++digits;
+        } else if (ch == '.' && digits > 0) {
+            parts.push_back(value);
+            value = 0;
+            digits = 0;
+        } else {
+            plain = false;
+            break;
+        }
+    }
+    if (plain && digits > 0) {
+        parts.push_back(value);
+        return;
+    }
     parts.clear();
     while (true) {
         const size_t dot = number.find('.');
@@ -93,7 +262,7 @@ public:
             const int value = parts[i];
             if (value > node->Count())
                 throw ELoadInvalid("Bad Tree Number");
-            node = node->Child(TTreeList::PositionOf(value));
+            node = node->ChildAt(TTreeList::PositionOf(value));
             m_path.push_back({value, node});
         }
         return node;
@@ -107,14 +276,6 @@ private:
     TTreeList& m_root;
     std::vector<Step> m_path;
 };
-
-uint32_t decimalDigits(uint32_t value)
-{
-    uint32_t digits = 1;
-    for (; value >= 10; value /= 10)
-        ++digits;
-    return digits;
-}
 
 std::string extensionOf(const std::string& path)
 {
@@ -159,6 +320,7 @@ FileDialogSpec ProjectSaveDialog(const std::string& initialFileName)
 
 TMainTreeList::TMainTreeList()
 {
+    m_isProject = 1;
     Reset();
 }
 
@@ -262,11 +424,11 @@ bool TMainTreeList::SaveProjectAs(Prompts& prompts)
     return SaveProject(prompts);
 }
 
-const std::string& TMainTreeList::EditProjectName(Prompts& prompts)
+std::string_view TMainTreeList::EditProjectName(Prompts& prompts)
 {
-    std::string name = Name();
+    std::string name(Name());
     if (InputItemText(prompts, name, text("Название проекта"))) {
-        std::string before = Name();
+        std::string before(Name());
         SetName(name);
         SetModified(true);
         m_history.Push(std::make_unique<ProjectNameStep>(std::move(before), name));
@@ -301,18 +463,33 @@ bool TMainTreeList::LoadProjectFile(const std::string& path, Prompts& prompts)
 
 LoadResult TMainTreeList::ReadProjectFile(const std::string& path)
 {
-    const auto bytes = ReadFileBytes(path);
-    LoadResult result = ReadProjectText(bytes ? *bytes : std::string());
+    FileHandle file(openRegularFile(path));
+    LoadResult result;
+    if (file.Get() < 0) {
+        result = ReadProjectText(std::string());
+    } else {
+        FileLineReader lines(file.Get());
+        result = readProject(lines);
+        if (lines.Failed())
+            result.Ok = false;
+        result.Unreadable = lines.Failed();
+    }
     m_fileName = path;
-    if (!bytes)
-        result = {false, "Cannot read the file"};
+    if (file.Get() < 0 || result.Unreadable)
+        result = {false, "Cannot read the file", true};
     return result;
 }
 
 LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
 {
-    Reset();
     LineReader lines(bytes);
+    return readProject(lines);
+}
+
+template <typename Lines>
+LoadResult TMainTreeList::readProject(Lines& lines)
+{
+    Reset();
     std::string_view line;
     bool added = false;
     try {
@@ -379,107 +556,103 @@ LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
 
 std::string TMainTreeList::ProjectFileText()
 {
+    StringSink sink;
+    WriteProjectText(sink);
+    return std::move(sink.Text);
+}
+
+void TMainTreeList::WriteProjectText(ByteSink& sink)
+{
     const int trees = std::min(Count(), kWrittenTrees);
 
-    // A link is written under whichever of its two items comes later in pre-order, which is
-    // the one with the larger padded key. The first pass gives every node its pre-order
-    // position and the length of its number, and from them the size of the whole file, so the
-    // text is written into one buffer that never moves. A number is written as its parent's
-    // number, copied from the parent's line, and the child's position; a link line copies the
-    // partner's number from the partner's line.
-    struct Entry {
-        TTreeList* node;
-        uint32_t parent;        // pre-order position of the parent; kTree for a tree
-        uint32_t component;     // last component of the number (1-based position)
-        uint32_t numberLength;  // of the whole dotted number
+    // A link is written under whichever of its two items comes later in pre-order. Every node
+    // starts unwritten, and the walk gives each its position as it writes it, so a partner with
+    // a smaller position is one already written. The walk keeps the number of the node it is at;
+    // a partner's number is made from its positions, which costs no more than writing it.
+    ForEachNode([](TTreeList* node) { node->m_writeOrder = UINT32_MAX; });
+    BlockWriter writer(sink);
+    std::string& out = writer.Text();
+    auto appendComponent = [&out](uint32_t component) {
+        char digits[16];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, component).ptr);
     };
-    constexpr uint32_t kTree = UINT32_MAX;  // also: no earlier partner
-    std::vector<Entry> entries;
-    size_t total = 2 + Name().size() + 2;
-    // An earlier partner of the node at own: its position in the file being written. Other
-    // nodes' positions are stale from an earlier write, or not yet given in the first pass.
-    auto earlierPartner = [&entries](const TTreeList* other, uint32_t own) {
-        const uint32_t order = other->m_writeOrder;
-        return order < own && entries[order].node == other ? order : kTree;
-    };
-    auto add = [&](TTreeList* node, uint32_t parent, uint32_t component) {
-        const auto own = static_cast<uint32_t>(entries.size());
-        node->m_writeOrder = own;
-        const uint32_t length = (parent == kTree ? 0 : entries[parent].numberLength + 1) +
-                                decimalDigits(component);
-        entries.push_back({node, parent, component, length});
-        total += length + 1 + node->m_name.size() + 2;
-        // A pair linked twice is counted twice here and written once: at worst a few bytes
-        // reserved in vain, never a buffer too small.
-        for (const TTreeList* other : node->m_links) {
-            const uint32_t e = earlierPartner(other, own);
-            if (e != kTree)
-                total += entries[e].numberLength + 2;
+    std::vector<uint32_t> components;
+    auto appendNumberOf = [&](const TTreeList* node) {
+        components.clear();
+        for (; node->m_parent; node = node->m_parent)
+            components.push_back(static_cast<uint32_t>(node->m_position + 1));
+        for (size_t i = components.size(); i-- > 0;) {
+            appendComponent(components[i]);
+            if (i > 0)
+                out += '.';
         }
-        return own;
     };
+    out += "0 ";
+    out += Name();
+    out += "\r\n";
+
     struct Frame {
         TTreeList* node;
-        uint32_t order;
         size_t next;
+        size_t numberLength;
     };
     std::vector<Frame> stack;
-    for (int k = 0; k < trees; ++k) {
-        TTreeList* tree = m_children[static_cast<size_t>(k)].get();
-        stack.push_back({tree, add(tree, kTree, static_cast<uint32_t>(k + 1)), 0});
-        while (!stack.empty()) {
+    std::string number;
+    std::vector<std::pair<uint32_t, const TTreeList*>> earlier;
+    uint32_t order = 0;
+    auto write = [&](TTreeList* node) {
+        const uint32_t own = order++;
+        node->m_writeOrder = own;
+        out += number;
+        out += ' ';
+        out += node->Name();
+        out += "\r\n";
+        earlier.clear();
+        for (const TTreeList* other : node->m_links) {
+            if (other->m_writeOrder < own)
+                earlier.emplace_back(other->m_writeOrder, other);
+        }
+        if (earlier.size() > 1) {
+            std::sort(earlier.begin(), earlier.end());
+            // A pair linked twice is written once.
+            earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
+        }
+        for (const auto& [partnerOrder, partner] : earlier) {
+            appendNumberOf(partner);
+            out += "\r\n";
+        }
+        return writer.Pass();
+    };
+    bool ok = true;
+    for (int k = 0; k < trees && ok; ++k) {
+        TTreeList* tree = m_children[static_cast<size_t>(k)];
+        number = std::to_string(k + 1);
+        ok = write(tree);
+        stack.push_back({tree, 0, number.size()});
+        while (!stack.empty() && ok) {
             Frame& top = stack.back();
             if (top.next == top.node->m_children.size()) {
                 stack.pop_back();
                 continue;
             }
             const size_t i = top.next++;
-            TTreeList* child = top.node->m_children[i].get();
-            const uint32_t order = top.order;
-            stack.push_back({child, add(child, order, static_cast<uint32_t>(i + 1)), 0});
+            TTreeList* child = top.node->m_children[i];
+            number.resize(top.numberLength);
+            number += '.';
+            char digits[16];
+            number.append(digits, std::to_chars(digits, digits + sizeof digits, i + 1).ptr);
+            ok = write(child);
+            stack.push_back({child, 0, number.size()});
         }
+        stack.clear();
     }
-
-    std::string out;
-    out.reserve(total);
-    auto addLine = [&out](std::string_view a, std::string_view b = {}) {
-        out += a;
-        out += b;
-        out += "\r\n";
-    };
-    addLine("0 ", Name());
-    std::vector<size_t> lineStart(entries.size());
-    std::vector<uint32_t> earlier;
-    for (uint32_t own = 0; own < entries.size(); ++own) {
-        const Entry& entry = entries[own];
-        lineStart[own] = out.size();
-        if (entry.parent != kTree) {
-            out.append(out.data() + lineStart[entry.parent], entries[entry.parent].numberLength);
-            out += '.';
-        }
-        char digits[16];
-        const auto end = std::to_chars(digits, digits + sizeof digits, entry.component).ptr;
-        out.append(digits, end);
-        addLine(" ", entry.node->m_name);
-        if (entry.node->m_links.empty())
-            continue;
-        earlier.clear();
-        for (const TTreeList* other : entry.node->m_links) {
-            const uint32_t e = earlierPartner(other, own);
-            if (e != kTree)
-                earlier.push_back(e);
-        }
-        std::sort(earlier.begin(), earlier.end());
-        earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
-        for (const uint32_t e : earlier)
-            addLine(std::string_view(out.data() + lineStart[e], entries[e].numberLength));
-    }
-    return out;
+    writer.Pass(true);
 }
 
 bool TMainTreeList::WriteProjectFile(std::string* error)
 {
-    return WriteFileAtomically(m_fileName, ProjectFileText(), error);
+    return WriteFileAtomically(
+        m_fileName, [this](ByteSink& sink) { WriteProjectText(sink); }, error);
 }
 
 }  // namespace orm

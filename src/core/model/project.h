@@ -8,6 +8,7 @@
 
 #include "core/model/edithistory.h"
 #include "core/model/prompts.h"
+#include "core/model/safefile.h"
 #include "core/model/treelist.h"
 
 namespace orm {
@@ -16,17 +17,25 @@ namespace orm {
 struct LoadResult {
     bool Ok = true;
     std::string Fault;  // internal text of the format fault ("Line count = 0", ...)
+    // The file could not be opened, or a read failed: not a project file's fault.
+    bool Unreadable = false;
 };
 
-class TMainTreeList : public TTreeList {
+class TMainTreeList final : public TTreeList {
 public:
     // A new project: "Новый проект", no file, one empty tree per classifier, not modified.
     TMainTreeList();
-    ~TMainTreeList() override;
+    ~TMainTreeList();
 
     const std::string& FileName() const { return m_fileName; }
     void SetFileName(std::string fileName) { m_fileName = std::move(fileName); }
     bool Modified() const { return ModifiedFlag(); }
+    // The project a node belongs to, or nullptr for a tree outside any project.
+    static TMainTreeList* Of(TTreeList* node)
+    {
+        TTreeList* root = node->Root();
+        return root->m_isProject ? static_cast<TMainTreeList*>(root) : nullptr;
+    }
 
     // The caller may go on (nothing unsaved is left, or the user let it go).
     bool QuerySave(Prompts& prompts);
@@ -37,7 +46,7 @@ public:
     // written over the file it came from unasked: its first save goes through the save dialog.
     bool SaveProject(Prompts& prompts);
     bool SaveProjectAs(Prompts& prompts);
-    const std::string& EditProjectName(Prompts& prompts);
+    std::string_view EditProjectName(Prompts& prompts);
 
     // Reads the file into this project; a format fault shows "Не верный формат проекта!".
     bool LoadProjectFile(const std::string& path, Prompts& prompts);
@@ -46,6 +55,8 @@ public:
     LoadResult ReadProjectText(const std::string& bytes);
     // The whole file as written: CR LF line ends, Windows-1251.
     std::string ProjectFileText();
+    // The same bytes handed to sink a block at a time.
+    void WriteProjectText(ByteSink& sink);
     // Writes ProjectFileText to FileName through a temporary file; false and *error on failure.
     bool WriteProjectFile(std::string* error = nullptr);
 
@@ -63,6 +74,9 @@ public:
     void SetBeforeReset(std::function<void()> watcher) { m_beforeReset = std::move(watcher); }
 
 private:
+    template <typename Lines>
+    LoadResult readProject(Lines& lines);
+
     std::string m_fileName;
     std::function<void()> m_beforeReset;
     EditHistory m_history;

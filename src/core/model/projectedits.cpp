@@ -37,7 +37,7 @@ NodePath childPath(NodePath parent, int index)
 
 EditHistory* historyOf(TTreeList* node)
 {
-    auto* project = dynamic_cast<TMainTreeList*>(node->Root());
+    TMainTreeList* project = TMainTreeList::Of(node);
     return project ? &project->History() : nullptr;
 }
 
@@ -382,7 +382,7 @@ bool RenameItem(TTreeList* item, const std::string& name)
 {
     if (item->Name() == name)
         return false;
-    std::string before = item->Name();
+    std::string before(item->Name());
     item->Rename(name);
     record(item, std::make_unique<RenameStep>(item, std::move(before)));
     return true;

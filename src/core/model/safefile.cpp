@@ -244,7 +244,60 @@ std::optional<std::string> ReadFileBytes(const std::string& path)
     return bytes;
 }
 
+namespace {
+
+// Writes to the temporary file; after the first failure it keeps the reason and takes no more.
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(int fd) : m_fd(fd) {}
+    bool Append(std::string_view bytes) override
+    {
+        size_t done = 0;
+        while (m_ok && done < bytes.size()) {
+            size_t chunk = std::min<size_t>(bytes.size() - done, 1 << 16);
+            if (g_failAfter) {
+                if (m_written >= *g_failAfter) {
+                    fail(ENOSPC);
+                    break;
+                }
+                chunk = std::min(chunk, *g_failAfter - m_written);
+            }
+            const ssize_t n = g_fs->Write(m_fd, bytes.data() + done, chunk);
+            if (n < 0) {
+                if (errno != EINTR)
+                    fail(errno);
+                continue;
+            }
+            done += static_cast<size_t>(n);
+            m_written += static_cast<size_t>(n);
+        }
+        return m_ok;
+    }
+    bool Ok() const { return m_ok; }
+    const std::string& Reason() const { return m_reason; }
+
+private:
+    void fail(int code)
+    {
+        m_ok = false;
+        m_reason = std::strerror(code);
+    }
+    int m_fd;
+    bool m_ok = true;
+    std::string m_reason;
+    size_t m_written = 0;
+};
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error)
+{
+    return WriteFileAtomically(
+        path, [&bytes](ByteSink& sink) { sink.Append(bytes); }, error);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
+                         std::string* error)
 {
     if (path.empty()) {
         setError(error, "empty file name");
@@ -283,29 +336,16 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
         return false;
     }
 
-    bool ok = true;
-    std::string reason;
-    size_t written = 0;
-    while (ok && written < bytes.size()) {
-        size_t chunk = std::min<size_t>(bytes.size() - written, 1 << 16);
-        if (g_failAfter) {
-            if (written >= *g_failAfter) {
-                ok = false;
-                reason = std::strerror(ENOSPC);
-                break;
-            }
-            chunk = std::min(chunk, *g_failAfter - written);
-        }
-        const ssize_t n = g_fs->Write(fd, bytes.data() + written, chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            reason = std::strerror(errno);
-        } else {
-            written += static_cast<size_t>(n);
-        }
+    FileSink sink(fd);
+    try {
+        produce(sink);
+    } catch (...) {
+        ::unlink(tmp.c_str());
+        ::close(fd);
+        throw;
     }
+    bool ok = sink.Ok();
+    std::string reason = sink.Reason();
     if (ok && existed)
         mode = keepOwner(fd, st, mode);
     if (ok && ::fchmod(fd, mode) != 0) {

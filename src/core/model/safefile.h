@@ -10,8 +10,10 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace orm {
 
@@ -34,6 +36,18 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // - Temporaries are named .ormelit-save-N.tmp and locked while their save runs; a save removes
 //   the saver's unlocked ones in its folder, left by saves that were killed.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         std::string* error = nullptr);
+
+// Where a save's bytes go as they are made, so a large file need not be held whole in memory.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // False once a write has failed; later bytes are dropped and the save fails.
+    virtual bool Append(std::string_view bytes) = 0;
+};
+
+// The same save, with the bytes handed to the sink by produce.
+bool WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
                          std::string* error = nullptr);
 
 // Test seam: while set, writes fail as a full disk would once this many bytes have been

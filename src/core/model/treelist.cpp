@@ -1,10 +1,13 @@
 #include "core/model/treelist.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "core/model/cp1251.h"
 #include "core/model/metamodel.h"
+#include "core/model/nodepool.h"
 #include "core/model/numbers.h"
 #include "core/model/prompts.h"
 
@@ -16,6 +19,16 @@ const char kBadTreeNumber[] = "Bad Tree Number";
 
 }  // namespace
 
+void* TTreeList::operator new(std::size_t size)
+{
+    return PoolAllocate(size);
+}
+
+void TTreeList::operator delete(void* node, std::size_t size)
+{
+    PoolFree(node, size);
+}
+
 TTreeList::TTreeList(TTreeList* parent) : m_parent(parent) {}
 
 TTreeList::~TTreeList()
@@ -23,21 +36,39 @@ TTreeList::~TTreeList()
     while (!m_links.empty())
         Unlink(m_links.back());
     // Tear the subtree down without recursion: a hand-made file can nest items very deep.
-    std::vector<std::unique_ptr<TTreeList>> pending = std::move(m_children);
+    std::vector<TTreeList*> pending(m_children.begin(), m_children.end());
+    m_children.release();
     while (!pending.empty()) {
-        std::unique_ptr<TTreeList> node = std::move(pending.back());
+        TTreeList* node = pending.back();
         pending.pop_back();
-        for (auto& child : node->m_children)
-            pending.push_back(std::move(child));
-        node->m_children.clear();
+        pending.insert(pending.end(), node->m_children.begin(), node->m_children.end());
+        node->m_children.release();
+        delete node;
     }
+    if (m_name)
+        PoolFree(m_name, m_nameLength);
+}
+
+void TTreeList::SetName(std::string_view name)
+{
+    if (name.size() >= (1u << 30))
+        throw std::length_error("name too long");
+    char* bytes = nullptr;
+    if (!name.empty()) {
+        bytes = static_cast<char*>(PoolAllocate(name.size()));
+        std::memcpy(bytes, name.data(), name.size());
+    }
+    if (m_name)
+        PoolFree(m_name, m_nameLength);
+    m_name = bytes;
+    m_nameLength = static_cast<uint32_t>(name.size());
 }
 
 TTreeList* TTreeList::Child(int i) const
 {
     if (i < 0 || i >= Count())
         throw EListError("List index out of bounds (" + std::to_string(i) + ")");
-    return m_children[static_cast<size_t>(i)].get();
+    return m_children[static_cast<size_t>(i)];
 }
 
 int TTreeList::IndexOf(const TTreeList* child) const
@@ -46,7 +77,7 @@ int TTreeList::IndexOf(const TTreeList* child) const
     if (!child || child->m_parent != this)
         return -1;
     const int i = child->m_position;
-    return i >= 0 && i < Count() && m_children[static_cast<size_t>(i)].get() == child ? i : -1;
+    return i >= 0 && i < Count() && m_children[static_cast<size_t>(i)] == child ? i : -1;
 }
 
 void TTreeList::renumberChildren(size_t from)
@@ -60,8 +91,8 @@ TTreeList* TTreeList::InsertAt(int i, std::unique_ptr<TTreeList> child)
     if (i < 0 || i > Count())
         throw EListError("List index out of bounds (" + std::to_string(i) + ")");
     child->m_parent = this;
-    TTreeList* raw = child.get();
-    m_children.insert(m_children.begin() + i, std::move(child));
+    m_children.insert(static_cast<size_t>(i), child.get());
+    TTreeList* raw = child.release();
     renumberChildren(static_cast<size_t>(i));
     return raw;
 }
@@ -73,9 +104,8 @@ TTreeList* TTreeList::Append(std::unique_ptr<TTreeList> child)
 
 std::unique_ptr<TTreeList> TTreeList::TakeAt(int i)
 {
-    Child(i);  // bounds check
-    std::unique_ptr<TTreeList> out = std::move(m_children[static_cast<size_t>(i)]);
-    m_children.erase(m_children.begin() + i);
+    std::unique_ptr<TTreeList> out(Child(i));
+    m_children.erase(static_cast<size_t>(i));
     renumberChildren(static_cast<size_t>(i));
     out->m_position = -1;
     return out;
@@ -88,13 +118,12 @@ void TTreeList::DeleteAt(int i)
 
 void TTreeList::Move(int from, int to)
 {
-    Child(from);
+    TTreeList* node = Child(from);
     Child(to);
     if (from == to)
         return;
-    auto node = std::move(m_children[static_cast<size_t>(from)]);
-    m_children.erase(m_children.begin() + from);
-    m_children.insert(m_children.begin() + to, std::move(node));
+    m_children.erase(static_cast<size_t>(from));
+    m_children.insert(static_cast<size_t>(to), node);
     renumberChildren(static_cast<size_t>(std::min(from, to)));
 }
 
@@ -107,17 +136,14 @@ void TTreeList::Clear()
 std::unique_ptr<TTreeList> TTreeList::CopySubtree(TTreeList* parent, const TTreeList& source)
 {
     auto top = std::make_unique<TTreeList>(parent);
-    top->m_name = source.m_name;
+    top->SetName(source.Name());
     std::vector<std::pair<const TTreeList*, TTreeList*>> pending{{&source, top.get()}};
     while (!pending.empty()) {
         auto [from, to] = pending.back();
         pending.pop_back();
-        for (const auto& child : from->m_children) {
-            auto copy = std::make_unique<TTreeList>(to);
-            copy->m_name = child->m_name;
-            pending.emplace_back(child.get(), copy.get());
-            copy->m_position = static_cast<int>(to->m_children.size());
-            to->m_children.push_back(std::move(copy));
+        for (const TTreeList* child : from->m_children) {
+            to->AppendNamed(child->Name());
+            pending.emplace_back(child, to->m_children.back());
         }
     }
     return top;
@@ -126,7 +152,7 @@ std::unique_ptr<TTreeList> TTreeList::CopySubtree(TTreeList* parent, const TTree
 TTreeList* TTreeList::AddChild(const std::string& name)
 {
     auto node = std::make_unique<TTreeList>(this);
-    node->m_name = name;
+    node->SetName(name);
     TTreeList* raw = Append(std::move(node));
     SetModified(true);
     return raw;
@@ -135,29 +161,22 @@ TTreeList* TTreeList::AddChild(const std::string& name)
 TTreeList* TTreeList::AppendNamed(std::string_view name)
 {
     auto node = std::make_unique<TTreeList>(this);
-    node->m_name.assign(name);
+    node->SetName(name);
     node->m_position = static_cast<int>(m_children.size());
-    m_children.push_back(std::move(node));
-    return m_children.back().get();
+    m_children.push_back(node.get());
+    return node.release();
 }
 
 void TTreeList::ForgetLinksOfSubtree()
 {
-    std::vector<TTreeList*> pending{this};
-    while (!pending.empty()) {
-        TTreeList* node = pending.back();
-        pending.pop_back();
-        node->m_links.clear();
-        for (auto& child : node->m_children)
-            pending.push_back(child.get());
-    }
+    ForEachNode([](TTreeList* node) { node->m_links.release(); });
 }
 
-void TTreeList::Rename(const std::string& name)
+void TTreeList::Rename(std::string_view name)
 {
-    if (name == m_name)
+    if (name == Name())
         return;
-    m_name = name;
+    SetName(name);
     SetModified(true);
 }
 
@@ -189,13 +208,10 @@ TTreeList* TTreeList::TreeByIndex(int k) const
     return Child(PositionOf(k));
 }
 
-int TTreeList::PositionOf(int component)
+void TTreeList::throwBadPosition(int component)
 {
-    // Subtracting 1 from INT_MIN would overflow: every component below 1 is one error.
-    if (component < 1)
-        throw EListError("List index out of bounds (" +
-                         std::to_string(static_cast<long long>(component) - 1) + ")");
-    return component - 1;
+    throw EListError("List index out of bounds (" +
+                     std::to_string(static_cast<long long>(component) - 1) + ")");
 }
 
 TTreeList* TTreeList::FindByNumber(std::string_view number)
@@ -227,7 +243,10 @@ std::string TTreeList::Number() const
 
 std::string TTreeList::LineText() const
 {
-    return Number() + " " + m_name;
+    std::string text = Number();
+    text += ' ';
+    text += Name();
+    return text;
 }
 
 int TTreeList::Level() const
@@ -260,13 +279,12 @@ bool TTreeList::IsWithinLevels(const TTreeList* top, int levels) const
 
 bool TTreeList::IsFirstChild() const
 {
-    return m_parent && !m_parent->m_children.empty() &&
-           m_parent->m_children.front().get() == this;
+    return m_parent && !m_parent->m_children.empty() && m_parent->m_children.front() == this;
 }
 
 bool TTreeList::IsLastChild() const
 {
-    return m_parent && !m_parent->m_children.empty() && m_parent->m_children.back().get() == this;
+    return m_parent && !m_parent->m_children.empty() && m_parent->m_children.back() == this;
 }
 
 int TTreeList::SubtreeHeight() const
@@ -298,10 +316,10 @@ void TTreeList::Unlink(TTreeList* other)
     auto it = std::find(m_links.begin(), m_links.end(), other);
     if (it == m_links.end())
         return;
-    m_links.erase(it);
+    m_links.erase(static_cast<size_t>(it - m_links.begin()));
     auto back = std::find(other->m_links.begin(), other->m_links.end(), this);
     if (back != other->m_links.end())
-        other->m_links.erase(back);
+        other->m_links.erase(static_cast<size_t>(back - other->m_links.begin()));
 }
 
 bool TTreeList::IsLinkedWith(const TTreeList* other) const
@@ -325,7 +343,7 @@ bool TTreeList::ToggleLink(TTreeList* other, bool change)
 void TTreeList::RestoreLinkAt(int position, TTreeList* other)
 {
     const auto at = std::clamp<std::ptrdiff_t>(position, 0, std::ssize(m_links));
-    m_links.insert(m_links.begin() + at, other);
+    m_links.insert(static_cast<size_t>(at), other);
 }
 
 void TTreeList::LinkTo(const std::string& number)
@@ -356,7 +374,10 @@ std::vector<OutlineRow> TTreeList::OutlineRows()
     std::vector<OutlineRow> rows;
     const int baseLevel = Level() - 1;
     ForEachPreOrder([&rows, baseLevel](TTreeList* node, const std::string& number, int depth) {
-        rows.push_back({number + " " + node->m_name, baseLevel + depth, node});
+        std::string text = number;
+        text += ' ';
+        text += node->Name();
+        rows.push_back({std::move(text), baseLevel + depth, node});
     });
     return rows;
 }
@@ -378,7 +399,7 @@ void TTreeList::ForEachPreOrder(const PreOrderVisitor& f)
             continue;
         }
         const size_t i = top.next++;
-        TTreeList* child = top.node->m_children[i].get();
+        TTreeList* child = top.node->m_children[i];
         number.resize(top.prefixLength);
         // The root's own number "0" is not part of its children's numbers.
         if (top.node->m_parent) {
@@ -413,7 +434,7 @@ void TTreeList::WalkLevels(int from, int levels, const LevelVisitor& visitor)
         if (limit > 0 && frame.depth >= limit)
             continue;
         for (size_t i = frame.node->m_children.size(); i-- > 0;)
-            stack.push_back({frame.node->m_children[i].get(), frame.depth + 1});
+            stack.push_back({frame.node->m_children[i], frame.depth + 1});
     }
 }
 

@@ -3,14 +3,21 @@
 // A node of a classifier tree. The same class serves for the project root (its name is the
 // project name), for each classifier's tree node and for every item below it. A node owns its
 // children; links between items of different classifiers are symmetric and non-owning.
+//
+// A project may hold millions of nodes, so a node is kept small (64 bytes; its name and longer
+// lists in blocks of their own) and everything comes from the pool of nodepool.h: reading a
+// project, walking it and tearing it down touch few cache lines and rarely call the allocator.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/model/nodevector.h"
 
 namespace orm {
 
@@ -57,13 +64,18 @@ using LinkVisitor = std::function<void(int classifier, int count, TTreeList* ite
 class TTreeList {
 public:
     explicit TTreeList(TTreeList* parent = nullptr);
-    virtual ~TTreeList();
+    // Not virtual: nothing destroys a project root through a plain node pointer.
+    ~TTreeList();
+    static void* operator new(std::size_t size);
+    static void operator delete(void* node, std::size_t size);
     TTreeList(const TTreeList&) = delete;
     TTreeList& operator=(const TTreeList&) = delete;
 
     // -- the child list (0-based positions, like any list container)
     int Count() const { return static_cast<int>(m_children.size()); }
     TTreeList* Child(int i) const;  // EListError outside 0..Count-1
+    // The same without the check, for walks that know i is inside.
+    TTreeList* ChildAt(int i) const { return m_children[static_cast<size_t>(i)]; }
     int IndexOf(const TTreeList* child) const;  // -1 when absent
     // Takes ownership of child, sets its Parent; does not set the modified flag.
     TTreeList* InsertAt(int i, std::unique_ptr<TTreeList> child);
@@ -76,11 +88,11 @@ public:
     void Clear();
 
     // -- fields
-    const std::string& Name() const { return m_name; }
-    void SetName(std::string name) { m_name = std::move(name); }
+    std::string_view Name() const { return {m_name, m_nameLength}; }
+    void SetName(std::string_view name);
     TTreeList* Parent() const { return m_parent; }
     void SetParent(TTreeList* parent) { m_parent = parent; }
-    const std::vector<TTreeList*>& Links() const { return m_links; }
+    std::span<TTreeList* const> Links() const { return m_links.view(); }
 
     // -- construction and change
     // A copy of source (name and subtree, no links) whose Parent is parent; not yet in its list.
@@ -88,9 +100,9 @@ public:
     TTreeList* AddChild(const std::string& name);
     // Appends a child without marking the project modified (the file reader's fast path).
     TTreeList* AppendNamed(std::string_view name);
-    void Rename(const std::string& name);
+    void Rename(std::string_view name);
     void SetModified(bool flag);
-    bool ModifiedFlag() const { return Root()->m_modified; }
+    bool ModifiedFlag() const { return Root()->m_modified != 0; }
 
     // -- navigation and queries
     TTreeList* Root();
@@ -100,7 +112,13 @@ public:
     // ELoadInvalid for a component above the child count, EListError for one below 1.
     TTreeList* FindByNumber(std::string_view number);
     // The 0-based position a number component (1-based) names; EListError below 1.
-    static int PositionOf(int component);
+    static int PositionOf(int component)
+    {
+        // Subtracting 1 from INT_MIN would overflow: every component below 1 is one error.
+        if (component < 1)
+            throwBadPosition(component);
+        return component - 1;
+    }
     std::string Number() const;
     std::string LineText() const;
     int Level() const;
@@ -121,7 +139,7 @@ public:
     void LinkTo(const std::string& number);
     // One side of links exactly as it was, for undoing a delete or an unbinding: the whole
     // list, or one entry at its old position. The other side is the caller's to restore.
-    void RestoreLinkList(std::vector<TTreeList*> links) { m_links = std::move(links); }
+    void RestoreLinkList(const std::vector<TTreeList*>& links) { m_links.assign(links); }
     void RestoreLinkAt(int position, TTreeList* other);
 
     // -- lists and views
@@ -153,7 +171,7 @@ public:
                 stack.pop_back();
                 continue;
             }
-            TTreeList* child = node->m_children[next++].get();
+            TTreeList* child = node->m_children[next++];
             f(child);
             stack.emplace_back(child, 0);
         }
@@ -165,16 +183,20 @@ protected:
     void ForgetLinksOfSubtree();
 
 private:
+    [[noreturn]] static void throwBadPosition(int component);
     void renumberChildren(size_t from);
     void collectLinked(int from, int levels, std::vector<std::pair<std::string, TTreeList*>>& out);
 
-    std::vector<std::unique_ptr<TTreeList>> m_children;
-    std::string m_name;
     TTreeList* m_parent = nullptr;
-    std::vector<TTreeList*> m_links;
-    int m_position = -1;      // index in the parent's child list
-    bool m_modified = false;  // meaningful on the root only
-    // Scratch of the project writer: the node's pre-order position in the file being written.
+    NodeVector<TTreeList*> m_children;  // owned
+    NodeVector<TTreeList*> m_links;
+    char* m_name = nullptr;  // m_nameLength bytes, no terminator
+    uint32_t m_nameLength : 30 = 0;
+    uint32_t m_modified : 1 = 0;   // meaningful on the root only
+    uint32_t m_isProject : 1 = 0;  // the root of a TMainTreeList
+    int m_position = -1;          // index in the parent's child list
+    // Scratch of the project writer: the node's pre-order position in the file being written,
+    // or UINT32_MAX while it is not yet written.
     uint32_t m_writeOrder = 0;
     // Scratch of the project reader: the serial of the last item read that links to this node.
     uint32_t m_readMark = 0;

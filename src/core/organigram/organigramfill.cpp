@@ -22,13 +22,13 @@ void FillOrganigram(TDiagDataPrim& diagram, const TTreeList& item)
 {
     const std::string number = item.Number();
     const bool isRoot = item.Parent() == nullptr;
-    diagram.SetTop(number + " " + item.Name());
+    diagram.SetTop(number + " " + std::string(item.Name()));
     for (int i = 0; i < item.Count(); ++i) {
         const TTreeList* child = item.Child(i);
         const std::string childNumber = ChildNumber(number, isRoot, i);
-        diagram.AddLevel1(childNumber + " " + child->Name());
+        diagram.AddLevel1(childNumber + " " + std::string(child->Name()));
         for (int j = 0; j < child->Count(); ++j)
-            diagram.AddLevel2(ChildNumber(childNumber, false, j) + " " + child->Child(j)->Name());
+            diagram.AddLevel2(ChildNumber(childNumber, false, j) + " " + std::string(child->Child(j)->Name()));
     }
 }
 

@@ -114,7 +114,7 @@ ItemList StartChoices(TTreeList& project, const ReportParam& row)
     TTreeList* tree = project.Root()->TreeByIndex(row.Classifier);
     ItemList list;
     tree->ForEachPreOrder([&list](TTreeList* node, const std::string& number, int) {
-        list.push_back({number + " " + node->Name(), node});
+        list.push_back({number + " " + std::string(node->Name()), node});
     });
     if (row.Mode == 2)
         list.erase(list.begin());
@@ -424,7 +424,7 @@ std::string TReportObj::lineText(const TTreeList* node)
     const uint32_t at = index().find(node);
     if (at == DocumentIndex::kAbsent)
         return node->LineText();
-    return std::string(m_index->number(at)) + " " + node->Name();
+    return std::string(m_index->number(at)) + " " + std::string(node->Name());
 }
 
 void TReportObj::itemLine(ParaStyle style, const TTreeList* node, uint32_t at)
@@ -576,9 +576,9 @@ void TReportObj::composeStructure()
     // reports at the unit itself.
     int from = 2;
     if (organisation) {
-        WriteHeader(m_root->Name(), t("Положение об организационной структуре"), subtitle);
+        WriteHeader(std::string(m_root->Name()), t("Положение об организационной структуре"), subtitle);
     } else {
-        WriteHeader(start->Name(), t("Положение о структурном подразделении"), subtitle);
+        WriteHeader(std::string(start->Name()), t("Положение о структурном подразделении"), subtitle);
         from = 1;
     }
     const bool whole = organisation && p.Levels == 0;
@@ -635,7 +635,7 @@ void TReportObj::composeActivity()
     TTreeList* units = m_root->TreeByIndex(4);
     const std::string activities = t("Процессы/функции внутрифирменной деятельности");
 
-    WriteHeader(start->Name(), std::string(), std::string());
+    WriteHeader(std::string(start->Name()), std::string(), std::string());
 
     WriteSection(activities);
     WriteParamTree(1);
@@ -675,7 +675,7 @@ void TReportObj::composeActivity()
 
 void TReportObj::composeStrategic()
 {
-    WriteHeader(m_root->Name(), std::string(), std::string());
+    WriteHeader(std::string(m_root->Name()), std::string(), std::string());
     for (const Section& section : strategicSections(m_reportNumber)) {
         WriteSection(t(section.Title));
         for (const Step& step : section.Steps) {

@@ -39,7 +39,7 @@ QTreeWidgetItem* buildRows(TTreeList* node)
     QTreeWidgetItem* top = nullptr;
     std::vector<QTreeWidgetItem*> open;
     node->ForEachPreOrder([&](TTreeList* n, const std::string& number, int depth) {
-        QTreeWidgetItem* row = makeRow(n, number + " " + n->Name());
+        QTreeWidgetItem* row = makeRow(n, number + " " + std::string(n->Name()));
         open.resize(static_cast<size_t>(depth));
         if (depth == 0)
             top = row;
@@ -227,7 +227,7 @@ void RenumberRows(QTreeWidget* outline)
             Frame frame = std::move(pending.back());
             pending.pop_back();
             const TTreeList* item = ItemOf(frame.row);
-            const QString text = FromCp1251(frame.number + " " + item->Name());
+            const QString text = FromCp1251(frame.number + " " + std::string(item->Name()));
             if (frame.row->text(0) != text)
                 frame.row->setText(0, text);
             for (int i = frame.row->childCount() - 1; i >= 0; --i)

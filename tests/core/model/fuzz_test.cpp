@@ -14,9 +14,9 @@ namespace {
 
 std::string dump(TMainTreeList& project)
 {
-    std::string out = project.Name() + "\n";
+    std::string out = std::string(project.Name()) + "\n";
     project.ForEachPreOrder([&out](TTreeList* node, const std::string& number, int) {
-        out += number + " " + node->Name();
+        out += number + " " + std::string(node->Name());
         std::vector<std::string> links;  // a set: the order of a link list means nothing
         for (TTreeList* other : node->Links())
             links.push_back(other->Number());

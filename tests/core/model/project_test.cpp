@@ -192,7 +192,7 @@ TEST(ProjectFile, FormatFaultsKeepWhatWasRead)
             TTreeList* tree = project.TreeByIndex(k);
             tree->ForEachPreOrder([&](TTreeList* node, const std::string& number, int) {
                 if (node != tree)
-                    kept.push_back(number + " " + node->Name());
+                    kept.push_back(number + " " + std::string(node->Name()));
             });
         }
         EXPECT_EQ(kept, c.kept) << c.why;

@@ -1,16 +1,26 @@
 // The project reader on numbers at the ends of int and on files of extreme shape: every number
-// component outside 1..the child count is a format fault that keeps what was read before it, and
-// deep or long numbers read (and save back) in one pass.
+// component outside 1..the child count is a format fault that keeps what was read before it,
+// deep or long numbers read (and save back) in one pass, and a file read in blocks reads as its
+// whole text does.
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
+#include <fstream>
 
 #include "core/model/project.h"
 
 using namespace orm;
 
 namespace {
+
+std::vector<TTreeList*> linksOf(const TTreeList* node)
+{
+    return {node->Links().begin(), node->Links().end()};
+}
 
 const std::string kHead = "0 P\r\n1 B\r\n1.1 a\r\n2 X\r\n2.1 p\r\n3 Y\r\n4 S\r\n4.1 u\r\n";
 
@@ -63,7 +73,7 @@ TEST(ProjectReadShapes, DeepChainReadsAndSavesBackByteForByte)
     constexpr int kDepth = 2000;
     const TMainTreeList blank;
     auto heading = [&blank](int k) {
-        return std::to_string(k) + " " + blank.Child(k - 1)->Name() + "\r\n";
+        return std::to_string(k) + " " + std::string(blank.Child(k - 1)->Name()) + "\r\n";
     };
     std::string file = "0 P\r\n" + heading(1);
     std::string number = "1";
@@ -80,7 +90,7 @@ TEST(ProjectReadShapes, DeepChainReadsAndSavesBackByteForByte)
     TTreeList* deepest = project.FindByNumber(bottom);
     EXPECT_EQ(deepest->Name(), "n" + std::to_string(kDepth));
     EXPECT_EQ(deepest->Level(), kDepth + 1);
-    EXPECT_EQ(deepest->Links(), (std::vector<TTreeList*>{project.FindByNumber("4.1")}));
+    EXPECT_EQ(linksOf(deepest), (std::vector<TTreeList*>{project.FindByNumber("4.1")}));
     EXPECT_TRUE(project.FindByNumber("1.1")->IsLinkedWith(project.FindByNumber("4.2")));
     EXPECT_TRUE(project.ProjectFileText() == file);  // not EXPECT_EQ: 4 MB in a message
 }
@@ -96,10 +106,90 @@ TEST(ProjectReadShapes, RepeatedLinkLinesMakeOneLink)
     TTreeList* b = project.FindByNumber("1.2");
     TTreeList* u = project.FindByNumber("4.1");
     TTreeList* w = project.FindByNumber("4.2");
-    EXPECT_EQ(a->Links(), (std::vector<TTreeList*>{u, w}));
-    EXPECT_EQ(b->Links(), (std::vector<TTreeList*>{w}));
-    EXPECT_EQ(u->Links(), (std::vector<TTreeList*>{a}));
-    EXPECT_EQ(w->Links(), (std::vector<TTreeList*>{b, a}));
+    EXPECT_EQ(linksOf(a), (std::vector<TTreeList*>{u, w}));
+    EXPECT_EQ(linksOf(b), (std::vector<TTreeList*>{w}));
+    EXPECT_EQ(linksOf(u), (std::vector<TTreeList*>{a}));
+    EXPECT_EQ(linksOf(w), (std::vector<TTreeList*>{b, a}));
     const std::string saved = project.ProjectFileText();
     EXPECT_NE(saved.find("4.1 u\r\n1.1\r\n4.2 w\r\n1.1\r\n1.2\r\n"), std::string::npos) << saved;
+}
+
+namespace {
+
+std::string tempFile(const std::string& name, const std::string& bytes)
+{
+    const std::string path = ::testing::TempDir() + "ormelit-read-" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+// Everything a read leaves: the tree with its links, as the writer puts it, and the outcome.
+std::string readState(TMainTreeList& project, const LoadResult& result)
+{
+    return project.ProjectFileText() + (result.Ok ? "ok" : "fault: " + result.Fault);
+}
+
+}  // namespace
+
+// A file is read in blocks of a megabyte: a line end split between two blocks, a line longer
+// than a block and the last line without an end read as they do from the whole text.
+TEST(ProjectReadFile, BlockEdgesReadLikeTheWholeText)
+{
+    constexpr size_t kBlock = size_t{1} << 20;
+    // Filler items of classifier 1, then one line whose end lands on the block edge.
+    auto fileWith = [&](size_t endAt, const std::string& lineEnd, const std::string& tail) {
+        std::string text = "0 P\r\n1 B\r\n";
+        int n = 0;
+        while (text.size() + 300 < endAt)
+            text += "1." + std::to_string(++n) + " " + std::string(200, 'x') + "\r\n";
+        const std::string head = "1." + std::to_string(++n) + " ";
+        text += head + std::string(endAt - text.size() - head.size(), 'e') + lineEnd;
+        return text + tail;
+    };
+    const std::string tail = "2 X\r\n2.1 p\r\n1.1\r\n1.2\r\n";
+    const std::vector<std::string> files = {
+        fileWith(kBlock - 1, "\r\n", tail),    // CR last in the block, LF first in the next
+        fileWith(kBlock - 1, "\r", tail),      // CR alone at the edge
+        fileWith(kBlock - 1, "\n", tail),      // LF at the edge
+        fileWith(kBlock, "\r\n", tail),        // the end starts the next block
+        fileWith(kBlock - 1, "\r", "\n"),      // CR at the edge, its LF the last byte
+        fileWith(kBlock - 1, "\r", ""),        // the file ends with a CR
+        fileWith(2 * kBlock - 10, "", ""),     // no end at all, beyond one block
+        "0 P\r\n1 B\r\n1.1 " + std::string(3 * kBlock, 'l') + "\r\n1.1.1 c\n1.2 d\r1.1.1",
+        "0 P\r\n1 B\r\n1.1 a\r\n1.1.1 c\r\n9.9\r\n1.2 after the fault\r\n",
+        "",
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        TMainTreeList fromText;
+        const LoadResult textResult = fromText.ReadProjectText(files[i]);
+        TMainTreeList fromFile;
+        const LoadResult fileResult =
+            fromFile.ReadProjectFile(tempFile(std::to_string(i), files[i]));
+        EXPECT_EQ(readState(fromFile, fileResult), readState(fromText, textResult));
+        EXPECT_FALSE(fileResult.Unreadable);
+        EXPECT_EQ(fromFile.Modified(), fromText.Modified());
+    }
+}
+
+// Only a regular file is read: a folder, a pipe nobody writes to and a missing file are
+// unreadable at once (a pipe must not wait for a writer) and leave a new project behind.
+TEST(ProjectReadFile, WhatIsNoRegularFileIsUnreadable)
+{
+    const std::string fifo = ::testing::TempDir() + "ormelit-read-fifo";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path :
+         {fifo, ::testing::TempDir(), ::testing::TempDir() + "ormelit-read-missing"}) {
+        SCOPED_TRACE(path);
+        TMainTreeList project;
+        ASSERT_TRUE(project.ReadProjectText(kHead).Ok);
+        const LoadResult result = project.ReadProjectFile(path);
+        EXPECT_FALSE(result.Ok);
+        EXPECT_TRUE(result.Unreadable);
+        EXPECT_EQ(project.FileName(), path);
+        EXPECT_EQ(project.Child(0)->Count(), 0);
+        EXPECT_FALSE(project.Modified());
+    }
+    ::unlink(fifo.c_str());
 }

@@ -12,6 +12,7 @@
 
 #include "core/model/cp1251.h"
 #include "core/model/project.h"
+#include "core/model/safefile.h"
 
 using namespace orm;
 
@@ -69,9 +70,9 @@ std::string rendered(TMainTreeList& project)
     std::map<const TTreeList*, size_t> order;
     for (size_t i = 0; i < nodes.size(); ++i)
         order[nodes[i].first] = i;
-    std::string out = "0 " + project.Name() + "\r\n";
+    std::string out = "0 " + std::string(project.Name()) + "\r\n";
     for (size_t i = 0; i < nodes.size(); ++i) {
-        out += nodes[i].second + " " + nodes[i].first->Name() + "\r\n";
+        out += nodes[i].second + " " + std::string(nodes[i].first->Name()) + "\r\n";
         std::vector<size_t> earlier;
         for (const TTreeList* other : nodes[i].first->Links()) {
             const auto it = order.find(other);
@@ -152,4 +153,30 @@ TEST(ProjectWrite, DeepChainsCopyTheirNumbersWhole)
     const std::string text = project.ProjectFileText();
     EXPECT_EQ(text, rendered(project));
     EXPECT_NE(text.find("\r\n1.1\r\n"), std::string::npos);
+}
+
+// A save hands the file on a block at a time: the saved bytes are the whole text, and a disk
+// that fills up in the middle of a later block fails the save and keeps the file as it was.
+TEST(ProjectWrite, ASaveInBlocksIsTheTextAndFailsWhole)
+{
+    TMainTreeList project;
+    grow(project, 60000, 31);
+    const std::string text = project.ProjectFileText();
+    ASSERT_GT(text.size(), size_t{2} << 20);
+    const std::string path = ::testing::TempDir() + "ormelit-write-blocks.ovx";
+    project.SetFileName(path);
+    ASSERT_TRUE(project.WriteProjectFile());
+    auto saved = ReadFileBytes(path);
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(*saved == text);
+
+    project.Child(0)->Child(0)->Rename("changed");
+    SetWriteFailureAfterForTesting(text.size() - 1000);
+    std::string error;
+    EXPECT_FALSE(project.WriteProjectFile(&error));
+    SetWriteFailureAfterForTesting(std::nullopt);
+    EXPECT_FALSE(error.empty());
+    saved = ReadFileBytes(path);
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(*saved == text);
 }

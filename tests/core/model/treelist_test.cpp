@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "core/model/cp1251.h"
 #include "core/model/project.h"
 #include "support/fakeprompts.h"
@@ -38,7 +41,7 @@ std::vector<std::string> names(const std::vector<TTreeList*>& nodes)
 {
     std::vector<std::string> out;
     for (auto* n : nodes)
-        out.push_back(n->Name());
+        out.emplace_back(n->Name());
     return out;
 }
 
@@ -261,4 +264,64 @@ TEST(TreeList, VeryDeepTreesNeedNoDeepRecursion)
     project->ForEachPreOrder([&visited](TTreeList*, const std::string&, int) { ++visited; });
     EXPECT_EQ(visited, 300000 + 1 + 1 + 4 + 1);
     project.reset();  // must not overflow the stack
+}
+
+// Child and link lists keep their first entry inside the node and move to pooled blocks, then
+// to the heap, as they grow: random inserts and erases at every size end equal to a vector.
+TEST(TreeList, NodeListsMatchAVectorAtEverySize)
+{
+    std::mt19937 rng(5);
+    NodeVector<TTreeList*> list;
+    std::vector<TTreeList*> model;
+    auto value = [](size_t n) { return reinterpret_cast<TTreeList*>((n + 1) * 8); };
+    for (int step = 0; step < 20000; ++step) {
+        const bool grow = model.size() < 3 || rng() % 100 < (step < 10000 ? 70 : 30);
+        if (grow) {
+            const size_t at = rng() % (model.size() + 1);
+            list.insert(at, value(static_cast<size_t>(step)));
+            model.insert(model.begin() + static_cast<std::ptrdiff_t>(at),
+                         value(static_cast<size_t>(step)));
+        } else {
+            const size_t at = rng() % model.size();
+            list.erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        ASSERT_TRUE(std::equal(list.begin(), list.end(), model.begin(), model.end())) << step;
+    }
+    NodeVector<TTreeList*> moved(std::move(list));
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(std::equal(moved.begin(), moved.end(), model.begin(), model.end()));
+    moved.assign(std::span<TTreeList* const>(model.data(), 1));
+    EXPECT_EQ(moved.size(), 1u);
+    EXPECT_EQ(moved.front(), model.front());
+}
+
+// Names of any length, the empty one included, and nodes freed and made again after every
+// pooled block has gone back.
+TEST(TreeList, NamesOfAnyLengthSurviveRenamesAndReuse)
+{
+    for (int round = 0; round < 3; ++round) {
+        TMainTreeList project;
+        TTreeList* tree = project.TreeByIndex(1);
+        std::vector<std::string> expected;
+        for (size_t length : {0u, 1u, 7u, 8u, 255u, 256u, 257u, 5000u}) {
+            tree->AddChild(std::string(length, static_cast<char>('a' + length % 26)));
+            expected.emplace_back(length, static_cast<char>('a' + length % 26));
+        }
+        tree->Child(2)->Rename(std::string(300, 'r'));
+        expected[2] = std::string(300, 'r');
+        tree->Child(6)->Rename("");
+        expected[6].clear();
+        tree->Child(7)->Rename(std::string("with\0zero", 9));
+        expected[7] = std::string("with\0zero", 9);
+        std::vector<TTreeList*> children;
+        for (int i = 0; i < tree->Count(); ++i)
+            children.push_back(tree->Child(i));
+        EXPECT_EQ(names(children), expected) << round;
+        // A file keeps 255 characters of a name.
+        TMainTreeList again;
+        ASSERT_TRUE(again.ReadProjectText(project.ProjectFileText()).Ok);
+        EXPECT_EQ(again.FindByNumber("1.3")->Name(), expected[2].substr(0, 255));
+        EXPECT_EQ(again.FindByNumber("1.8")->Name(), expected[7]);
+    }
 }

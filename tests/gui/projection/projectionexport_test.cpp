@@ -202,10 +202,10 @@ TEST_F(ProjectionExport, CsvReadsBackAsTheGrid)
     EXPECT_EQ(lines[0][2], QStringLiteral("1.1.1 Опт; розница \"Юг\""));
     for (size_t c = 0; c < columns.size(); ++c)
         EXPECT_EQ(lines[0][qsizetype(c) + 1],
-                  FromCp1251(columns[c].Text + " " + columns[c].Item->Name()));
+                  FromCp1251(columns[c].Text + " " + std::string(columns[c].Item->Name())));
     for (size_t r = 0; r < rows.size(); ++r) {
         ASSERT_EQ(lines[r + 1].size(), qsizetype(columns.size() + 1));
-        EXPECT_EQ(lines[r + 1][0], FromCp1251(rows[r].Text + " " + rows[r].Item->Name()));
+        EXPECT_EQ(lines[r + 1][0], FromCp1251(rows[r].Text + " " + std::string(rows[r].Item->Name())));
         for (size_t c = 0; c < columns.size(); ++c)
             EXPECT_EQ(lines[r + 1][qsizetype(c) + 1],
                       rows[r].Item->ToggleLink(columns[c].Item, false) ? QStringLiteral("X")
