@@ -1,8 +1,9 @@
 // The batch tool as a user runs it: whole ormelit-cli processes that resave a generated project
 // and write its report 1 (text and RTF), beside the floor of the same work, a process that
 // copies the file's lines (getline and a buffered write). Each run ends with the ratios between
-// them per size, so they come from one run on a noisy machine. In-process figures of the project
-// writer and the report generator alone come after.
+// them per size, so they come from one run on a noisy machine, with each resave's peak memory as
+// a multiple of its file's size. Resaves of chains nested 250 to 2 000 deep, and in-process
+// figures of the project writer and the report generator alone come after.
 //
 //   bench_batch [benchmark flags]                 sizes 10^3..10^5
 //   ORMELIT_BENCH_MAX_ITEMS=1000000 bench_batch   up to 10^6
@@ -11,9 +12,11 @@
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,6 +68,33 @@ std::string selfPath()
     return std::filesystem::read_symlink("/proc/self/exe").string();
 }
 
+// A chain of items nested depth deep in classifier 1 and, in classifier 4, one item linked to
+// each of them: every line of the file names a deep number.
+const std::string& deepChainFile(int depth)
+{
+    static std::map<int, std::string> files;
+    auto it = files.find(depth);
+    if (it != files.end())
+        return it->second;
+    const std::string path = tempPath("deep-" + std::to_string(depth) + ".ovx");
+    std::ofstream out(path, std::ios::binary);
+    out << "0 Deep\r\n1 B\r\n";
+    std::string number = "1";
+    std::vector<std::string> numbers;
+    for (int i = 0; i < depth; ++i) {
+        number += ".1";
+        numbers.push_back(number);
+        out << number << " Item " << i << "\r\n";
+    }
+    out << "4 S\r\n";
+    for (int i = 0; i < depth; ++i)
+        out << "4." << i + 1 << " Unit " << i << "\r\n" << numbers[static_cast<size_t>(i)] << "\r\n";
+    return files.emplace(depth, path).first->second;
+}
+
+// Peak memory of the last process run, in bytes.
+long g_lastPeakBytes = 0;
+
 // Runs the program to its end; false unless it exits with 0.
 bool runProcess(const std::vector<std::string>& args)
 {
@@ -76,21 +106,28 @@ bool runProcess(const std::vector<std::string>& args)
     if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         return false;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    struct rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0) {
         if (errno != EINTR)
             return false;
     }
+    g_lastPeakBytes = usage.ru_maxrss * 1024L;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Also gives the peak memory of the process as a multiple of the input file's size.
 void runEach(benchmark::State& state, const std::vector<std::string>& args)
 {
+    long peak = 0;
     for (auto _ : state) {
         if (!runProcess(args)) {
             state.SkipWithError("the process failed");
             return;
         }
+        peak = std::max(peak, g_lastPeakBytes);
     }
+    const auto input = static_cast<double>(std::filesystem::file_size(args[2]));
+    state.counters["peak/file"] = static_cast<double>(peak) / input;
     state.SetComplexityN(state.range(0));
 }
 
@@ -118,6 +155,13 @@ void BM_Resave(benchmark::State& state)
     const int items = static_cast<int>(state.range(0));
     runEach(state, {cliPath(), "resave", projectFile(items), "--output",
                     tempPath("resave.ovx")});
+}
+
+void BM_ResaveDeepChain(benchmark::State& state)
+{
+    const int depth = static_cast<int>(state.range(0));
+    runEach(state, {cliPath(), "resave", deepChainFile(depth), "--output",
+                    tempPath("deep-resave.ovx")});
 }
 
 void BM_ReportTxt(benchmark::State& state)
@@ -180,17 +224,21 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                m_times[run.run_name.function_name + "/" + run.run_name.args] =
-                    run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+                const std::string name = run.run_name.function_name + "/" + run.run_name.args;
+                m_times[name] = run.GetAdjustedRealTime();
+                const auto peak = run.counters.find("peak/file");
+                if (peak != run.counters.end())
+                    m_peaks[name] = peak->second.value;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%10s %14s %14s %14s %14s\n", "items", "resave/raw", "txt/resave",
-                    "rtf/resave", "resave growth");
+        std::printf("\n%10s %14s %14s %14s %14s %14s\n", "items", "resave/raw", "txt/resave",
+                    "rtf/resave", "resave growth", "peak/file");
         double previous = 0;
         for (int items = 1000; items <= kMaxItems; items *= 10) {
             const std::string n = "/" + std::to_string(items);
@@ -204,7 +252,9 @@ public:
                         txt / resave, rtf / resave);
             if (previous > 0)
                 std::printf(" %13.1fx", resave / previous);
-            std::printf("\n");
+            else
+                std::printf(" %14s", "");
+            std::printf(" %14.2f\n", peak("BM_Resave" + n));
             previous = resave;
         }
     }
@@ -216,7 +266,13 @@ private:
         const auto it = m_times.find(name);
         return it == m_times.end() ? 0 : it->second;
     }
+    double peak(const std::string& name) const
+    {
+        const auto it = m_peaks.find(name);
+        return it == m_peaks.end() ? 0 : it->second;
+    }
     std::map<std::string, double> m_times;
+    std::map<std::string, double> m_peaks;
 };
 
 }  // namespace
@@ -240,6 +296,11 @@ int main(int argc, char** argv)
                 ->UseRealTime()
                 ->Unit(benchmark::kMillisecond);
     }
+    for (const int depth : {250, 500, 1000, 2000})
+        benchmark::RegisterBenchmark("BM_ResaveDeepChain", BM_ResaveDeepChain)
+            ->Arg(depth)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
     for (int items = 1000; items <= RatioReporter::kMaxItems; items *= 10) {
         benchmark::RegisterBenchmark("BM_ProjectFileText", BM_ProjectFileText)
             ->Arg(items)

@@ -92,7 +92,7 @@ private:
     bool onHeap() const { return m_capacity > 1; }
     void steal(NodeVector& other)
     {
-        m_heap = other.m_heap;  // either member: the bytes are the same size
+        std::memcpy(&m_heap, &other.m_heap, sizeof m_heap);  // whichever member is in use
         m_size = other.m_size;
         m_capacity = other.m_capacity;
         other.m_one = nullptr;

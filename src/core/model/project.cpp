@@ -90,7 +90,7 @@ public:
     bool Failed() const { return m_failed; }
 
 private:
-    static constexpr size_t kBlock = 1 << 20;
+    static constexpr size_t kBlock = 1 << 18;
     // The first CR or LF in [from, to), or to.
     static size_t lineEnd(const char* base, size_t from, size_t to)
     {
@@ -179,7 +179,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBlock = 1 << 20;
+    static constexpr size_t kBlock = 1 << 18;
     ByteSink& m_sink;
     std::string m_block;
 };

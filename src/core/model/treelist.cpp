@@ -1,6 +1,7 @@
 #include "core/model/treelist.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -235,9 +236,19 @@ std::string TTreeList::Number() const
 {
     if (!m_parent)
         return "0";
-    std::string text = std::to_string(m_parent->IndexOf(this) + 1);
-    for (const TTreeList* node = m_parent; node->m_parent; node = node->m_parent)
-        text = std::to_string(node->m_parent->IndexOf(node) + 1) + "." + text;
+    // Components from the bottom up, then written top down: linear in the number's length
+    // however deep the node is.
+    std::vector<int> components;
+    for (const TTreeList* node = this; node->m_parent; node = node->m_parent)
+        components.push_back(node->m_parent->IndexOf(node) + 1);
+    std::string text;
+    text.reserve(components.size() * 4);
+    for (size_t i = components.size(); i-- > 0;) {
+        char digits[16];
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, components[i]).ptr);
+        if (i > 0)
+            text += '.';
+    }
     return text;
 }
 

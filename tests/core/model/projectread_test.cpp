@@ -131,11 +131,11 @@ std::string readState(TMainTreeList& project, const LoadResult& result)
 
 }  // namespace
 
-// A file is read in blocks of a megabyte: a line end split between two blocks, a line longer
-// than a block and the last line without an end read as they do from the whole text.
+// A file is read in blocks of 256 KB: a line end split between two blocks, a line longer than a
+// block and the last line without an end read as they do from the whole text.
 TEST(ProjectReadFile, BlockEdgesReadLikeTheWholeText)
 {
-    constexpr size_t kBlock = size_t{1} << 20;
+    constexpr size_t kBlock = size_t{1} << 18;
     // Filler items of classifier 1, then one line whose end lands on the block edge.
     auto fileWith = [&](size_t endAt, const std::string& lineEnd, const std::string& tail) {
         std::string text = "0 P\r\n1 B\r\n";
