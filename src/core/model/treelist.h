@@ -88,7 +88,8 @@ public:
     void Clear();
 
     // -- fields
-    std::string_view Name() const { return {m_name, m_nameLength}; }
+    // Never a null pointer, also for an empty name: callers may hand it to memcpy.
+    std::string_view Name() const { return {m_name ? m_name : "", m_nameLength}; }
     void SetName(std::string_view name);
     TTreeList* Parent() const { return m_parent; }
     void SetParent(TTreeList* parent) { m_parent = parent; }

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "core/model/cp1251.h"
+#include "core/model/numbers.h"
 #include "core/model/prompts.h"
 
 namespace orm {
@@ -257,7 +258,7 @@ public:
     bool linkedItems(uint32_t start, int from, int levels, std::vector<Linked>& out)
     {
         if (!m_positionOrdered)
-            return false;
+            return linkedItemsByKey(start, from, levels, out);
         m_places.clear();
         bool known = true;
         walk(start, from, levels, [&](int, TTreeList* node, uint32_t) {
@@ -278,6 +279,47 @@ public:
     }
 
 private:
+    // Beyond 9 999 children places no longer give the padded order, and two numbers may even
+    // pad to one key, of which the first one met is kept. The keys are made from the numbers
+    // the index holds and sorted stably, which keeps exactly that.
+    bool linkedItemsByKey(uint32_t start, int from, int levels, std::vector<Linked>& out)
+    {
+        m_keyed.clear();
+        m_keys.clear();
+        bool known = true;
+        walk(start, from, levels, [&](int, TTreeList* node, uint32_t) {
+            for (const TTreeList* linked : node->Links()) {
+                const uint32_t at = find(linked);
+                known = known && at != kAbsent;
+                if (!known)
+                    continue;
+                const size_t begin = m_keys.size();
+                m_keys += PadNumber(number(at));
+                m_keyed.push_back({begin, m_keys.size() - begin, at});
+            }
+        });
+        if (!known)
+            return false;
+        const std::string_view keys = m_keys;
+        auto key = [keys](const Keyed& k) { return keys.substr(k.begin, k.length); };
+        std::stable_sort(m_keyed.begin(), m_keyed.end(),
+                         [&key](const Keyed& a, const Keyed& b) { return key(a) < key(b); });
+        out.clear();
+        for (size_t i = 0; i < m_keyed.size(); ++i) {
+            if (i == 0 || key(m_keyed[i]) != key(m_keyed[i - 1]))
+                out.push_back({m_entries[m_keyed[i].at].node, m_keyed[i].at});
+        }
+        return true;
+    }
+
+    struct Keyed {
+        size_t begin;  // in m_keys
+        size_t length;
+        uint32_t at;
+    };
+    std::vector<Keyed> m_keyed;
+    std::string m_keys;
+
     struct Entry {
         TTreeList* node;
         uint32_t end;    // one past the subtree's last place
