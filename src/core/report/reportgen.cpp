@@ -254,11 +254,9 @@ public:
     }
 
     // The items linked to what walk(start, from, levels) visits, each once, in padded-number
-    // order; false (out unspecified) when places cannot give that order.
+    // order; false (out unspecified) when one of them is not in the index.
     bool linkedItems(uint32_t start, int from, int levels, std::vector<Linked>& out)
     {
-        if (!m_positionOrdered)
-            return linkedItemsByKey(start, from, levels, out);
         m_places.clear();
         bool known = true;
         walk(start, from, levels, [&](int, TTreeList* node, uint32_t) {
@@ -270,8 +268,12 @@ public:
         });
         if (!known)
             return false;
-        std::sort(m_places.begin(), m_places.end());
-        m_places.erase(std::unique(m_places.begin(), m_places.end()), m_places.end());
+        if (m_positionOrdered) {
+            std::sort(m_places.begin(), m_places.end());
+            m_places.erase(std::unique(m_places.begin(), m_places.end()), m_places.end());
+        } else {
+            orderByKey();
+        }
         out.clear();
         for (const uint32_t at : m_places)
             out.push_back({m_entries[at].node, at});
@@ -282,42 +284,32 @@ private:
     // Beyond 9 999 children places no longer give the padded order, and two numbers may even
     // pad to one key, of which the first one met is kept. The keys are made from the numbers
     // the index holds and sorted stably, which keeps exactly that.
-    bool linkedItemsByKey(uint32_t start, int from, int levels, std::vector<Linked>& out)
+    void orderByKey()
     {
-        m_keyed.clear();
+        struct Keyed {
+            size_t begin;  // in m_keys
+            size_t length;
+            uint32_t at;
+        };
+        std::vector<Keyed> keyed;
+        keyed.reserve(m_places.size());
         m_keys.clear();
-        bool known = true;
-        walk(start, from, levels, [&](int, TTreeList* node, uint32_t) {
-            for (const TTreeList* linked : node->Links()) {
-                const uint32_t at = find(linked);
-                known = known && at != kAbsent;
-                if (!known)
-                    continue;
-                const size_t begin = m_keys.size();
-                m_keys += PadNumber(number(at));
-                m_keyed.push_back({begin, m_keys.size() - begin, at});
-            }
-        });
-        if (!known)
-            return false;
+        for (const uint32_t at : m_places) {
+            const size_t begin = m_keys.size();
+            m_keys += PadNumber(number(at));
+            keyed.push_back({begin, m_keys.size() - begin, at});
+        }
         const std::string_view keys = m_keys;
         auto key = [keys](const Keyed& k) { return keys.substr(k.begin, k.length); };
-        std::stable_sort(m_keyed.begin(), m_keyed.end(),
+        std::stable_sort(keyed.begin(), keyed.end(),
                          [&key](const Keyed& a, const Keyed& b) { return key(a) < key(b); });
-        out.clear();
-        for (size_t i = 0; i < m_keyed.size(); ++i) {
-            if (i == 0 || key(m_keyed[i]) != key(m_keyed[i - 1]))
-                out.push_back({m_entries[m_keyed[i].at].node, m_keyed[i].at});
+        m_places.clear();
+        for (size_t i = 0; i < keyed.size(); ++i) {
+            if (i == 0 || key(keyed[i]) != key(keyed[i - 1]))
+                m_places.push_back(keyed[i].at);
         }
-        return true;
     }
 
-    struct Keyed {
-        size_t begin;  // in m_keys
-        size_t length;
-        uint32_t at;
-    };
-    std::vector<Keyed> m_keyed;
     std::string m_keys;
 
     struct Entry {
