@@ -13,6 +13,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -554,20 +555,39 @@ public:
         m_stack.emplace_back();
     }
 
-    void run()
+    // Reads on until about `paragraphs` more paragraphs (a table row counts as one) are in the
+    // document, or to the end; true at the end.
+    bool step(long paragraphs)
     {
-        // One edit block for the whole load: the document lays itself out once at the end,
-        // not after every insert (which made a long paragraph of many runs quadratic).
+        if (m_finished)
+            return true;
+        // One edit block for each step: the document takes the step as one change, not one
+        // per insert (which made a long paragraph of many runs quadratic).
         m_cursor.beginEditBlock();
+        paragraphs = std::max(1L, paragraphs);
+        m_target = paragraphs >= LONG_MAX - m_emitted ? LONG_MAX : m_emitted + paragraphs;
         parse();
-        finish();
+        m_finished = m_done || m_pos >= m_in.size();
+        if (m_finished)
+            finish();
         m_cursor.endEditBlock();
-        if (m_pageSeen)
+        // The page and the tab width as read so far, so that the part read is complete in
+        // itself; they are set again only when a later part changes them.
+        if (m_pageSeen && (!m_pageSet || m_setPage != m_page)) {
             rtf::SetDocumentPage(m_doc, m_page);
-        QTextOption option = m_doc.defaultTextOption();
-        option.setTabStopDistance(m_defTab / kTwipsPerUnit);
-        m_doc.setDefaultTextOption(option);
+            m_setPage = m_page;
+            m_pageSet = true;
+        }
+        if (m_setDefTab != m_defTab) {
+            QTextOption option = m_doc.defaultTextOption();
+            option.setTabStopDistance(m_defTab / kTwipsPerUnit);
+            m_doc.setDefaultTextOption(option);
+            m_setDefTab = m_defTab;
+        }
+        return m_finished;
     }
+
+    bool finished() const { return m_finished; }
 
 private:
     State& cur() { return m_stack.back(); }
@@ -577,8 +597,8 @@ private:
     void parse()
     {
         const size_t n = m_in.size();
-        size_t i = 0;
-        while (i < n && !m_done) {
+        size_t& i = m_pos;
+        while (i < n && !m_done && m_emitted < m_target) {
             const auto c = static_cast<unsigned char>(m_in[i]);
             if (c == '{') {
                 ++i;
@@ -1697,6 +1717,7 @@ private:
 
     void emitParagraph(const Para& para)
     {
+        ++m_emitted;
         writeParagraph(m_cursor, m_fresh, para, m_pageBreak);
         m_pageBreak = false;
     }
@@ -1733,6 +1754,7 @@ private:
             return;
         }
         m_tableCells += cells;
+        m_emitted += static_cast<long>(rows.size());
 
         QTextTableFormat tf;
         tf.setBorder(1);
@@ -1808,6 +1830,13 @@ private:
     }
 
     std::string_view m_in;
+    size_t m_pos = 0;       // where the next step goes on reading
+    long m_emitted = 0;     // paragraphs and table rows put into the document
+    long m_target = 0;      // where the current step stops
+    bool m_finished = false;
+    bool m_pageSet = false;
+    rtf::Page m_setPage;
+    int m_setDefTab = -1;
     QTextDocument& m_doc;
     QTextCursor m_cursor;
     bool m_fresh = true;  // the cursor's block is empty and not yet a paragraph of ours
@@ -1879,11 +1908,13 @@ bool LooksLikeRtf(std::string_view bytes)
     return bytes.substr(i, 5) == "{\\rtf";
 }
 
-bool ReadRtf(std::string_view bytes, QTextDocument& document, RtfLoadInfo* info)
+struct RtfReader::Parser : RtfParser {
+    using RtfParser::RtfParser;
+};
+
+RtfReader::RtfReader(std::string_view bytes, QTextDocument& document)
+    : m_document(document), m_undo(document.isUndoRedoEnabled())
 {
-    if (!LooksLikeRtf(bytes))
-        return false;
-    const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
     // Nothing of a page read before stays: the page is the file's or none.
@@ -1893,11 +1924,37 @@ bool ReadRtf(std::string_view bytes, QTextDocument& document, RtfLoadInfo* info)
             root.clearProperty(p);
         document.rootFrame()->setFrameFormat(root);
     }
-    RtfParser parser(bytes, document);
-    parser.run();
+    m_parser = std::make_unique<Parser>(bytes, document);
+}
+
+RtfReader::~RtfReader()
+{
+    m_document.setUndoRedoEnabled(m_undo);
+}
+
+bool RtfReader::ReadSome(long paragraphs)
+{
+    return m_parser->step(paragraphs);
+}
+
+bool RtfReader::AtEnd() const
+{
+    return m_parser->finished();
+}
+
+RtfLoadInfo RtfReader::Info() const
+{
+    return RtfLoadInfo{m_parser->omitted()};
+}
+
+bool ReadRtf(std::string_view bytes, QTextDocument& document, RtfLoadInfo* info)
+{
+    if (!LooksLikeRtf(bytes))
+        return false;
+    RtfReader reader(bytes, document);
+    reader.ReadSome(LONG_MAX);
     if (info)
-        info->omitted = parser.omitted();
-    document.setUndoRedoEnabled(undo);
+        *info = reader.Info();
     return true;
 }
 

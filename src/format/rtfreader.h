@@ -18,6 +18,7 @@
 // A damaged document is read as far as it goes: the group depth, every number and the size of
 // tables are bounded, so no input makes the reader crash, recurse without end or blow up.
 
+#include <memory>
 #include <string_view>
 
 class QTextDocument;
@@ -42,5 +43,32 @@ struct RtfLoadInfo {
 };
 
 bool ReadRtf(std::string_view bytes, QTextDocument& document, RtfLoadInfo* info = nullptr);
+
+// ReadRtf a part at a time, so that the beginning of a long document can be shown (a copy of
+// it) while the rest is read. The document is cleared at once; after each part it holds the
+// paragraphs read so far, with the page and tab width as read so far. The bytes and the
+// document must outlive the reader, and nothing else may change the document in between.
+// Read to its end, the document is the one ReadRtf makes.
+class RtfReader {
+public:
+    // bytes: an RTF document (LooksLikeRtf).
+    RtfReader(std::string_view bytes, QTextDocument& document);
+    ~RtfReader();
+    RtfReader(const RtfReader&) = delete;
+    RtfReader& operator=(const RtfReader&) = delete;
+
+    // Reads until about `paragraphs` more paragraphs are in the document (a table row counts
+    // as one; a table comes whole), or to the end; true at the end.
+    bool ReadSome(long paragraphs);
+    bool AtEnd() const;
+    // What was left out so far.
+    RtfLoadInfo Info() const;
+
+private:
+    struct Parser;
+    QTextDocument& m_document;
+    bool m_undo;
+    std::unique_ptr<Parser> m_parser;
+};
 
 }  // namespace orm

@@ -1,7 +1,9 @@
 #include "gui/report/reportviewer.h"
 
 #include <QAction>
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetricsF>
@@ -11,14 +13,17 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextFrame>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <climits>
 
 #include "core/model/prompts.h"
 #include "core/model/safefile.h"
@@ -123,40 +128,6 @@ constexpr int kSpacingBefore = QTextFormat::UserProperty + 1;
 constexpr int kSpacingAfter = QTextFormat::UserProperty + 2;
 constexpr qreal kSafeHeight = 7.0e6;  // pixels, below the 8 388 607 of the limit
 
-// The height of the document laid out without wrapping, a little over rather than under.
-qreal estimatedHeight(const QTextDocument& doc, const QPaintDevice* device)
-{
-    const QList<QTextFormat> formats = doc.allFormats();
-    std::vector<qreal> heights(static_cast<size_t>(formats.size()), 0);  // 0: not yet known
-    auto lineHeight = [&](int index) {
-        if (index < 0 || index >= formats.size())
-            return qreal(0);
-        qreal& h = heights[static_cast<size_t>(index)];
-        if (h == 0) {
-            const QFont font = formats[index].toCharFormat().font().resolve(doc.defaultFont());
-            h = QFontMetricsF(font, device).height();
-        }
-        return h;
-    };
-    qreal height = 0;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        qreal line = lineHeight(b.charFormatIndex());
-        qsizetype lines = 1;
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            line = std::max(line, lineHeight(fragment.charFormatIndex()));
-            lines += fragment.text().count(QChar(QChar::LineSeparator));
-        }
-        const QTextBlockFormat f = b.blockFormat();
-        if (f.lineHeightType() == QTextBlockFormat::ProportionalHeight)
-            line = line * std::max<qreal>(100, f.lineHeight()) / 100;
-        else if (f.lineHeightType() != QTextBlockFormat::SingleHeight)
-            line = std::max(line, f.lineHeight());
-        height += f.topMargin() + f.bottomMargin() + 1.05 * line * static_cast<qreal>(lines);
-    }
-    return height;
-}
-
 // Moves every paragraph's spacing before and after into kSpacingBefore and kSpacingAfter, or
 // back.
 void showSpacing(QTextDocument& doc, bool show)
@@ -186,7 +157,66 @@ void showSpacing(QTextDocument& doc, bool show)
     cursor.endEditBlock();
 }
 
+// A long document is read in parts of this many paragraphs: the first part shows at once, and
+// each turn of the event loop reads parts for up to kLoadSliceMs.
+constexpr long kFirstPart = 400;
+constexpr long kLoadPart = 250;
+constexpr qint64 kLoadSliceMs = 25;
+
 }  // namespace
+
+// The height of a document laid out without wrapping, a little over rather than under; summed
+// a block at a time, so that a document read in parts is measured as it grows.
+class HeightEstimate {
+public:
+    // Adds the blocks after the ones added so far, up to end (exclusive; invalid: all).
+    void add(const QTextDocument& doc, const QPaintDevice* device, const QTextBlock& end = {})
+    {
+        const QList<QTextFormat> formats = doc.allFormats();
+        m_lineHeights.resize(static_cast<size_t>(formats.size()), 0);  // 0: not yet known
+        auto lineHeight = [&](int index) {
+            if (index < 0 || index >= formats.size())
+                return qreal(0);
+            qreal& h = m_lineHeights[static_cast<size_t>(index)];
+            if (h == 0) {
+                const QFont font = formats[index].toCharFormat().font().resolve(doc.defaultFont());
+                h = QFontMetricsF(font, device).height();
+            }
+            return h;
+        };
+        QTextBlock b = doc.findBlockByNumber(m_blocks);
+        for (; b.isValid() && b != end; b = b.next(), ++m_blocks) {
+            qreal line = lineHeight(b.charFormatIndex());
+            qsizetype lines = 1;
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                line = std::max(line, lineHeight(fragment.charFormatIndex()));
+                lines += fragment.text().count(QChar(QChar::LineSeparator));
+            }
+            const QTextBlockFormat f = b.blockFormat();
+            if (f.lineHeightType() == QTextBlockFormat::ProportionalHeight)
+                line = line * std::max<qreal>(100, f.lineHeight()) / 100;
+            else if (f.lineHeightType() != QTextBlockFormat::SingleHeight)
+                line = std::max(line, f.lineHeight());
+            m_height += f.topMargin() + f.bottomMargin() + 1.05 * line * static_cast<qreal>(lines);
+        }
+    }
+    qreal height() const { return m_height; }
+
+private:
+    int m_blocks = 0;  // blocks added
+    qreal m_height = 0;
+    std::vector<qreal> m_lineHeights;  // by format index
+};
+
+// The document of a load, read away from the view, where no layout follows each part. In this
+// order the reader goes before the document it fills, and both before the bytes they read.
+struct ReportViewer::PendingLoad {
+    std::string bytes;
+    std::unique_ptr<QTextDocument> doc;
+    std::unique_ptr<RtfReader> reader;
+    HeightEstimate height;  // of the blocks that are complete
+};
 
 QString ReplaceFileExt(const QString& name, const QString& ext)
 {
@@ -353,9 +383,17 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
     layout->addWidget(ToolBar1);
     layout->addWidget(RichEdit1, 1);
     layout->addWidget(StatusBar1);
+
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &ReportViewer::loadStep);
 }
 
-ReportViewer::~ReportViewer() = default;
+ReportViewer::~ReportViewer()
+{
+    m_loadTimer->stop();
+    m_pending.reset();
+}
 
 void ReportViewer::done(int result)
 {
@@ -393,28 +431,121 @@ void ReportViewer::actionsExecute(int tag)
     }
 }
 
-void ReportViewer::LoadDocument(const std::string& bytes)
+void ReportViewer::LoadDocument(std::string bytes)
 {
+    // A load still under way gives way to this one.
+    m_loadTimer->stop();
+    m_pending.reset();
     // A new document is filled away from the view and swapped in, so that a long report is
     // laid out once and not after every paragraph.
-    auto* doc = new QTextDocument(RichEdit1);
+    auto doc = std::make_unique<QTextDocument>();
     doc->setDefaultFont(m_textFont);
     doc->setUndoRedoEnabled(false);
-    RtfLoadInfo info;
-    if (m_plainText || !ReadRtf(bytes, *doc, &info))
+    if (m_plainText || !LooksLikeRtf(bytes)) {
         doc->setPlainText(textOf(bytes));
-    const QString omitted = omittedText(info.omitted);
-    StatusBar1->showMessage(omitted);
-    StatusBar1->setVisible(!omitted.isEmpty());
-    m_spacingHidden = estimatedHeight(*doc, RichEdit1) > kSafeHeight;
+        showDocument(doc.release(), 0, HeightEstimate());
+        return;
+    }
+    auto pending = std::make_unique<PendingLoad>();
+    pending->bytes = std::move(bytes);
+    pending->doc = std::move(doc);
+    pending->reader = std::make_unique<RtfReader>(pending->bytes, *pending->doc);
+    if (pending->reader->ReadSome(kFirstPart)) {
+        const unsigned omitted = pending->reader->Info().omitted;
+        pending->reader.reset();
+        showDocument(pending->doc.release(), omitted, HeightEstimate());
+        return;
+    }
+    // The beginning shows at once, in a copy; the rest is read on behind it.
+    showDocument(pending->doc->clone(), 0, HeightEstimate());
+    StatusBar1->showMessage(QStringLiteral("Документ загружается…"));
+    StatusBar1->show();
+    m_pending = std::move(pending);
+    m_loadTimer->start();
+}
+
+void ReportViewer::showDocument(QTextDocument* doc, unsigned omitted, HeightEstimate height)
+{
+    const QString text = omittedText(omitted);
+    StatusBar1->showMessage(text);
+    StatusBar1->setVisible(!text.isEmpty());
+    height.add(*doc, RichEdit1);
+    m_spacingHidden = height.height() > kSafeHeight;
     if (m_spacingHidden)
         showSpacing(*doc, false);
     // The edit deletes the document it made itself; one of ours is deleted here.
+    doc->setParent(RichEdit1);
     QTextDocument* old = RichEdit1->document();
     const bool ours = old && old->parent() == RichEdit1;
     RichEdit1->setDocument(doc);
     if (ours)
         delete old;
+}
+
+void ReportViewer::loadStep()
+{
+    if (!m_pending) {
+        m_loadTimer->stop();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    bool end = false;
+    do
+        end = m_pending->reader->ReadSome(kLoadPart);
+    while (!end && clock.elapsed() < kLoadSliceMs);
+    // Measured as it grows, not all at the end; the last block may still grow.
+    m_pending->height.add(*m_pending->doc, RichEdit1, m_pending->doc->lastBlock());
+    if (end)
+        completeLoad();
+}
+
+void ReportViewer::FinishLoading()
+{
+    if (!m_pending)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    completeLoad();
+    QApplication::restoreOverrideCursor();
+}
+
+void ReportViewer::completeLoad()
+{
+    m_loadTimer->stop();
+    const std::unique_ptr<PendingLoad> pending = std::move(m_pending);
+    while (!pending->reader->ReadSome(LONG_MAX)) {
+    }
+    const unsigned omitted = pending->reader->Info().omitted;
+    pending->reader.reset();
+    // The whole document takes the beginning's place as the user left it: the selection, and
+    // the first paragraph at the top of the view.
+    const int anchor = RichEdit1->textCursor().anchor();
+    const int position = RichEdit1->textCursor().position();
+    const int top = RichEdit1->verticalScrollBar()->value() > 0
+                        ? RichEdit1->cursorForPosition(QPoint(0, 0)).position()
+                        : -1;
+    const int left = RichEdit1->horizontalScrollBar()->value();
+    QTextDocument* doc = pending->doc.release();
+    showDocument(doc, omitted, pending->height);
+    if (anchor > 0 || position > 0) {
+        QTextCursor same(doc);
+        same.setPosition(std::min(anchor, doc->characterCount() - 1));
+        same.setPosition(std::min(position, doc->characterCount() - 1), QTextCursor::KeepAnchor);
+        RichEdit1->setTextCursor(same);
+    }
+    if (top >= 0) {
+        // Laid out down to there first: the view lays a new document out lazily.
+        const QTextBlock block = doc->findBlock(top);
+        const qreal y = doc->documentLayout()->blockBoundingRect(block).top();
+        QScrollBar* bar = RichEdit1->verticalScrollBar();
+        bar->setMaximum(std::max(bar->maximum(), qRound(y)));
+        bar->setValue(qRound(y));
+    }
+    if (left > 0) {
+        QScrollBar* bar = RichEdit1->horizontalScrollBar();
+        bar->setMaximum(std::max(bar->maximum(), left));
+        bar->setValue(left);
+    }
 }
 
 void ReportViewer::OpenDocument()
@@ -453,6 +584,7 @@ void ReportViewer::SaveDocument()
     const std::optional<SaveAsAnswer> answer = m_dialogs->SaveAs(request, this);
     if (!answer)
         return;
+    FinishLoading();
     const bool rtf = answer->type == ReportFileType::Rtf;
     std::string bytes;
     if (!rtf)
@@ -496,6 +628,7 @@ void ReportViewer::ExportPdf()
 
 void ReportViewer::printTo(bool pdf)
 {
+    FinishLoading();
     QPrinter& p = SharedPrinter();
     p.setDocName(PrintJobName(windowTitle()));
     // A document with a page of its own prints on that page; the printer gets its own page

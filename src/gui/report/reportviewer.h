@@ -18,10 +18,12 @@ class QPrinter;
 class QStatusBar;
 class QTextDocument;
 class QTextEdit;
+class QTimer;
 class QToolBar;
 
 namespace orm {
 
+class HeightEstimate;
 class Prompts;
 struct ReportDocument;
 
@@ -81,8 +83,15 @@ public:
     // shows as rich text and anything that is not RTF as text.
     bool PlainText() const { return m_plainText; }
     void SetPlainText(bool plain) { m_plainText = plain; }
-    // Replaces the view's contents by a document's bytes, read as the mode says.
-    void LoadDocument(const std::string& bytes);
+    // Replaces the view's contents by a document's bytes, read as the mode says. A long RTF
+    // document shows its beginning at once and is read on behind the view, a part at each turn
+    // of the event loop, and then shown whole in its place.
+    void LoadDocument(std::string bytes);
+    // True while a document is still being read behind the view.
+    bool Loading() const { return m_pending != nullptr; }
+    // Reads the rest of the document being loaded at once and shows it whole. Whatever needs
+    // the whole document (saving, printing, the export) calls it first.
+    void FinishLoading();
 
     void OpenDocument();
     void SaveDocument();
@@ -116,6 +125,14 @@ private:
     void printPages(QPrinter& printer, bool ownPage, const QMarginsF& wanted);
     // A copy of the view's document with everything the view leaves out put back.
     std::unique_ptr<QTextDocument> fullDocument() const;
+    // One turn of a load behind the view: a few parts, then back to the event loop.
+    void loadStep();
+    // Reads what is left of the pending load and shows the whole document where the view was.
+    void completeLoad();
+    // Puts doc (read, its parts left out in omitted) into the view.
+    void showDocument(QTextDocument* doc, unsigned omitted, HeightEstimate height);
+
+    struct PendingLoad;
 
     Prompts& m_prompts;
     std::unique_ptr<ViewerDialogs> m_ownDialogs;
@@ -123,6 +140,8 @@ private:
     QFont m_textFont;
     bool m_plainText = false;
     bool m_spacingHidden = false;  // paragraph spacing left out of the view (too long a document)
+    std::unique_ptr<PendingLoad> m_pending;  // the document being read behind the view
+    QTimer* m_loadTimer;
 };
 
 // The viewer for a generated report: caption, mode and contents from the document; returns
