@@ -128,8 +128,17 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
     m_recent.Load(m_context.Settings.SettingsFileName);
     fillRecentMenu();
     // A new or opened project destroys every item; the message of a damaged file comes before
-    // the windows are reset, and no grid may paint the old items meanwhile.
-    m_context.MainProject.SetBeforeReset([this] { ReleaseProjections(0); });
+    // the windows are reset, and no grid or outline may paint the old items meanwhile. The
+    // samples outline lets go of the samples the same way when they are read again.
+    m_context.MainProject.SetBeforeReset([this] {
+        ReleaseProjections(0);
+        for (ClassifierWindow* window : m_mdi->findChildren<ClassifierWindow*>())
+            window->ReleaseRows();
+    });
+    m_context.SamplesProject.SetBeforeReset([this] {
+        for (SamplesWindow* window : m_mdi->findChildren<SamplesWindow*>())
+            window->ReleaseOutline();
+    });
     m_context.MainProject.History().SetWatcher([this] { historyChanged(); });
     historyChanged();
     m_find = new FindBar(
@@ -161,6 +170,7 @@ void MainWindow::ShowItem(TTreeList* item)
 MainWindow::~MainWindow()
 {
     m_context.MainProject.SetBeforeReset(nullptr);
+    m_context.SamplesProject.SetBeforeReset(nullptr);
     m_context.MainProject.History().SetWatcher(nullptr);
     // Child windows going away must not report activations to a half-destroyed main window.
     disconnect(m_mdi, nullptr, this, nullptr);
@@ -499,18 +509,19 @@ void MainWindow::undoRedo(bool undo)
     if (undo ? !project.History().CanUndo() : !project.History().CanRedo())
         return;
     m_drag->Cancel();
-    // The step may destroy items anywhere: no grid keeps one, no row is read through.
+    // The step may destroy items anywhere: no grid keeps one, no outline keeps a row.
     ReleaseProjections(0);
+    const QList<ClassifierWindow*> outlines = m_mdi->findChildren<ClassifierWindow*>();
+    for (ClassifierWindow* window : outlines)
+        window->ReleaseRows();
     const std::optional<EditEffect> effect = undo ? project.Undo() : project.Redo();
-    for (TF_Base* child : ChildWindows()) {
-        auto* window = qobject_cast<ClassifierWindow*>(child);
-        if (!window || std::find(effect->Classifiers.begin(), effect->Classifiers.end(),
-                                 window->Tag()) == effect->Classifiers.end())
-            continue;
-        if (effect->What == EditEffect::Structure)
+    for (ClassifierWindow* window : outlines) {
+        const bool changed = std::find(effect->Classifiers.begin(), effect->Classifiers.end(),
+                                       window->Tag()) != effect->Classifiers.end();
+        if (changed && effect->What == EditEffect::Structure)
             window->Rebuild();
-        else if (effect->What == EditEffect::Names)
-            Outline::RenumberRows(window->Outline1);
+        else
+            window->RestoreRows();
     }
     for (int k = 1; k <= Metamodel().KindCount(ResKind::Classifier); ++k)
         RefreshProjections(k);

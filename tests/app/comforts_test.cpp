@@ -7,7 +7,6 @@
 #include <QMdiSubWindow>
 #include <QTableView>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "gui/classifier/classifierwindow.h"
 #include "gui/classifier/findbar.h"

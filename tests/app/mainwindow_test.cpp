@@ -2,7 +2,6 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QToolBar>
-#include <QTreeWidget>
 
 #include "app/startup.h"
 #include "gui/classifier/classifierwindow.h"
@@ -84,14 +83,14 @@ TEST_F(MainWindowTest, MetamodelMenuOpensClassifiers)
     QMenu* classifiers = window->menuBar()->actions().at(1)->menu();
     classifiers->actions().at(0)->trigger();
     ASSERT_NE(window->FindClassifierWindow(1), nullptr);
-    EXPECT_EQ(window->FindClassifierWindow(1)->Outline1->topLevelItem(0)->text(0),
+    EXPECT_EQ(window->FindClassifierWindow(1)->Outline1->model()->index(0, 0).data().toString(),
               QStringLiteral("1 Бизнес-направления"));
 }
 
 TEST_F(MainWindowTest, NewProjectClosesChildWindowsUnlessCancelled)
 {
     ClassifierWindow* a = window->OpenClassifier(1);
-    a->Outline1->setCurrentItem(a->Outline1->topLevelItem(0));
+    a->Outline1->setCurrentIndex(a->Outline1->model()->index(0, 0));
     prompts.queueInput("Розница");
     a->ActionAdd->trigger();
     ASSERT_TRUE(project().Modified());

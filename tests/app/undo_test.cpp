@@ -4,7 +4,6 @@
 
 #include <QMenu>
 #include <QTableView>
-#include <QTreeWidget>
 #include <functional>
 #include <random>
 
@@ -13,6 +12,7 @@
 #include "gui/classifier/dragdrop.h"
 #include "gui/projection/projectionwindow.h"
 #include "support/guifixture.h"
+#include "support/outlinerows.h"
 
 using namespace orm;
 
@@ -43,14 +43,14 @@ protected:
 
     void select(ClassifierWindow* w, const std::string& number)
     {
-        w->Outline1->setCurrentItem(Outline::RowOf(w->Outline1, project().FindByNumber(number)));
+        w->Outline1->setCurrentIndex(Outline::RowOf(w->Outline1, project().FindByNumber(number)));
     }
 
     QPoint at(ClassifierWindow* w, const std::string& number)
     {
-        QTreeWidgetItem* row = Outline::RowOf(w->Outline1, project().FindByNumber(number));
-        w->Outline1->scrollToItem(row);
-        return w->Outline1->visualItemRect(row).center();
+        const QModelIndex row = Outline::RowOf(w->Outline1, project().FindByNumber(number));
+        w->Outline1->scrollTo(row);
+        return w->Outline1->visualRect(row).center();
     }
 
     void drag(ClassifierWindow* w, const std::string& from, const std::string& to,
@@ -68,9 +68,7 @@ protected:
     {
         for (TF_Base* child : window->ChildWindows()) {
             if (auto* w = qobject_cast<ClassifierWindow*>(child)) {
-                QStringList shown;
-                for (QTreeWidgetItemIterator it(w->Outline1); *it; ++it)
-                    shown << (*it)->text(0);
+                const QStringList shown = test::RowTexts(w->Outline1);
                 QStringList expected;
                 project().TreeByIndex(w->Tag())->ForEachPreOrder(
                     [&](TTreeList* node, const std::string&, int) {

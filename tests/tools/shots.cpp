@@ -8,7 +8,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include "app/mainwindow.h"
 #include "app/startup.h"
@@ -51,7 +50,8 @@ int main(int argc, char** argv)
         a->Outline1->expandAll();
         b->Outline1->expandAll();
         window.WindowTileVertically1->trigger();
-        b->Outline1->setCurrentItem(b->Outline1->topLevelItem(0)->child(0)->child(1));
+        const QAbstractItemModel* rows = b->Outline1->model();
+        b->Outline1->setCurrentIndex(rows->index(1, 0, rows->index(0, 0, rows->index(0, 0))));
         QTimer::singleShot(300, [&] {
             window.grab().save(out + "/main-classifiers.png");
             window.MdiArea()->subWindowList().at(1)->grab().save(out + "/classifier4.png");

@@ -1,13 +1,9 @@
 #include "gui/classifier/classifierwindow.h"
 
 #include <QAction>
-#include <QHeaderView>
 #include <QMenu>
-#include <QStyledItemDelegate>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QVBoxLayout>
-#include <unordered_set>
 
 #include "core/model/numbers.h"
 #include "core/model/projectedits.h"
@@ -20,223 +16,6 @@
 #include "gui/organigram/organigramwindow.h"
 
 namespace orm {
-
-namespace Outline {
-
-namespace {
-
-QTreeWidgetItem* makeRow(TTreeList* item, const std::string& text)
-{
-    auto* row = new QTreeWidgetItem;
-    row->setText(0, FromCp1251(text));
-    row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
-    return row;
-}
-
-// Rows of node's subtree, linked to their parents through a stack of the open levels.
-QTreeWidgetItem* buildRows(TTreeList* node)
-{
-    QTreeWidgetItem* top = nullptr;
-    std::vector<QTreeWidgetItem*> open;
-    node->ForEachPreOrder([&](TTreeList* n, const std::string& number, int depth) {
-        QTreeWidgetItem* row = makeRow(n, number + " " + std::string(n->Name()));
-        open.resize(static_cast<size_t>(depth));
-        if (depth == 0)
-            top = row;
-        else
-            open.back()->addChild(row);
-        open.push_back(row);
-    });
-    return top;
-}
-
-void collectExpanded(QTreeWidgetItem* row, std::vector<std::pair<QTreeWidgetItem*, bool>>& out)
-{
-    std::vector<QTreeWidgetItem*> pending{row};
-    while (!pending.empty()) {
-        QTreeWidgetItem* r = pending.back();
-        pending.pop_back();
-        if (r->childCount() > 0) {
-            out.emplace_back(r, r->isExpanded());
-            for (int i = 0; i < r->childCount(); ++i)
-                pending.push_back(r->child(i));
-        }
-    }
-}
-
-// Rows 16 pixels high, or as high as a larger font needs.
-class RowHeight : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setHeight(std::max(16, option.fontMetrics.height()));
-        return size;
-    }
-};
-
-}  // namespace
-
-QTreeWidget* Create(QWidget* parent)
-{
-    auto* outline = new QTreeWidget(parent);
-    outline->setObjectName(QStringLiteral("Outline1"));
-    outline->setHeaderHidden(true);
-    outline->setColumnCount(1);
-    outline->setUniformRowHeights(true);
-    outline->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    outline->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    outline->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    outline->setSelectionMode(QAbstractItemView::SingleSelection);
-    outline->setTextElideMode(Qt::ElideRight);
-    outline->setItemDelegate(new RowHeight(outline));
-    return outline;
-}
-
-TTreeList* ItemOf(const QTreeWidgetItem* row)
-{
-    return row ? reinterpret_cast<TTreeList*>(row->data(0, Qt::UserRole).value<quintptr>())
-               : nullptr;
-}
-
-void Fill(QTreeWidget* outline, TTreeList* node)
-{
-    outline->clear();
-    Append(outline, node);
-}
-
-void Append(QTreeWidget* outline, TTreeList* node)
-{
-    outline->addTopLevelItem(buildRows(node));
-}
-
-QTreeWidgetItem* RowOf(QTreeWidget* outline, const TTreeList* item)
-{
-    if (!item)
-        return nullptr;
-    // The path of positions from the item up to its classifier's tree node.
-    std::vector<int> path;
-    const TTreeList* node = item;
-    while (node->Parent() && node->Parent()->Parent()) {
-        path.push_back(node->Parent()->IndexOf(node));
-        node = node->Parent();
-    }
-    for (int t = 0; t < outline->topLevelItemCount(); ++t) {
-        QTreeWidgetItem* row = outline->topLevelItem(t);
-        if (ItemOf(row) != node)
-            continue;
-        for (auto it = path.rbegin(); row && it != path.rend(); ++it)
-            row = row->child(*it);
-        if (row && ItemOf(row) == item)
-            return row;
-    }
-    // Rows out of step with the tree: look through them all.
-    QTreeWidgetItemIterator it(outline);
-    for (; *it; ++it) {
-        if (ItemOf(*it) == item)
-            return *it;
-    }
-    return nullptr;
-}
-
-QTreeWidgetItem* SelectItemRow(QTreeWidget* outline, const TTreeList* item)
-{
-    QTreeWidgetItem* row = RowOf(outline, item);
-    if (!row)
-        return nullptr;
-    for (QTreeWidgetItem* up = row->parent(); up; up = up->parent()) {
-        if (!up->isExpanded())
-            up->setExpanded(true);
-    }
-    outline->setCurrentItem(row);
-    outline->scrollToItem(row);
-    return row;
-}
-
-int RowNumber(const QTreeWidgetItem* row)
-{
-    if (!row)
-        return 0;
-    const QTreeWidget* outline = row->treeWidget();
-    int number = 0;
-    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(outline)); *it; ++it) {
-        ++number;
-        if (*it == row)
-            return number;
-    }
-    return 0;
-}
-
-namespace {
-
-// True when a comes before b in display order.
-bool precedes(QTreeWidgetItem* a, QTreeWidgetItem* b)
-{
-    // Compare the paths of positions from the top.
-    auto pathOf = [](QTreeWidgetItem* row) {
-        std::vector<int> path;
-        for (; row; row = row->parent()) {
-            QTreeWidgetItem* p = row->parent();
-            path.push_back(p ? p->indexOfChild(row)
-                             : row->treeWidget()->indexOfTopLevelItem(row));
-        }
-        std::reverse(path.begin(), path.end());
-        return path;
-    };
-    return pathOf(a) < pathOf(b);
-}
-
-}  // namespace
-
-void MoveItemRow(QTreeWidget* outline, QTreeWidgetItem* a, QTreeWidgetItem* b)
-{
-    if (!a || !b || a == b || !a->parent() || !b->parent())
-        return;
-    for (QTreeWidgetItem* up = b->parent(); up; up = up->parent()) {
-        if (up == a)
-            return;  // into its own subtree
-    }
-    const bool after = precedes(a, b);
-    ProjectEdits::MoveItem(ItemOf(a), ItemOf(b), after);
-
-    std::vector<std::pair<QTreeWidgetItem*, bool>> expanded;
-    collectExpanded(a, expanded);
-    QTreeWidgetItem* from = a->parent();
-    QTreeWidgetItem* to = b->parent();
-    from->takeChild(from->indexOfChild(a));
-    to->insertChild(to->indexOfChild(b) + (after ? 1 : 0), a);
-    for (const auto& [row, state] : expanded)
-        row->setExpanded(state);
-}
-
-void RenumberRows(QTreeWidget* outline)
-{
-    for (int t = 0; t < outline->topLevelItemCount(); ++t) {
-        QTreeWidgetItem* top = outline->topLevelItem(t);
-        TTreeList* tree = ItemOf(top);
-        if (!tree)
-            continue;
-        // Numbers from row positions: rows mirror their tree.
-        struct Frame {
-            QTreeWidgetItem* row;
-            std::string number;
-        };
-        std::vector<Frame> pending{{top, tree->Number()}};
-        while (!pending.empty()) {
-            Frame frame = std::move(pending.back());
-            pending.pop_back();
-            const TTreeList* item = ItemOf(frame.row);
-            const QString text = FromCp1251(frame.number + " " + std::string(item->Name()));
-            if (frame.row->text(0) != text)
-                frame.row->setText(0, text);
-            for (int i = frame.row->childCount() - 1; i >= 0; --i)
-                pending.push_back({frame.row->child(i), frame.number + "." + std::to_string(i + 1)});
-        }
-    }
-}
-
-}  // namespace Outline
 
 ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Base(hub, k, parent)
 {
@@ -310,13 +89,14 @@ ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Ba
     Outline1 = Outline::Create(this);
     Outline1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Outline1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (QTreeWidgetItem* row = Outline1->itemAt(pos))
-            Outline1->setCurrentItem(row);
+        if (const QModelIndex row = Outline1->indexAt(pos); row.isValid())
+            Outline1->setCurrentIndex(row);
         PopupMenu1->popup(Outline1->viewport()->mapToGlobal(pos));
     });
-    connect(Outline1, &QTreeWidget::currentItemChanged, this, &ClassifierWindow::selectionChanged);
-    connect(Outline1, &QTreeWidget::itemExpanded, this, &ClassifierWindow::UpdateActionStates);
-    connect(Outline1, &QTreeWidget::itemCollapsed, this, &ClassifierWindow::UpdateActionStates);
+    connect(Outline1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &ClassifierWindow::selectionChanged);
+    connect(Outline1, &QTreeView::expanded, this, &ClassifierWindow::UpdateActionStates);
+    connect(Outline1, &QTreeView::collapsed, this, &ClassifierWindow::UpdateActionStates);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -330,35 +110,84 @@ ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Ba
 void ClassifierWindow::FillOutline()
 {
     TTreeList* tree = m_hub->Context().MainProject.TreeByIndex(m_tag);
-    Outline::Fill(Outline1, tree);
-    Outline1->topLevelItem(0)->setExpanded(true);
+    Outline1->Model()->SetTops({tree});
+    Outline1->expand(Outline1->Model()->index(0, 0));
     UpdateActionStates();
+}
+
+std::unordered_set<const TTreeList*> ClassifierWindow::expandedItems() const
+{
+    // An expanded row is one the view holds on to, so the held rows are enough to look at,
+    // below collapsed rows too.
+    std::unordered_set<const TTreeList*> expanded;
+    for (const QModelIndex& row : Outline1->Model()->HeldRows()) {
+        if (Outline1->isExpanded(row))
+            expanded.insert(Outline::ItemOf(row));
+    }
+    return expanded;
+}
+
+void ClassifierWindow::ReleaseRows()
+{
+    if (m_kept.Held)
+        return;
+    m_kept.Expanded = expandedItems();
+    m_kept.Current = CurrentItem();
+    m_kept.FirstShown = Outline::ItemOf(Outline1->indexAt(QPoint(0, 0)));
+    m_kept.Held = true;
+    // The rows go; nothing to tell the other windows.
+    const SyncGuardScope guard(m_hub->Context());
+    Outline1->Model()->SetTops({});
 }
 
 void ClassifierWindow::Rebuild()
 {
-    std::unordered_set<const TTreeList*> expanded;
-    for (QTreeWidgetItemIterator it(Outline1); *it; ++it) {
-        if ((*it)->isExpanded())
-            expanded.insert(Outline::ItemOf(*it));
+    restoreRows(false);
+}
+
+void ClassifierWindow::RestoreRows()
+{
+    restoreRows(true);
+}
+
+void ClassifierWindow::restoreRows(bool all)
+{
+    if (!m_kept.Held) {
+        m_kept.Expanded = expandedItems();
+        m_kept.Current = m_kept.FirstShown = nullptr;
     }
+    const Kept kept = std::move(m_kept);
+    m_kept = Kept();
+    // The remembered items are compared with the tree's nodes as it is now, never read through:
+    // they may be gone.
+    std::vector<TTreeList*> expanded;
+    TTreeList* current = nullptr;
+    TTreeList* first = nullptr;
+    m_hub->Context().MainProject.TreeByIndex(m_tag)->ForEachNode([&](TTreeList* node) {
+        if (kept.Expanded.count(node))
+            expanded.push_back(node);
+        if (all && node == kept.Current)
+            current = node;
+        if (all && node == kept.FirstShown)
+            first = node;
+    });
     {
         // Rows come and go; nothing to tell the other windows.
         const SyncGuardScope guard(m_hub->Context());
-        Outline1->setUpdatesEnabled(false);
         FillOutline();
-        for (QTreeWidgetItemIterator it(Outline1); *it; ++it) {
-            if (expanded.count(Outline::ItemOf(*it)))
-                (*it)->setExpanded(true);
-        }
-        Outline1->setUpdatesEnabled(true);
+        for (TTreeList* node : expanded)
+            Outline1->expand(Outline::RowOf(Outline1, node));
+        if (current)
+            Outline1->setCurrentIndex(Outline::RowOf(Outline1, current));
     }
+    if (first)
+        Outline1->scrollTo(Outline::RowOf(Outline1, first), QAbstractItemView::PositionAtTop);
     UpdateActionStates();
 }
 
 TTreeList* ClassifierWindow::CurrentItem() const
 {
-    return Outline::ItemOf(Outline1->currentItem());
+    return Outline::ItemOf(Outline1->currentIndex());
 }
 
 void ClassifierWindow::SelectItem(TTreeList* item)
@@ -371,10 +200,10 @@ void ClassifierWindow::SelectItem(TTreeList* item)
 
 int ClassifierWindow::selectedRowKind() const
 {
-    const QTreeWidgetItem* row = Outline1->currentItem();
-    if (!row)
+    const QModelIndex row = Outline1->currentIndex();
+    if (!row.isValid())
         return 0;
-    return row->parent() ? 2 : 1;
+    return row.parent().isValid() ? 2 : 1;
 }
 
 void ClassifierWindow::UpdateActionStates()
@@ -383,7 +212,7 @@ void ClassifierWindow::UpdateActionStates()
     ActionMod->setEnabled(kind > 1);
     ActionDel->setEnabled(kind > 1);
     if (kind > 0) {
-        ActionExpand->setText(Outline1->currentItem()->isExpanded()
+        ActionExpand->setText(Outline1->isExpanded(Outline1->currentIndex())
                                   ? QStringLiteral("Свернуть")
                                   : QStringLiteral("Развернуть"));
     }
@@ -392,8 +221,9 @@ void ClassifierWindow::UpdateActionStates()
         ActionDown->setEnabled(false);
     } else {
         const TTreeList* item = CurrentItem();
-        ActionUp->setEnabled(!item->IsFirstChild());
-        ActionDown->setEnabled(!item->IsLastChild());
+        const int position = item->Parent()->IndexOf(item);
+        ActionUp->setEnabled(position > 0);
+        ActionDown->setEnabled(position + 1 < item->Parent()->Count());
     }
 }
 
@@ -406,8 +236,8 @@ void ClassifierWindow::actionExecute(int tag)
 {
     switch (tag) {
     case 1:
-        if (QTreeWidgetItem* row = Outline1->currentItem())
-            row->setExpanded(!row->isExpanded());
+        if (const QModelIndex row = Outline1->currentIndex(); row.isValid())
+            Outline1->setExpanded(row, !Outline1->isExpanded(row));
         break;
     case 2:
         addItem();
@@ -441,17 +271,14 @@ void ClassifierWindow::actionExecute(int tag)
 
 void ClassifierWindow::addItem()
 {
-    QTreeWidgetItem* row = Outline1->currentItem();
-    if (!row)
+    TTreeList* parent = CurrentItem();
+    if (!parent)
         return;
     std::string text;
     if (!InputItemText(m_hub->prompts(), text, ToCp1251(QStringLiteral("Новый элемент"))))
         return;
-    TTreeList* item = ProjectEdits::AddItem(Outline::ItemOf(row), text);
-    auto* newRow = new QTreeWidgetItem;
-    newRow->setText(0, FromCp1251(item->LineText()));
-    newRow->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(item)));
-    row->addChild(newRow);
+    TTreeList* item = Outline1->Model()->AppendChild(
+        parent, [&] { return ProjectEdits::AddItem(parent, text); });
     // The new row is shown and selected, also under a collapsed row.
     Outline::SelectItemRow(Outline1, item);
     m_hub->RefreshProjections(m_tag);
@@ -459,32 +286,30 @@ void ClassifierWindow::addItem()
 
 void ClassifierWindow::renameItem()
 {
-    QTreeWidgetItem* row = Outline1->currentItem();
     if (selectedRowKind() < 2)
         return;
-    std::string text = TextAfterBlank(ToCp1251(row->text(0)));
+    TTreeList* item = CurrentItem();
+    std::string text(item->Name());
     if (!InputItemText(m_hub->prompts(), text, ToCp1251(QStringLiteral("Изменение"))))
         return;
-    TTreeList* item = Outline::ItemOf(row);
-    ProjectEdits::RenameItem(item, text);
-    row->setText(0, FromCp1251(item->LineText()));
+    if (ProjectEdits::RenameItem(item, text))
+        Outline1->Model()->Renamed(item);
 }
 
 void ClassifierWindow::deleteItem()
 {
-    QTreeWidgetItem* row = Outline1->currentItem();
     if (selectedRowKind() < 2)
         return;
     if (!m_hub->prompts().Confirm(
             ToCp1251(QStringLiteral("Вы действительно хотите удалить?"))))
         return;
-    TTreeList* item = Outline::ItemOf(row);
-    // The rows and grid cells go first, so nothing on screen points at a destroyed item. The
-    // row that takes the deleted row's place becomes the selected one.
-    delete row;
-    m_hub->ReleaseProjections(m_tag);
-    ProjectEdits::DeleteItem(item);
-    Outline::RenumberRows(Outline1);
+    TTreeList* item = CurrentItem();
+    // The row goes first, and the grid cells, so nothing on screen points at a destroyed item.
+    // The row that takes the deleted row's place becomes the selected one.
+    Outline1->Model()->Remove(item, [&] {
+        m_hub->ReleaseProjections(m_tag);
+        ProjectEdits::DeleteItem(item);
+    });
     m_hub->RefreshProjections(m_tag);
 }
 
@@ -500,21 +325,15 @@ void ClassifierWindow::showItemOrganigram()
 
 void ClassifierWindow::shiftItem(bool up)
 {
-    QTreeWidgetItem* row = Outline1->currentItem();
     if (selectedRowKind() < 2)
         return;
-    QTreeWidgetItem* parent = row->parent();
-    const int index = parent->indexOfChild(row);
-    const int targetIndex = up ? index - 1 : index + 1;
-    TTreeList* item = Outline::ItemOf(row);
-    Outline1->setUpdatesEnabled(false);
-    if (targetIndex >= 0 && targetIndex < parent->childCount()) {
-        m_hub->Context().SyncGuard = true;  // the row leaves and comes back
-        Outline::MoveItemRow(Outline1, row, parent->child(targetIndex));
-        m_hub->Context().SyncGuard = false;
+    TTreeList* item = CurrentItem();
+    TTreeList* parent = item->Parent();
+    const int targetIndex = parent->IndexOf(item) + (up ? -1 : 1);
+    if (targetIndex >= 0 && targetIndex < parent->Count()) {
+        const SyncGuardScope guard(m_hub->Context());  // the row leaves and comes back
+        Outline::MoveItemRow(Outline1, item, parent->Child(targetIndex));
     }
-    Outline::RenumberRows(Outline1);
-    Outline1->setUpdatesEnabled(true);
     Outline::SelectItemRow(Outline1, item);
     m_hub->RefreshProjections(m_tag);
 }
@@ -522,14 +341,12 @@ void ClassifierWindow::shiftItem(bool up)
 void ClassifierWindow::selectionChanged()
 {
     AppContext& context = m_hub->Context();
-    if (context.SyncGuard || Outline1->topLevelItemCount() == 0)
+    if (context.SyncGuard || Outline1->Model()->Tops().empty())
         return;
-    context.SyncGuard = true;
-    QTreeWidgetItem* row = Outline1->currentItem();
-    if (row && row->text(0).contains(QChar(' ')))
-        m_hub->ShowItemEverywhere(Outline::ItemOf(row), this);
+    const SyncGuardScope guard(context);
+    if (TTreeList* item = CurrentItem())
+        m_hub->ShowItemEverywhere(item, this);
     UpdateActionStates();
-    context.SyncGuard = false;
 }
 
 }  // namespace orm

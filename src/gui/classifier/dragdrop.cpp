@@ -4,10 +4,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
-#include <QTreeWidget>
 
 #include "core/model/projectedits.h"
 #include "gui/classifier/classifierwindow.h"
+#include "gui/classifier/outlinemodel.h"
 #include "gui/kit/appcontext.h"
 #include "gui/kit/mainhub.h"
 
@@ -16,14 +16,6 @@ namespace orm {
 namespace {
 
 const char kSourceTagProperty[] = "ormelitDragSourceTag";
-
-// Appends the rows of node's subtree under row.
-void appendRowsUnder(QTreeWidgetItem* row, TTreeList* node)
-{
-    QTreeWidget scratch;
-    Outline::Append(&scratch, node);
-    row->addChild(scratch.takeTopLevelItem(0));
-}
 
 }  // namespace
 
@@ -41,13 +33,13 @@ QCursor TDragController::MoveCursor()
     return QCursor(QPixmap(QStringLiteral(":/cursors/dragshift.png")), 1, 1);
 }
 
-void TDragController::AttachSource(QTreeWidget* outline, int sourceTag)
+void TDragController::AttachSource(OutlineView* outline, int sourceTag)
 {
     outline->viewport()->setProperty(kSourceTagProperty, sourceTag);
     outline->viewport()->installEventFilter(this);
 }
 
-bool TDragController::BeginItemDrag(QTreeWidget* outline, Qt::MouseButtons buttons,
+bool TDragController::BeginItemDrag(OutlineView* outline, Qt::MouseButtons buttons,
                                     Qt::KeyboardModifiers modifiers, const QPoint& pos,
                                     int sourceTag)
 {
@@ -60,14 +52,14 @@ bool TDragController::BeginItemDrag(QTreeWidget* outline, Qt::MouseButtons butto
         mode = TDragObject::Move;
     else
         return false;
-    QTreeWidgetItem* row = outline->itemAt(pos);
-    if (!row)
+    const QModelIndex row = outline->indexAt(pos);
+    if (!row.isValid())
         return false;
     if (sourceTag == SamplesSourceTag) {
         // Samples are only copied, and their top rows are classifier tree nodes.
-        if (mode == TDragObject::Move || !row->parent())
+        if (mode == TDragObject::Move || !row.parent().isValid())
             return false;
-    } else if (!row->parent()) {
+    } else if (!row.parent().isValid()) {
         return false;  // the classifier's own row stays where it is
     }
     m_drag.DraggedItem = Outline::ItemOf(row);
@@ -77,11 +69,11 @@ bool TDragController::BeginItemDrag(QTreeWidget* outline, Qt::MouseButtons butto
     return m_drag.DraggedItem != nullptr;
 }
 
-bool TDragController::CanDropItem(QTreeWidget* outline, const QPoint& pos, int targetTag)
+bool TDragController::CanDropItem(OutlineView* outline, const QPoint& pos, int targetTag)
 {
     m_drag.TargetItem = nullptr;
-    QTreeWidgetItem* row = outline->itemAt(pos);
-    if (!row || !m_drag.DraggedItem)
+    const QModelIndex row = outline->indexAt(pos);
+    if (!row.isValid() || !m_drag.DraggedItem)
         return false;
     m_drag.TargetItem = Outline::ItemOf(row);
     TTreeList* target = m_drag.TargetItem;
@@ -95,35 +87,30 @@ bool TDragController::CanDropItem(QTreeWidget* outline, const QPoint& pos, int t
     return m_drag.DragMode == TDragObject::Copy || !target->IsDescendantOf(m_drag.DraggedItem);
 }
 
-bool TDragController::DropItem(QTreeWidget* outline, const QPoint& pos, int targetTag)
+bool TDragController::DropItem(OutlineView* outline, const QPoint& pos, int targetTag)
 {
     if (!CanDropItem(outline, pos, targetTag))
         return false;
-    QTreeWidgetItem* row = outline->itemAt(pos);
     TTreeList* target = m_drag.TargetItem;
+    TTreeList* dragged = m_drag.DraggedItem;
+    OutlineModel* model = outline->Model();
     TTreeList* newItem = nullptr;
-    AppContext& context = m_hub.Context();
-    const bool guard = context.SyncGuard;
-    context.SyncGuard = true;  // rows come and go while the tree changes
-    if (m_drag.SourceTag == SamplesSourceTag || m_drag.DragMode == TDragObject::Copy) {
-        newItem = ProjectEdits::CopyItemUnder(*m_drag.DraggedItem, target);
-        appendRowsUnder(row, newItem);
-    } else if (!row->parent()) {
-        // A move onto the classifier's own row: the item becomes its first top-level item
-        // (its siblings there would be the other classifiers, which no item may join).
-        QTreeWidgetItem* moved = Outline::RowOf(outline, m_drag.DraggedItem);
-        ProjectEdits::MoveItemTo(m_drag.DraggedItem, target, 0);
-        const bool expanded = moved->isExpanded();
-        moved->parent()->takeChild(moved->parent()->indexOfChild(moved));
-        row->insertChild(0, moved);
-        moved->setExpanded(expanded);
-        newItem = m_drag.DraggedItem;
-    } else {
-        Outline::MoveItemRow(outline, Outline::RowOf(outline, m_drag.DraggedItem), row);
-        newItem = m_drag.DraggedItem;
+    {
+        // Rows come and go while the tree changes.
+        const SyncGuardScope guard(m_hub.Context());
+        if (m_drag.SourceTag == SamplesSourceTag || m_drag.DragMode == TDragObject::Copy) {
+            newItem = model->AppendChild(
+                target, [&] { return ProjectEdits::CopyItemUnder(*dragged, target); });
+        } else if (!outline->indexAt(pos).parent().isValid()) {
+            // A move onto the classifier's own row: the item becomes its first top-level item
+            // (its siblings there would be the other classifiers, which no item may join).
+            model->Move(dragged, target, 0, [&] { ProjectEdits::MoveItemTo(dragged, target, 0); });
+            newItem = dragged;
+        } else {
+            Outline::MoveItemRow(outline, dragged, target);
+            newItem = dragged;
+        }
     }
-    Outline::RenumberRows(outline);
-    context.SyncGuard = guard;
     Outline::SelectItemRow(outline, newItem);
     m_hub.RefreshProjections(targetTag);
     return true;
@@ -152,32 +139,31 @@ void TDragController::updateCursor(const QPoint& global)
 {
     const Target target = targetAt(global);
     const bool allowed = target.outline && CanDropItem(target.outline, target.pos, target.tag);
-    highlight(allowed ? target.outline : nullptr,
-              allowed ? target.outline->itemAt(target.pos) : nullptr);
+    highlight(allowed ? target.outline : nullptr, allowed ? m_drag.TargetItem : nullptr);
     const QCursor cursor = !allowed ? QCursor(Qt::ForbiddenCursor)
                            : m_drag.DragMode == TDragObject::Copy ? CopyCursor()
                                                                   : MoveCursor();
     QApplication::changeOverrideCursor(cursor);
 }
 
-QTreeWidgetItem* TDragController::MarkedRow() const
+QModelIndex TDragController::MarkedRow() const
 {
-    return m_markedOutline ? m_markedRow : nullptr;
+    return m_markedOutline ? m_markedOutline->Model()->MarkedRow() : QModelIndex();
 }
 
-void TDragController::highlight(QTreeWidget* outline, QTreeWidgetItem* row)
+void TDragController::highlight(OutlineView* outline, const TTreeList* item)
 {
-    if (m_markedOutline == outline && m_markedRow == row)
+    // The mark lives in the outline's model, which drops it with the row.
+    if (m_markedOutline == outline && (!outline || outline->Model()->MarkedRow() ==
+                                                       outline->Model()->IndexOf(item)))
         return;
-    // Rows cannot go while a drag holds the mouse, so the marked one is still there.
-    if (m_markedOutline && m_markedRow)
-        m_markedRow->setBackground(0, QBrush());
+    if (m_markedOutline)
+        m_markedOutline->Model()->SetMark(nullptr);
     m_markedOutline = outline;
-    m_markedRow = row;
-    if (outline && row) {
+    if (outline && item) {
         QColor colour = outline->palette().color(QPalette::Highlight);
         colour.setAlpha(90);
-        row->setBackground(0, colour);
+        outline->Model()->SetMark(item, colour);
     }
 }
 
@@ -206,7 +192,7 @@ bool TDragController::eventFilter(QObject* watched, QEvent* event)
     const QVariant tag = viewport ? viewport->property(kSourceTagProperty) : QVariant();
     if (!tag.isValid())
         return false;
-    auto* outline = qobject_cast<QTreeWidget*>(viewport->parentWidget());
+    auto* outline = qobject_cast<OutlineView*>(viewport->parentWidget());
     if (!outline)
         return false;
     switch (event->type()) {
@@ -215,7 +201,7 @@ bool TDragController::eventFilter(QObject* watched, QEvent* event)
         if (m_active || !BeginItemDrag(outline, e->buttons(), e->modifiers(),
                                        e->position().toPoint(), tag.toInt()))
             return false;
-        outline->setCurrentItem(outline->itemAt(e->position().toPoint()));
+        outline->setCurrentIndex(outline->indexAt(e->position().toPoint()));
         m_active = true;
         m_source = outline;
         viewport->grabMouse();

@@ -11,12 +11,12 @@
 #include <QPoint>
 #include <QPointer>
 
-class QTreeWidget;
-class QTreeWidgetItem;
+class QModelIndex;
 
 namespace orm {
 
 class MainHub;
+class OutlineView;
 class TTreeList;
 
 // The window tag of the samples window as a drag source.
@@ -41,14 +41,14 @@ public:
     bool Dragging() const { return m_active; }
 
     // Lets an outline start drags (its presses) under the given source tag.
-    void AttachSource(QTreeWidget* outline, int sourceTag);
+    void AttachSource(OutlineView* outline, int sourceTag);
 
-    bool BeginItemDrag(QTreeWidget* outline, Qt::MouseButtons buttons,
+    bool BeginItemDrag(OutlineView* outline, Qt::MouseButtons buttons,
                        Qt::KeyboardModifiers modifiers, const QPoint& pos, int sourceTag);
-    bool CanDropItem(QTreeWidget* outline, const QPoint& pos, int targetTag);
+    bool CanDropItem(OutlineView* outline, const QPoint& pos, int targetTag);
     // The drop itself; on success the new item is selected, the rows renumbered and the
     // projections of the classifier rebuilt.
-    bool DropItem(QTreeWidget* outline, const QPoint& pos, int targetTag);
+    bool DropItem(OutlineView* outline, const QPoint& pos, int targetTag);
     // Ends a drag without a drop.
     void Cancel();
 
@@ -61,27 +61,27 @@ protected:
 
 private:
     struct Target {
-        QTreeWidget* outline = nullptr;
+        OutlineView* outline = nullptr;
         int tag = 0;
         QPoint pos;
     };
     // The classifier window outline under a global point, topmost first.
     Target targetAt(const QPoint& global) const;
     void updateCursor(const QPoint& global);
-    // Marks the row that would take the drop (none for nullptr).
-    void highlight(QTreeWidget* outline, QTreeWidgetItem* row);
+    // Marks the item's row as the one that would take the drop (none for nullptr).
+    void highlight(OutlineView* outline, const TTreeList* item);
     void finish();
 
     MainHub& m_hub;
     TDragObject m_drag;
     bool m_active = false;
-    QPointer<QTreeWidget> m_source;
-    QPointer<QTreeWidget> m_markedOutline;
-    QTreeWidgetItem* m_markedRow = nullptr;
+    QPointer<OutlineView> m_source;
+    // The outline whose model marks the drop target.
+    QPointer<OutlineView> m_markedOutline;
 
 public:
-    // The row marked as the drop target now, for tests.
-    QTreeWidgetItem* MarkedRow() const;
+    // The row marked as the drop target now (invalid for none), for tests.
+    QModelIndex MarkedRow() const;
 };
 
 }  // namespace orm

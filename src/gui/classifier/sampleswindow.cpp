@@ -1,11 +1,10 @@
 #include "gui/classifier/sampleswindow.h"
 
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "core/model/metamodel.h"
 #include "core/model/project.h"
-#include "gui/classifier/classifierwindow.h"
+#include "gui/classifier/outlinemodel.h"
 #include "gui/kit/uikit.h"
 
 namespace orm {
@@ -24,10 +23,16 @@ SamplesWindow::SamplesWindow(MainHub* hub, QWidget* parent) : TF_Base(hub, 0, pa
 
 void SamplesWindow::FillOutlineAll(TMainTreeList& project)
 {
-    Outline1->clear();
     const int trees = std::min(Metamodel().KindCount(ResKind::Classifier), project.Count());
+    std::vector<TTreeList*> tops;
     for (int k = 1; k <= trees; ++k)
-        Outline::Append(Outline1, project.TreeByIndex(k));
+        tops.push_back(project.TreeByIndex(k));
+    Outline1->Model()->SetTops(std::move(tops));
+}
+
+void SamplesWindow::ReleaseOutline()
+{
+    Outline1->Model()->SetTops({});
 }
 
 }  // namespace orm

@@ -5,10 +5,9 @@
 
 #include "gui/kit/tf_base.h"
 
-class QTreeWidget;
-
 namespace orm {
 
+class OutlineView;
 class TMainTreeList;
 
 // Its objectName stays "TF_SAMPL", the form name by which help index files address it.
@@ -19,8 +18,10 @@ public:
 
     // The outline gets every classifier tree of project, each tree node a top row.
     void FillOutlineAll(TMainTreeList& project);
+    // Before the samples are read again: the outline lets go of every row.
+    void ReleaseOutline();
 
-    QTreeWidget* Outline1;
+    OutlineView* Outline1;
 };
 
 }  // namespace orm

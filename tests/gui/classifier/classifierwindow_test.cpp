@@ -1,9 +1,9 @@
 #include <QTest>
 #include <QToolBar>
-#include <QTreeWidget>
 
 #include "gui/classifier/classifierwindow.h"
 #include "support/guifixture.h"
+#include "support/outlinerows.h"
 
 using namespace orm;
 
@@ -28,28 +28,17 @@ protected:
         return w;
     }
 
-    static QStringList rows(ClassifierWindow* w)
-    {
-        QStringList out;
-        for (QTreeWidgetItemIterator it(w->Outline1); *it; ++it) {
-            int level = 0;
-            for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent())
-                ++level;
-            out << QString(level, QChar(' ')) + (*it)->text(0);
-        }
-        return out;
-    }
+    static QStringList rows(ClassifierWindow* w) { return test::RowTexts(w->Outline1, true); }
 
     static void select(ClassifierWindow* w, const char* number)
     {
-        for (QTreeWidgetItemIterator it(w->Outline1); *it; ++it) {
-            if ((*it)->text(0).section(QChar(' '), 0, 0) == QLatin1String(number)) {
-                w->Outline1->setCurrentItem(*it);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no row " << number;
+        const QModelIndex row = test::RowNumbered(w->Outline1, QLatin1String(number));
+        if (!row.isValid())
+            ADD_FAILURE() << "no row " << number;
+        w->Outline1->setCurrentIndex(row);
     }
+
+    static QModelIndex top(ClassifierWindow* w) { return w->Outline1->model()->index(0, 0); }
 
     static void key(ClassifierWindow* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
@@ -66,10 +55,9 @@ TEST_F(ClassifierWindowTest, RowsShowTheTreeWithLevels)
     EXPECT_EQ(rows(w), (QStringList{"1 Бизнес-направления", " 1.1 a", "  1.1.1 a1", "  1.1.2 a2",
                                     " 1.2 b", "  1.2.1 b1", " 1.3 c", "  1.3.1 c1", "  1.3.2 c2",
                                     "   1.3.2.1 c21"}));
-    EXPECT_TRUE(w->Outline1->topLevelItem(0)->isExpanded());
-    QTreeWidgetItem* top = w->Outline1->topLevelItem(0);
+    EXPECT_TRUE(w->Outline1->isExpanded(top(w)));
     const int fontHeight = w->Outline1->fontMetrics().height();
-    EXPECT_EQ(w->Outline1->visualItemRect(top).height(), std::max(16, fontHeight));
+    EXPECT_EQ(w->Outline1->visualRect(top(w)).height(), std::max(16, fontHeight));
 }
 
 TEST_F(ClassifierWindowTest, DeletingRenumbersTheFollowingRows)
@@ -94,7 +82,7 @@ TEST_F(ClassifierWindowTest, AddAppendsUnderTheSelectedRowEvenWhenCollapsed)
 {
     ClassifierWindow* w = openSample();
     select(w, "1.1");
-    w->Outline1->currentItem()->setExpanded(false);
+    w->Outline1->setExpanded(w->Outline1->currentIndex(), false);
     prompts.queueInput("новый");
     key(w, Qt::Key_Insert);
     EXPECT_EQ(prompts.shown.back(), "input: Новый элемент | ");
@@ -103,7 +91,7 @@ TEST_F(ClassifierWindowTest, AddAppendsUnderTheSelectedRowEvenWhenCollapsed)
     EXPECT_EQ(rows(w).at(4), QStringLiteral("  1.1.3 новый"));
 
     // Row 1 takes a new top-level item.
-    w->Outline1->setCurrentItem(w->Outline1->topLevelItem(0));
+    w->Outline1->setCurrentIndex(top(w));
     prompts.queueInput("d");
     w->ActionAdd->trigger();
     EXPECT_EQ(rows(w).back(), QStringLiteral(" 1.4 d"));
@@ -129,10 +117,10 @@ TEST_F(ClassifierWindowTest, RenameOnlyRealChanges)
     prompts.queueInput("C");
     key(w, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_TRUE(project().Modified());
-    EXPECT_EQ(w->Outline1->currentItem()->text(0), QStringLiteral("1.3 C"));
+    EXPECT_EQ(w->Outline1->currentIndex().data().toString(), QStringLiteral("1.3 C"));
 
     // The classifier's own row can be neither renamed nor deleted.
-    w->Outline1->setCurrentItem(w->Outline1->topLevelItem(0));
+    w->Outline1->setCurrentIndex(top(w));
     EXPECT_FALSE(w->ActionMod->isEnabled());
     EXPECT_FALSE(w->ActionDel->isEnabled());
     w->ActionMod->trigger();
@@ -142,7 +130,7 @@ TEST_F(ClassifierWindowTest, RenameOnlyRealChanges)
 TEST_F(ClassifierWindowTest, UpAndDownStatesFollowThePosition)
 {
     ClassifierWindow* w = openSample();
-    w->Outline1->setCurrentItem(w->Outline1->topLevelItem(0));
+    w->Outline1->setCurrentIndex(top(w));
     EXPECT_FALSE(w->ActionUp->isEnabled());
     EXPECT_FALSE(w->ActionDown->isEnabled());
     select(w, "1.1");
@@ -160,13 +148,13 @@ TEST_F(ClassifierWindowTest, MovingKeepsSubtreeExpansionAndSelection)
 {
     ClassifierWindow* w = openSample();
     select(w, "1.1");
-    w->Outline1->currentItem()->setExpanded(true);
+    w->Outline1->setExpanded(w->Outline1->currentIndex(), true);
     key(w, Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(rows(w), (QStringList{"1 Бизнес-направления", " 1.1 b", "  1.1.1 b1", " 1.2 a",
                                     "  1.2.1 a1", "  1.2.2 a2", " 1.3 c", "  1.3.1 c1",
                                     "  1.3.2 c2", "   1.3.2.1 c21"}));
     EXPECT_EQ(w->CurrentItem()->Name(), "a");
-    EXPECT_TRUE(w->Outline1->currentItem()->isExpanded());
+    EXPECT_TRUE(w->Outline1->isExpanded(w->Outline1->currentIndex()));
     EXPECT_TRUE(project().Modified());
     EXPECT_EQ(project().FindByNumber("1.2.2")->Name(), "a2");
 
@@ -181,12 +169,12 @@ TEST_F(ClassifierWindowTest, EnterTogglesTheRowAndTheCaption)
 {
     ClassifierWindow* w = openSample();
     select(w, "1.3");
-    QTreeWidgetItem* row = w->Outline1->currentItem();
-    row->setExpanded(false);
+    const QPersistentModelIndex row = w->Outline1->currentIndex();
+    w->Outline1->setExpanded(row, false);
     w->UpdateActionStates();
     EXPECT_EQ(w->ActionExpand->text(), QStringLiteral("Развернуть"));
     key(w, Qt::Key_Return);
-    EXPECT_TRUE(row->isExpanded());
+    EXPECT_TRUE(w->Outline1->isExpanded(row));
     EXPECT_EQ(w->ActionExpand->text(), QStringLiteral("Свернуть"));
 }
 
@@ -210,9 +198,10 @@ TEST_F(ClassifierWindowTest, OutlineHelpersOnALargeTree)
         t->AddChild("x")->AddChild("y");
     ClassifierWindow* w = window->OpenClassifier(2);
     TTreeList* deep = project().FindByNumber("2.1500.1");
-    QTreeWidgetItem* row = Outline::SelectItemRow(w->Outline1, deep);
-    ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->text(0), QStringLiteral("2.1500.1 y"));
-    EXPECT_TRUE(row->parent()->isExpanded());
-    EXPECT_EQ(Outline::RowNumber(row), 1 + 1499 * 2 + 1 + 1);
+    const QModelIndex row = Outline::SelectItemRow(w->Outline1, deep);
+    ASSERT_TRUE(row.isValid());
+    EXPECT_EQ(w->Outline1->currentIndex(), row);
+    EXPECT_EQ(row.data().toString(), QStringLiteral("2.1500.1 y"));
+    EXPECT_TRUE(w->Outline1->isExpanded(row.parent()));
+    EXPECT_EQ(Outline::RowNumber(w->Outline1, row), 1 + 1499 * 2 + 1 + 1);
 }

@@ -1,13 +1,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "gui/classifier/classifierwindow.h"
 #include "gui/classifier/dragdrop.h"
 #include "gui/classifier/sampleswindow.h"
 #include "gui/projection/projectionwindow.h"
 #include "support/guifixture.h"
+#include "support/outlinerows.h"
 #include "support/tempdir.h"
 
 using namespace orm;
@@ -35,11 +35,11 @@ protected:
         return w;
     }
 
-    QPoint at(QTreeWidget* outline, TTreeList* item)
+    QPoint at(OutlineView* outline, TTreeList* item)
     {
-        QTreeWidgetItem* row = Outline::RowOf(outline, item);
-        outline->scrollToItem(row);
-        return outline->visualItemRect(row).center();
+        const QModelIndex row = Outline::RowOf(outline, item);
+        outline->scrollTo(row);
+        return outline->visualRect(row).center();
     }
 
     bool begin(ClassifierWindow* w, TTreeList* item, Qt::KeyboardModifiers mods)
@@ -53,13 +53,7 @@ protected:
         return window->Drag().DropItem(w->Outline1, at(w->Outline1, target), w->Tag());
     }
 
-    static QStringList rows(QTreeWidget* outline)
-    {
-        QStringList out;
-        for (QTreeWidgetItemIterator it(outline); *it; ++it)
-            out << (*it)->text(0);
-        return out;
-    }
+    static QStringList rows(OutlineView* outline) { return test::RowTexts(outline); }
 
     TTreeList *a, *a1, *a11, *a2, *b, *b1, *u;
 };
@@ -121,7 +115,7 @@ TEST_F(DragDropTest, MoveIntoItsOwnSubtreeIsRefusedCopyIsNot)
     EXPECT_TRUE(copy->Child(0)->Links().empty());
     EXPECT_EQ(a1->Links().size(), 1u);
     EXPECT_EQ(w->CurrentItem(), copy);
-    EXPECT_EQ(Outline::RowOf(w->Outline1, copy)->text(0), QStringLiteral("1.1.1.1.1 a"));
+    EXPECT_EQ(Outline::RowOf(w->Outline1, copy).data().toString(), QStringLiteral("1.1.1.1.1 a"));
     EXPECT_EQ(rows(w->Outline1).size(), 7 + 4);
 }
 
@@ -159,19 +153,20 @@ TEST_F(DragDropTest, TheMouseDrivesADragWithItsCursors)
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     // Over the dragged row itself the drop is refused.
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ForbiddenCursor);
-    EXPECT_EQ(window->Drag().MarkedRow(), nullptr);
+    EXPECT_FALSE(window->Drag().MarkedRow().isValid());
     QTest::mouseMove(viewport, to);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BitmapCursor);
     // The row that would take the drop is marked while the mouse is over it.
-    QTreeWidgetItem* marked = window->Drag().MarkedRow();
+    const QPersistentModelIndex marked = window->Drag().MarkedRow();
     ASSERT_EQ(marked, Outline::RowOf(w->Outline1, a));
-    EXPECT_NE(marked->background(0).style(), Qt::NoBrush);
+    EXPECT_NE(marked.data(Qt::BackgroundRole).value<QBrush>().style(), Qt::NoBrush);
     EXPECT_EQ(QApplication::overrideCursor()->pixmap().toImage(),
               TDragController::MoveCursor().pixmap().toImage());
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ShiftModifier, to);
     EXPECT_FALSE(window->Drag().Dragging());
-    EXPECT_EQ(window->Drag().MarkedRow(), nullptr);
-    EXPECT_EQ(marked->background(0).style(), Qt::NoBrush);
+    EXPECT_FALSE(window->Drag().MarkedRow().isValid());
+    ASSERT_TRUE(marked.isValid());
+    EXPECT_EQ(marked.data(Qt::BackgroundRole).value<QBrush>().style(), Qt::NoBrush);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(project().FindByNumber("1.1")->Name(), "b");
 
@@ -202,7 +197,7 @@ TEST_F(DragDropTest, SamplesAreCopiedIntoTheSameClassifierOnly)
     ASSERT_NE(samples, nullptr);
     EXPECT_EQ(samples->windowTitle(), QStringLiteral("Образцы"));
     samples->Outline1->expandAll();
-    EXPECT_EQ(samples->Outline1->topLevelItemCount(), 4);
+    EXPECT_EQ(samples->Outline1->model()->rowCount(), 4);
 
     TTreeList* sample = context->SamplesProject.FindByNumber("2.1");
     auto beginSample = [&](TTreeList* item, Qt::KeyboardModifiers mods) {
@@ -248,5 +243,6 @@ TEST_F(DragDropTest, SamplesWindowLivesOnAndRefills)
     EXPECT_EQ(prompts.informs(), (std::vector<std::string>{"Не верный формат проекта!"}));
     EXPECT_EQ(window->FindSamplesWindow(), samples);
     EXPECT_EQ(samples->windowTitle(), QStringLiteral("Two"));
-    EXPECT_EQ(samples->Outline1->topLevelItem(0)->child(0)->text(0), QStringLiteral("1.1 b"));
+    const QAbstractItemModel* rows = samples->Outline1->model();
+    EXPECT_EQ(rows->index(0, 0, rows->index(0, 0)).data().toString(), QStringLiteral("1.1 b"));
 }

@@ -17,7 +17,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <filesystem>
 #include <memory>
 

@@ -2,7 +2,6 @@
 // edit is about, and the grids' current cells follow it, never the other way round.
 
 #include <QTableView>
-#include <QTreeWidget>
 
 #include "gui/classifier/classifierwindow.h"
 #include "gui/classifier/dragdrop.h"
@@ -50,7 +49,7 @@ protected:
     // Picks item in its classifier window as the user would; the grids follow.
     void pick(ClassifierWindow* w, TTreeList* item)
     {
-        w->Outline1->setCurrentItem(Outline::RowOf(w->Outline1, item));
+        w->Outline1->setCurrentIndex(Outline::RowOf(w->Outline1, item));
     }
 
     // The selection is item in its classifier window, and every grid's current cell is on it
@@ -75,9 +74,9 @@ protected:
     bool drag(ClassifierWindow* w, TTreeList* item, TTreeList* target, Qt::KeyboardModifier mod)
     {
         auto at = [w](TTreeList* i) {
-            QTreeWidgetItem* row = Outline::RowOf(w->Outline1, i);
-            w->Outline1->scrollToItem(row);
-            return w->Outline1->visualItemRect(row).center();
+            const QModelIndex row = Outline::RowOf(w->Outline1, i);
+            w->Outline1->scrollTo(row);
+            return w->Outline1->visualRect(row).center();
         };
         return window->Drag().BeginItemDrag(w->Outline1, Qt::LeftButton, mod, at(item),
                                             w->Tag()) &&
@@ -156,12 +155,12 @@ TEST_P(EditSelectionTest, InsertSelectsTheNewItem)
     pick(units, u2);
     TTreeList* tree = project().TreeByIndex(1);
     directions->Outline1->collapseAll();
-    directions->Outline1->setCurrentItem(directions->Outline1->topLevelItem(0));
+    directions->Outline1->setCurrentIndex(directions->Outline1->model()->index(0, 0));
     prompts.queueInput("n1");
     directions->ActionAdd->trigger();
     ASSERT_EQ(tree->Count(), 4);
     expectSelected(tree->Child(3), u2);
-    EXPECT_TRUE(directions->Outline1->topLevelItem(0)->isExpanded());
+    EXPECT_TRUE(directions->Outline1->isExpanded(directions->Outline1->model()->index(0, 0)));
 
     pick(directions, d2);
     prompts.queueInput("n3");
@@ -197,7 +196,8 @@ TEST_P(EditSelectionTest, NoGridPaintsAGoneItemWhileAMessageIsUp)
     };
     pick(units, u1);
     for (int i = 0; i < 3; ++i) {
-        units->Outline1->setCurrentItem(units->Outline1->topLevelItem(0)->child(0));
+        const QAbstractItemModel* rows = units->Outline1->model();
+        units->Outline1->setCurrentIndex(rows->index(0, 0, rows->index(0, 0)));
         prompts.queueConfirm(true);
         units->ActionDel->trigger();
     }

@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QTableView>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "gui/classifier/classifierwindow.h"
 #include "gui/projection/projectionwindow.h"
@@ -262,9 +261,9 @@ TEST_F(ProjectionTest, SelectionIsMirroredWithoutEcho)
     EXPECT_FALSE(context->SyncGuard);
 
     // A row picked in a classifier window moves the grids' current column or row.
-    directions->Outline1->setCurrentItem(Outline::RowOf(directions->Outline1, d2));
+    directions->Outline1->setCurrentIndex(Outline::RowOf(directions->Outline1, d2));
     EXPECT_EQ(grid->StringGrid1->currentIndex(), grid->Model()->index(2, 2));
-    units->Outline1->setCurrentItem(Outline::RowOf(units->Outline1, u1));
+    units->Outline1->setCurrentIndex(Outline::RowOf(units->Outline1, u1));
     EXPECT_EQ(grid->StringGrid1->currentIndex(), grid->Model()->index(0, 2));
     EXPECT_EQ(other->StringGrid1->currentIndex().row(), 0);
 }

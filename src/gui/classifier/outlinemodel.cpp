@@ -1,0 +1,339 @@
+#include "gui/classifier/outlinemodel.h"
+
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "core/model/projectedits.h"
+#include "core/model/treelist.h"
+#include "format/textcodec.h"
+
+namespace orm {
+
+namespace {
+
+bool isWithin(const TTreeList* node, const TTreeList* top)
+{
+    for (; node; node = node->Parent()) {
+        if (node == top)
+            return true;
+    }
+    return false;
+}
+
+// Rows 16 pixels high, or as high as a larger font needs.
+class RowHeight : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(16, option.fontMetrics.height()));
+        return size;
+    }
+};
+
+}  // namespace
+
+OutlineModel::OutlineModel(QObject* parent) : QAbstractItemModel(parent) {}
+
+void OutlineModel::SetTops(std::vector<TTreeList*> tops)
+{
+    beginResetModel();
+    m_tops = std::move(tops);
+    m_marked = nullptr;
+    endResetModel();
+}
+
+void OutlineModel::Refill()
+{
+    beginResetModel();
+    m_marked = nullptr;
+    endResetModel();
+}
+
+TTreeList* OutlineModel::ItemOf(const QModelIndex& index)
+{
+    return index.isValid() ? static_cast<TTreeList*>(index.internalPointer()) : nullptr;
+}
+
+int OutlineModel::topRow(const TTreeList* node) const
+{
+    const auto it = std::find(m_tops.begin(), m_tops.end(), node);
+    return it == m_tops.end() ? -1 : static_cast<int>(it - m_tops.begin());
+}
+
+QModelIndex OutlineModel::rowIndex(TTreeList* node) const
+{
+    // node lies below a top row: its position is its row.
+    if (const int top = topRow(node); top >= 0)
+        return createIndex(top, 0, node);
+    const TTreeList* parent = node->Parent();
+    const int row = parent ? parent->IndexOf(node) : -1;
+    return row >= 0 ? createIndex(row, 0, node) : QModelIndex();
+}
+
+QModelIndex OutlineModel::IndexOf(const TTreeList* item) const
+{
+    if (!item || m_tops.empty())
+        return QModelIndex();
+    for (const TTreeList* node = item; node; node = node->Parent()) {
+        if (topRow(node) >= 0)
+            return rowIndex(const_cast<TTreeList*>(item));
+    }
+    return QModelIndex();
+}
+
+QModelIndex OutlineModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column != 0 || row < 0)
+        return QModelIndex();
+    if (!parent.isValid()) {
+        return row < static_cast<int>(m_tops.size()) ? createIndex(row, 0, m_tops[size_t(row)])
+                                                     : QModelIndex();
+    }
+    const TTreeList* node = ItemOf(parent);
+    return row < node->Count() ? createIndex(row, 0, node->Child(row)) : QModelIndex();
+}
+
+QModelIndex OutlineModel::parent(const QModelIndex& child) const
+{
+    TTreeList* node = ItemOf(child);
+    if (!node || topRow(node) >= 0)
+        return QModelIndex();
+    TTreeList* up = node->Parent();
+    return up ? rowIndex(up) : QModelIndex();
+}
+
+int OutlineModel::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return static_cast<int>(m_tops.size());
+    return parent.column() == 0 ? ItemOf(parent)->Count() : 0;
+}
+
+int OutlineModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+bool OutlineModel::hasChildren(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return !m_tops.empty();
+    return parent.column() == 0 && ItemOf(parent)->Count() > 0;
+}
+
+QVariant OutlineModel::data(const QModelIndex& index, int role) const
+{
+    const TTreeList* node = ItemOf(index);
+    if (!node)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+        return FromCp1251(node->LineText());
+    case Qt::BackgroundRole:
+        return node == m_marked ? QVariant(m_markBrush) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags OutlineModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void OutlineModel::renumbered(TTreeList* parent, int first)
+{
+    // Only the rows of this level are announced: the numbers below them change too, but a view
+    // repaints what it shows of a range, and a structural change relays out the whole view.
+    const QModelIndex at = IndexOf(parent);
+    const int last = parent->Count() - 1;
+    if (at.isValid() && first <= last)
+        emit dataChanged(index(first, 0, at), index(last, 0, at), {Qt::DisplayRole});
+}
+
+TTreeList* OutlineModel::AppendChild(TTreeList* parent, const std::function<TTreeList*()>& edit)
+{
+    const QModelIndex at = IndexOf(parent);
+    if (!at.isValid())
+        return edit();  // not shown here
+    const int row = parent->Count();
+    beginInsertRows(at, row, row);
+    TTreeList* child = edit();
+    endInsertRows();
+    if (parent->Count() != row + 1)
+        Refill();  // the edit did something else: the rows follow the tree again
+    return child;
+}
+
+void OutlineModel::Remove(TTreeList* item, const std::function<void()>& edit)
+{
+    if (m_marked && isWithin(m_marked, item))
+        SetMark(nullptr);
+    if (const int top = topRow(item); top >= 0) {
+        std::vector<TTreeList*> tops = m_tops;
+        tops.erase(tops.begin() + top);
+        SetTops(std::move(tops));
+        edit();
+        return;
+    }
+    const QModelIndex row = IndexOf(item);
+    if (!row.isValid()) {
+        edit();  // not shown here
+        return;
+    }
+    TTreeList* parent = item->Parent();
+    beginRemoveRows(row.parent(), row.row(), row.row());
+    edit();
+    endRemoveRows();
+    renumbered(parent, row.row());
+}
+
+void OutlineModel::Move(TTreeList* item, TTreeList* newParent, int newRow,
+                        const std::function<void()>& edit)
+{
+    TTreeList* oldParent = item->Parent();
+    const QModelIndex row = IndexOf(item);
+    const QModelIndex to = IndexOf(newParent);
+    const int oldRow = row.row();
+    if (!row.isValid() || !row.parent().isValid() || !to.isValid() ||
+        !beginMoveRows(row.parent(), oldRow, oldRow, to, newRow)) {
+        // Not a move the views can follow row by row (or none at all).
+        edit();
+        Refill();
+        return;
+    }
+    edit();
+    endMoveRows();
+    const int expected = oldParent == newParent && newRow > oldRow ? newRow - 1 : newRow;
+    const int nowRow = newParent->IndexOf(item);
+    if (item->Parent() != newParent || nowRow != expected) {
+        Refill();
+        return;
+    }
+    if (oldParent == newParent) {
+        emit dataChanged(index(std::min(oldRow, nowRow), 0, to),
+                         index(std::max(oldRow, nowRow), 0, to), {Qt::DisplayRole});
+    } else {
+        renumbered(oldParent, oldRow);
+        renumbered(newParent, nowRow);
+    }
+}
+
+void OutlineModel::Renamed(const TTreeList* item)
+{
+    const QModelIndex row = IndexOf(item);
+    if (row.isValid())
+        emit dataChanged(row, row, {Qt::DisplayRole});
+}
+
+void OutlineModel::SetMark(const TTreeList* item, const QBrush& brush)
+{
+    const QModelIndex old = IndexOf(m_marked);
+    m_marked = item;
+    m_markBrush = brush;
+    if (old.isValid())
+        emit dataChanged(old, old, {Qt::BackgroundRole});
+    if (const QModelIndex now = IndexOf(item); now.isValid() && now != old)
+        emit dataChanged(now, now, {Qt::BackgroundRole});
+}
+
+OutlineView::OutlineView(QWidget* parent) : QTreeView(parent), m_model(new OutlineModel(this))
+{
+    setHeaderHidden(true);
+    setUniformRowHeights(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setTextElideMode(Qt::ElideRight);
+    setItemDelegate(new RowHeight(this));
+    setModel(m_model);
+}
+
+namespace Outline {
+
+OutlineView* Create(QWidget* parent)
+{
+    auto* outline = new OutlineView(parent);
+    outline->setObjectName(QStringLiteral("Outline1"));
+    return outline;
+}
+
+QModelIndex RowOf(const OutlineView* outline, const TTreeList* item)
+{
+    return outline->Model()->IndexOf(item);
+}
+
+QModelIndex SelectItemRow(OutlineView* outline, const TTreeList* item)
+{
+    const QModelIndex row = RowOf(outline, item);
+    if (!row.isValid())
+        return row;
+    for (QModelIndex up = row.parent(); up.isValid(); up = up.parent()) {
+        if (!outline->isExpanded(up))
+            outline->expand(up);
+    }
+    outline->setCurrentIndex(row);
+    outline->scrollTo(row);
+    return row;
+}
+
+namespace {
+
+// Positions from the top rows down to row: their order is the display order.
+std::vector<int> pathOf(QModelIndex row)
+{
+    std::vector<int> path;
+    for (; row.isValid(); row = row.parent())
+        path.push_back(row.row());
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+}  // namespace
+
+void MoveItemRow(OutlineView* outline, TTreeList* a, TTreeList* b)
+{
+    const QModelIndex from = RowOf(outline, a);
+    const QModelIndex onto = RowOf(outline, b);
+    if (a == b || !from.isValid() || !onto.isValid() || !from.parent().isValid() ||
+        !onto.parent().isValid() || isWithin(b, a))
+        return;
+    const bool after = pathOf(from) < pathOf(onto);
+    TTreeList* parent = b->Parent();
+    outline->Model()->Move(a, parent, onto.row() + (after ? 1 : 0),
+                           [&] { ProjectEdits::MoveItem(a, b, after); });
+}
+
+int RowNumber(const OutlineView* outline, const QModelIndex& row)
+{
+    const OutlineModel* model = outline->Model();
+    TTreeList* node = OutlineModel::ItemOf(row);
+    if (!node || !model->IndexOf(node).isValid())
+        return 0;
+    const auto rows = [](TTreeList* top) {
+        int count = 0;
+        top->ForEachNode([&count](TTreeList*) { ++count; });
+        return count;
+    };
+    // The row itself, its ancestors, and every row of the subtrees before it on each level.
+    int number = 1;
+    for (TTreeList* n = node;; n = n->Parent()) {
+        const std::vector<TTreeList*>& tops = model->Tops();
+        if (const auto top = std::find(tops.begin(), tops.end(), n); top != tops.end()) {
+            for (auto before = tops.begin(); before != top; ++before)
+                number += rows(*before);
+            return number;
+        }
+        TTreeList* parent = n->Parent();
+        for (int i = 0, end = parent->IndexOf(n); i < end; ++i)
+            number += rows(parent->Child(i));
+        ++number;
+    }
+}
+
+}  // namespace Outline
+
+}  // namespace orm
