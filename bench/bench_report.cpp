@@ -13,6 +13,7 @@
 #include "core/report/reportgen.h"
 #include "format/textcodec.h"
 #include "gui/report/reportparamdialog.h"
+#include "noprompts.h"
 #include "projectgen.h"
 
 using namespace orm;
@@ -82,31 +83,13 @@ void BM_SetPlainTextAndLayout(benchmark::State& state)
     }
 }
 
-class NoPrompts : public Prompts {
-public:
-    void Inform(const std::string&) override {}
-    bool Confirm(const std::string&) override { return false; }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
-    std::optional<std::string> InputText(const std::string&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<std::string> OpenFileName(const FileDialogSpec&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<std::string> SaveFileName(const FileDialogSpec&) override
-    {
-        return std::nullopt;
-    }
-};
 
 void BM_ParamDialog(benchmark::State& state)
 {
     TMainTreeList& project = projectOf(static_cast<int>(state.range(0)));
     ReportParamRows rows;
     Metamodel().ReportParams(3, rows);
-    NoPrompts prompts;
+    bench::NoPrompts prompts;
     for (auto _ : state) {
         ReportParamDialog dialog;
         benchmark::DoNotOptimize(dialog.Build(project, rows, prompts));

@@ -14,6 +14,7 @@
 #include "core/model/prompts.h"
 #include "core/report/reportgen.h"
 #include "gui/report/reportviewer.h"
+#include "noprompts.h"
 #include "projectgen.h"
 
 using namespace orm;
@@ -31,24 +32,6 @@ const std::string& reportRtf(int items)
     return t;
 }
 
-class NoPrompts : public Prompts {
-public:
-    void Inform(const std::string&) override {}
-    bool Confirm(const std::string&) override { return false; }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
-    std::optional<std::string> InputText(const std::string&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<std::string> OpenFileName(const FileDialogSpec&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<std::string> SaveFileName(const FileDialogSpec&) override
-    {
-        return std::nullopt;
-    }
-};
 
 // Sees the viewport's paint events; processEvents returns only after the one it delivers.
 class PaintSpy : public QObject {
@@ -67,7 +50,7 @@ public:
 // out.
 double openViewer(const std::string& rtf, bool full)
 {
-    NoPrompts prompts;
+    bench::NoPrompts prompts;
     QElapsedTimer timer;
     timer.start();
     auto viewer = std::make_unique<ReportViewer>(prompts);

@@ -1,0 +1,31 @@
+#pragma once
+
+// Prompts for benchmarks: every question is declined, nothing is shown.
+
+#include <optional>
+#include <string>
+
+#include "core/model/prompts.h"
+
+namespace orm::bench {
+
+class NoPrompts : public Prompts {
+public:
+    void Inform(const std::string&) override {}
+    bool Confirm(const std::string&) override { return false; }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
+    std::optional<std::string> InputText(const std::string&, const std::string&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<std::string> OpenFileName(const FileDialogSpec&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<std::string> SaveFileName(const FileDialogSpec&) override
+    {
+        return std::nullopt;
+    }
+};
+
+}  // namespace orm::bench
