@@ -166,7 +166,6 @@ int openRegularFile(const std::string& path)
 class BlockWriter {
 public:
     explicit BlockWriter(ByteSink& sink) : m_sink(sink) { m_block.reserve(kBlock + 4096); }
-    ~BlockWriter() = default;
     std::string& Text() { return m_block; }
     // Hands the block on once it is full; false when the sink failed.
     bool Pass(bool last = false)
@@ -470,8 +469,7 @@ LoadResult TMainTreeList::ReadProjectFile(const std::string& path)
     } else {
         FileLineReader lines(file.Get());
         result = readProject(lines);
-        if (lines.Failed())
-            result.Ok = false;
+        // What was read before a failed read stays, as after a format fault.
         result.Unreadable = lines.Failed();
     }
     m_fileName = path;
