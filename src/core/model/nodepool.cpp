@@ -113,7 +113,7 @@ void PoolFree(void* block, std::size_t size)
         return;
     }
 #endif
-    ::operator delete(block, size);
+    ::operator delete(block);
 }
 
 }  // namespace orm
