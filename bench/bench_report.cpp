@@ -13,8 +13,8 @@
 #include "core/report/reportgen.h"
 #include "format/textcodec.h"
 #include "gui/report/reportparamdialog.h"
-#include "noprompts.h"
 #include "projectgen.h"
+#include "support/decliningprompts.h"
 
 using namespace orm;
 
@@ -89,7 +89,7 @@ void BM_ParamDialog(benchmark::State& state)
     TMainTreeList& project = projectOf(static_cast<int>(state.range(0)));
     ReportParamRows rows;
     Metamodel().ReportParams(3, rows);
-    bench::NoPrompts prompts;
+    test::DecliningPrompts prompts;
     for (auto _ : state) {
         ReportParamDialog dialog;
         benchmark::DoNotOptimize(dialog.Build(project, rows, prompts));

@@ -14,8 +14,8 @@
 #include "core/model/prompts.h"
 #include "core/report/reportgen.h"
 #include "gui/report/reportviewer.h"
-#include "noprompts.h"
 #include "projectgen.h"
+#include "support/decliningprompts.h"
 
 using namespace orm;
 
@@ -50,7 +50,7 @@ public:
 // out.
 double openViewer(const std::string& rtf, bool full)
 {
-    bench::NoPrompts prompts;
+    test::DecliningPrompts prompts;
     QElapsedTimer timer;
     timer.start();
     auto viewer = std::make_unique<ReportViewer>(prompts);

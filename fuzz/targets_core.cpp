@@ -20,6 +20,7 @@
 #include "core/settings/inifile.h"
 #include "core/settings/profile.h"
 #include "fuzz/fuzztargets.h"
+#include "support/projectdump.h"
 
 namespace orm::fuzz {
 
@@ -69,23 +70,6 @@ std::string_view takeLine(std::string_view& rest)
 }
 
 // -------------------------------------------------------------------------------- project
-
-// Names, numbers and links (as sets: a link list's order means nothing) of every node.
-std::string dump(TMainTreeList& project)
-{
-    std::string out = std::string(project.Name()) + "\n";
-    project.ForEachPreOrder([&out](TTreeList* node, const std::string& number, int) {
-        out += number + " " + std::string(node->Name());
-        std::vector<std::string> links;
-        for (TTreeList* other : node->Links())
-            links.push_back(other->Number());
-        std::sort(links.begin(), links.end());
-        for (const auto& link : links)
-            out += " ~" + link;
-        out += "\n";
-    });
-    return out;
-}
 
 // -------------------------------------------------------------------------------- settings
 
@@ -232,7 +216,7 @@ void Project(const std::uint8_t* data, std::size_t size)
     TMainTreeList again;
     const LoadResult result = again.ReadProjectText(saved);
     Check(result.Ok, "project: our own file has a format fault");
-    Check(dump(again) == dump(project), "project: trees or links differ after a save");
+    Check(test::DumpProject(again) == test::DumpProject(project), "project: trees or links differ after a save");
     Check(again.ProjectFileText() == saved, "project: a second save differs from the first");
 }
 

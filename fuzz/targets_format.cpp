@@ -6,13 +6,13 @@
 #include <QPainter>
 #include <QTextDocument>
 
-#include "core/model/prompts.h"
 #include "format/emfplayer.h"
 #include "format/pictureloader.h"
 #include "format/rtfreader.h"
 #include "format/rtfwriter.h"
 #include "format/wmfplayer.h"
 #include "fuzz/fuzztargets.h"
+#include "support/decliningprompts.h"
 
 namespace orm::fuzz {
 
@@ -33,20 +33,6 @@ QImage canvas()
     image.fill(Qt::white);
     return image;
 }
-
-// Answers nothing: the picture loader only ever informs.
-class SilentPrompts : public Prompts {
-public:
-    void Inform(const std::string&) override {}
-    bool Confirm(const std::string&) override { return false; }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
-    std::optional<std::string> InputText(const std::string&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<std::string> OpenFileName(const FileDialogSpec&) override { return std::nullopt; }
-    std::optional<std::string> SaveFileName(const FileDialogSpec&) override { return std::nullopt; }
-};
 
 // The text without its empty paragraphs: a damaged table may come back with another number of
 // empty cells (its grid is made again from the cell edges), but no text may go, change or move.
@@ -112,7 +98,7 @@ void Picture(const std::uint8_t* data, std::size_t size)
               "picture: cannot write the work file");
         file.write(reinterpret_cast<const char*>(data + 1), static_cast<qint64>(size - 1));
     }
-    SilentPrompts prompts;
+    test::DecliningPrompts prompts;  // the picture loader only ever informs
     PictureImage image;
     if (LoadPictureInto(image, path, QString(), QString(), 100, prompts)) {
         const QSize bounded = image.Size.boundedTo(QSize(kImageSide, kImageSide));

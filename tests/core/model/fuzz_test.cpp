@@ -7,26 +7,11 @@
 #include <random>
 
 #include "core/model/project.h"
+#include "support/projectdump.h"
 
 using namespace orm;
 
 namespace {
-
-std::string dump(TMainTreeList& project)
-{
-    std::string out = std::string(project.Name()) + "\n";
-    project.ForEachPreOrder([&out](TTreeList* node, const std::string& number, int) {
-        out += number + " " + std::string(node->Name());
-        std::vector<std::string> links;  // a set: the order of a link list means nothing
-        for (TTreeList* other : node->Links())
-            links.push_back(other->Number());
-        std::sort(links.begin(), links.end());
-        for (const auto& link : links)
-            out += " ~" + link;
-        out += "\n";
-    });
-    return out;
-}
 
 const char* const kSeeds[] = {
     "0 P\r\n1 B\r\n1.1 a\r\n1.1.1 b\r\n1.2 c\r\n2 X\r\n2.1 p\r\n3 Y\r\n4 S\r\n4.1 u\r\n1.1\r\n"
@@ -88,7 +73,7 @@ void checkRoundTrip(const std::string& bytes)
     TMainTreeList again;
     const LoadResult result = again.ReadProjectText(saved);
     ASSERT_TRUE(result.Ok) << result.Fault;
-    ASSERT_EQ(dump(again), dump(project));
+    ASSERT_EQ(test::DumpProject(again), test::DumpProject(project));
     ASSERT_EQ(again.ProjectFileText(), saved);
 }
 

@@ -13,20 +13,11 @@
 #include "core/model/cp1251.h"
 #include "core/model/project.h"
 #include "core/model/safefile.h"
+#include "support/hash.h"
 
 using namespace orm;
 
 namespace {
-
-uint64_t fnv1a(const std::string& bytes)
-{
-    uint64_t h = 1469598103934665603ull;
-    for (const unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
 
 // Random items in the four trees, up to seven levels deep, and random links between trees,
 // some pairs linked twice; the same seed gives the same project everywhere.
@@ -96,7 +87,7 @@ TEST(ProjectWrite, AGeneratedProjectWritesTheSameBytes)
     grow(project, 10000, 23);
     const std::string text = project.ProjectFileText();
     EXPECT_EQ(text.size(), 364476u);
-    EXPECT_EQ(fnv1a(text), 6238430799062345890ull);
+    EXPECT_EQ(test::Fnv1a(text), 6238430799062345890ull);
     EXPECT_EQ(text, rendered(project));
 }
 

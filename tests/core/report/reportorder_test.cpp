@@ -10,21 +10,12 @@
 #include "core/model/project.h"
 #include "core/report/reportgen.h"
 #include "reporttest.h"
+#include "support/hash.h"
 
 using namespace orm;
 using namespace orm::test;
 
 namespace {
-
-uint64_t fnv1a(const std::string& bytes)
-{
-    uint64_t h = 1469598103934665603ull;
-    for (const unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
 
 // Items spread over every tree of root in random trees up to seven levels deep, names with
 // braces, backslashes and Cyrillic now and then, and random links between trees (a pair may be
@@ -127,12 +118,12 @@ TEST(ReportBytes, EveryReportOfAGeneratedProjectIsUnchanged)
             for (const bool rtf : {false, true}) {
                 const std::string doc = build(root, n, rtf, narrow);
                 const Expected& want = kExpected[n - 1][narrow][rtf];
-                if (doc.size() != want.Size || fnv1a(doc) != want.Hash) {
+                if (doc.size() != want.Size || test::Fnv1a(doc) != want.Hash) {
                     same = false;
                     ADD_FAILURE() << "report " << n << (narrow ? " narrowed" : "")
                                   << (rtf ? " rtf" : " txt") << " changed";
                 }
-                table += "{" + std::to_string(doc.size()) + ", " + std::to_string(fnv1a(doc)) +
+                table += "{" + std::to_string(doc.size()) + ", " + std::to_string(test::Fnv1a(doc)) +
                          "ull}" + (rtf ? "" : ", ");
             }
             table += narrow ? "}" : "}, ";

@@ -13,6 +13,7 @@
 #include "gui/kit/appcontext.h"
 #include "gui/kit/printer.h"
 #include "gui/report/reportviewer.h"
+#include "gui/report/fakedialogs.h"
 #include "support/fakeprompts.h"
 #include "support/pdftools.h"
 #include "support/tempdir.h"
@@ -21,23 +22,6 @@ namespace orm {
 namespace {
 
 using test::TempDir;
-
-// The print dialog of a user who prints into a PDF file.
-class PrintToFile : public ViewerDialogs {
-public:
-    QString pdf;
-    bool Print(QPrinter& printer, QWidget*) override
-    {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return true;
-    }
-    void PrinterSetup(QPrinter&, QWidget*) override {}
-    std::optional<SaveAsAnswer> SaveAs(const SaveAsRequest&, QWidget*) override
-    {
-        return std::nullopt;
-    }
-};
 
 // Three pages on a landscape A4 page of the document's own.
 std::string ThreePages()
@@ -73,7 +57,7 @@ protected:
 
 TEST_F(ReportExport, PdfHoldsThePagesPrintingMakes)
 {
-    PrintToFile dialogs;
+    test::FakeDialogs dialogs;  // the print dialog of a user who prints into a PDF file
     dialogs.pdf = QString::fromStdString(dir.path("printed.pdf"));
     ReportViewer viewer(prompts, &dialogs);
     viewer.LoadDocument(ThreePages());

@@ -20,30 +20,13 @@
 #include "format/rtftest.h"
 #include "format/rtfwriter.h"
 #include "gui/report/reportviewer.h"
+#include "gui/report/fakedialogs.h"
 #include "support/fakeprompts.h"
 
 using namespace orm;
 using namespace orm::test;
 
 namespace {
-
-class ScriptedDialogs : public ViewerDialogs {
-public:
-    QString save;  // the path every save dialog answers
-    ReportFileType type = ReportFileType::Rtf;
-    QString pdf;   // the file every print goes to
-    bool Print(QPrinter& printer, QWidget*) override
-    {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return true;
-    }
-    void PrinterSetup(QPrinter&, QWidget*) override {}
-    std::optional<SaveAsAnswer> SaveAs(const SaveAsRequest&, QWidget*) override
-    {
-        return SaveAsAnswer{save, type};
-    }
-};
 
 // Some thousands of paragraphs of several looks, a table, a page of its own and a header the
 // view leaves out: more than the viewer reads before it shows.
@@ -103,7 +86,7 @@ protected:
     RtfLoadInfo wholeInfo;
     QTemporaryDir dir;
     FakePrompts prompts;
-    ScriptedDialogs dialogs;
+    FakeDialogs dialogs;
 };
 
 }  // namespace
@@ -133,18 +116,19 @@ TEST_F(ViewerLoadTest, DocumentReadBehindTheViewIsTheDocumentReadAtOnce)
 
 TEST_F(ViewerLoadTest, SavingAndPrintingDuringALoadTakeTheWholeDocument)
 {
-    dialogs.save = dir.filePath(QStringLiteral("saved.rtf"));
+    const QString savedRtf = dir.filePath(QStringLiteral("saved.rtf"));
+    dialogs.answers.push_back(SaveAsAnswer{savedRtf, ReportFileType::Rtf});
     auto viewer = startLoad();
     viewer->SaveDocument();
     EXPECT_FALSE(viewer->Loading());
-    EXPECT_EQ(readFile(dialogs.save), WriteRtf(whole));
+    EXPECT_EQ(readFile(savedRtf), WriteRtf(whole));
     EXPECT_EQ(viewer->RichEdit1->document()->toPlainText(), whole.toPlainText());
 
     viewer = startLoad();
-    dialogs.save = dir.filePath(QStringLiteral("saved.txt"));
-    dialogs.type = ReportFileType::Txt;
+    const QString savedTxt = dir.filePath(QStringLiteral("saved.txt"));
+    dialogs.answers.push_back(SaveAsAnswer{savedTxt, ReportFileType::Txt});
     viewer->ActionSave->trigger();
-    EXPECT_EQ(readFile(dialogs.save), WritePlainText(whole));
+    EXPECT_EQ(readFile(savedTxt), WritePlainText(whole));
 
     if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
