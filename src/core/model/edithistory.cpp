@@ -72,6 +72,13 @@ std::optional<EditEffect> EditHistory::Redo(TTreeList& root)
     return effect;
 }
 
+EditStep* EditHistory::Next(bool undo) const
+{
+    if (undo)
+        return CanUndo() ? m_steps[m_done - 1].get() : nullptr;
+    return CanRedo() ? m_steps[m_done].get() : nullptr;
+}
+
 void EditHistory::Clear()
 {
     m_steps.clear();

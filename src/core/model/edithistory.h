@@ -31,6 +31,18 @@ struct EditEffect {
     NodePath Focus;                // the item to select afterwards; empty for none
 };
 
+// How undoing or redoing a step will change the shape of a tree, told before it runs, so that
+// the views can announce the change around it row by row. Paths are valid in the state the step
+// meets.
+struct EditShape {
+    enum Kind { None, Insert, Remove, Move };
+    Kind What = None;
+    NodePath Parent;    // Insert: the new child's parent; Remove, Move: the node's parent now
+    int Index = -1;     // Insert: the new child's position; Remove, Move: the node's position now
+    NodePath ToParent;  // Move: the new parent
+    int ToIndex = -1;   // Move: the node goes in front of the child now at ToIndex (or last)
+};
+
 class EditStep {
 public:
     explicit EditStep(std::string text) : m_text(std::move(text)) {}
@@ -39,11 +51,25 @@ public:
     const std::string& Text() const { return m_text; }
     virtual EditEffect Undo(TTreeList& root) = 0;
     virtual EditEffect Redo(TTreeList& root) = 0;
+    // root: the project in the state the step meets.
+    virtual EditShape Shape(const TTreeList& root, bool undo) const
+    {
+        (void)root;
+        (void)undo;
+        return {};
+    }
+    // The rows of a subtree that a view showed expanded when the step took the subtree away, as
+    // pre-order positions inside it; the view opens them again when the step brings it back.
+    std::vector<int>& ExpandedRows() { return m_expanded; }
     // Bytes this step holds, roughly.
-    virtual size_t Footprint() const { return sizeof(*this) + m_text.capacity(); }
+    virtual size_t Footprint() const
+    {
+        return sizeof(*this) + m_text.capacity() + m_expanded.capacity() * sizeof(int);
+    }
 
 private:
     std::string m_text;
+    std::vector<int> m_expanded;
 };
 
 class EditHistory {
@@ -59,6 +85,10 @@ public:
     std::string RedoText() const;
     std::optional<EditEffect> Undo(TTreeList& root);
     std::optional<EditEffect> Redo(TTreeList& root);
+    // The step Undo (undo true) or Redo would take next; nullptr when there is none.
+    EditStep* Next(bool undo) const;
+    // The step done last, for the view that made it to leave a note on it.
+    EditStep* Last() const { return m_done > 0 ? m_steps[m_done - 1].get() : nullptr; }
 
     // Forgets every step; the empty history is the clean state.
     void Clear();

@@ -190,23 +190,40 @@ public:
         m_backPartners.shrink_to_fit();
     }
 
+    EditShape Shape(const TTreeList&, bool undo) const override
+    {
+        return {undo ? EditShape::Insert : EditShape::Remove, m_parent, m_index, {}, -1};
+    }
+
     EditEffect Undo(TTreeList& root) override
     {
+        // The partners are found while the tree is as the delete left it, where their paths
+        // were taken: the subtree coming back shifts the paths of its later siblings.
+        std::vector<std::vector<TTreeList*>> links(m_links.size());
+        for (size_t i = 0; i < m_links.size(); ++i) {
+            links[i].reserve(m_links[i].size());
+            for (const Ref& ref : m_links[i])
+                links[i].push_back(ref.internal >= 0 ? nullptr : NodeAt(root, ref.external));
+        }
+        std::vector<TTreeList*> partners;
+        partners.reserve(m_backs.size());
+        for (const Back& back : m_backs)
+            partners.push_back(NodeAt(root, back.partner));
+
         TTreeList* parent = NodeAt(root, m_parent);
         std::vector<TTreeList*> made;
         made.reserve(m_tree.nodes.size());
         parent->InsertAt(m_index, m_tree.Build(parent, made));
         for (size_t i = 0; i < made.size(); ++i) {
-            std::vector<TTreeList*> links;
-            links.reserve(m_links[i].size());
-            for (const Ref& ref : m_links[i])
-                links.push_back(ref.internal >= 0 ? made[static_cast<size_t>(ref.internal)]
-                                                  : NodeAt(root, ref.external));
-            made[i]->RestoreLinkList(std::move(links));
+            for (size_t j = 0; j < links[i].size(); ++j) {
+                if (const int inside = m_links[i][j].internal; inside >= 0)
+                    links[i][j] = made[static_cast<size_t>(inside)];
+            }
+            made[i]->RestoreLinkList(std::move(links[i]));
         }
-        for (const Back& back : m_backs)
-            NodeAt(root, back.partner)->RestoreLinkAt(back.position,
-                                                     made[static_cast<size_t>(back.node)]);
+        for (size_t i = 0; i < m_backs.size(); ++i)
+            partners[i]->RestoreLinkAt(m_backs[i].position,
+                                       made[static_cast<size_t>(m_backs[i].node)]);
         return {EditEffect::Structure, {classifierOf(m_parent)}, childPath(m_parent, m_index)};
     }
 
@@ -269,6 +286,22 @@ public:
     // Either way the node is taken out first: neither parent's path runs through it.
     EditEffect Undo(TTreeList& root) override { return move(root, m_to, m_toIndex, m_from, m_fromIndex); }
     EditEffect Redo(TTreeList& root) override { return move(root, m_from, m_fromIndex, m_to, m_toIndex); }
+    EditShape Shape(const TTreeList&, bool undo) const override
+    {
+        const NodePath& from = undo ? m_to : m_from;
+        const int fromIndex = undo ? m_toIndex : m_fromIndex;
+        NodePath to = undo ? m_from : m_to;
+        int toIndex = undo ? m_fromIndex : m_toIndex;
+        // The new place is known in the tree without the node; told as it is with the node
+        // still in its old place, where its later siblings sit one further on.
+        const size_t depth = from.size();
+        if (to.size() > depth && std::equal(from.begin(), from.end(), to.begin()) &&
+            to[depth] >= fromIndex)
+            ++to[depth];
+        if (to == from && toIndex >= fromIndex)
+            ++toIndex;
+        return {EditShape::Move, from, fromIndex, std::move(to), toIndex};
+    }
     size_t Footprint() const override
     {
         return EditStep::Footprint() + footprint(m_from) + footprint(m_to);
@@ -294,6 +327,13 @@ public:
     AppendStep(const char* what, TTreeList* item)
         : EditStep(about(what, item)), m_parent(PathOf(item->Parent())), m_tree(Subtree::Of(*item))
     {
+    }
+    EditShape Shape(const TTreeList& root, bool undo) const override
+    {
+        const TTreeList* parent = NodeAt(const_cast<TTreeList&>(root), m_parent);
+        const int count = parent ? parent->Count() : 0;
+        return {undo ? EditShape::Remove : EditShape::Insert, m_parent, undo ? count - 1 : count,
+                {}, -1};
     }
     EditEffect Undo(TTreeList& root) override
     {
@@ -403,32 +443,33 @@ void DeleteItem(TTreeList* item)
     }
 }
 
-void MoveItem(TTreeList* item, TTreeList* target, bool after)
+bool MoveItem(TTreeList* item, TTreeList* target, bool after)
 {
     if (item == target || !item->Parent() || !target->Parent() || target->IsDescendantOf(item))
-        return;
-    TTreeList* from = item->Parent();
-    const NodePath fromPath = PathOf(from);
-    const int fromIndex = from->IndexOf(item);
+        return false;
     TTreeList* to = target->Parent();
-    auto node = from->TakeAt(fromIndex);
-    const int at = to->IndexOf(target) + (after ? 1 : 0);
-    to->InsertAt(at, std::move(node));
-    to->SetModified(true);
-    record(item, std::make_unique<MoveStep>(item, fromPath, fromIndex));
+    const int fromIndex = item->Parent()->IndexOf(item);
+    int at = to->IndexOf(target) + (after ? 1 : 0);
+    if (to == item->Parent() && at > fromIndex)
+        --at;  // counted without the item itself
+    return MoveItemTo(item, to, at);
 }
 
-void MoveItemTo(TTreeList* item, TTreeList* parent, int index)
+bool MoveItemTo(TTreeList* item, TTreeList* parent, int index)
 {
     if (!item->Parent() || item == parent || parent->IsDescendantOf(item))
-        return;
+        return false;
     TTreeList* from = item->Parent();
-    const NodePath fromPath = PathOf(from);
     const int fromIndex = from->IndexOf(item);
+    const int at = std::clamp(index, 0, parent->Count() - (parent == from ? 1 : 0));
+    if (parent == from && at == fromIndex)
+        return false;  // already there: no change, no step
+    const NodePath fromPath = PathOf(from);
     auto node = from->TakeAt(fromIndex);
-    parent->InsertAt(std::clamp(index, 0, parent->Count()), std::move(node));
+    parent->InsertAt(at, std::move(node));
     parent->SetModified(true);
     record(item, std::make_unique<MoveStep>(item, fromPath, fromIndex));
+    return true;
 }
 
 TTreeList* CopyItemUnder(const TTreeList& source, TTreeList* parent)

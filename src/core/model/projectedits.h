@@ -20,11 +20,13 @@ bool RenameItem(TTreeList* item, const std::string& name);
 // Removes item with its subtree from its parent and destroys it with all its links.
 void DeleteItem(TTreeList* item);
 // Moves item next to target: just after it when after is true, else just before it. Works
-// across parents (the item's parent becomes target's parent). Nothing happens for the same node
-// or when target lies inside item's own subtree.
-void MoveItem(TTreeList* item, TTreeList* target, bool after);
-// Moves item to position index (0-based) of parent's children.
-void MoveItemTo(TTreeList* item, TTreeList* parent, int index);
+// across parents (the item's parent becomes target's parent). Nothing happens for the same node,
+// when target lies inside item's own subtree, or when the item is there already; true when it
+// moved.
+bool MoveItem(TTreeList* item, TTreeList* target, bool after);
+// Moves item to position index (0-based, counted without the item) of parent's children; true
+// when it moved.
+bool MoveItemTo(TTreeList* item, TTreeList* parent, int index);
 // Appends a copy of source with its subtree (names only, no links) as the last child of
 // parent. The copy is made before it is inserted, so parent may lie inside source's subtree.
 TTreeList* CopyItemUnder(const TTreeList& source, TTreeList* parent);

@@ -209,3 +209,64 @@ TEST(EditHistory, RandomRunsEndWhereReplayingTheSurvivingEditsDoes)
     EXPECT_EQ(state(project), state(replay));
     EXPECT_EQ(project.History().Done(), done.size());
 }
+
+TEST(EditHistory, ShapesTellTheViewsWhatUndoAndRedoWillDo)
+{
+    // Partners that are later siblings of a deleted item, or inside its later siblings, are
+    // found again when the delete is undone.
+    TMainTreeList p;
+    fill(p);
+    TTreeList* a = p.FindByNumber("1.1");
+    TTreeList* b = p.FindByNumber("1.2");
+    b->AddChild("b1")->Link(a);
+    a->Link(b);
+    const std::string before = state(p);
+    ProjectEdits::DeleteItem(a);
+    EditStep* step = p.History().Next(true);
+    ASSERT_NE(step, nullptr);
+    EXPECT_EQ(step->Shape(p, true).What, EditShape::Insert);
+    EXPECT_EQ(step->Shape(p, false).What, EditShape::Remove);
+    EXPECT_EQ(step->Shape(p, true).Parent, (NodePath{0}));
+    p.Undo();
+    EXPECT_EQ(state(p), before);
+
+    // A move's shape names the node where it is and the place in front of which it goes, in
+    // the tree as the step finds it; moves to where the item already is are no edits.
+    const size_t steps = p.History().Size();
+    EXPECT_FALSE(ProjectEdits::MoveItemTo(p.FindByNumber("1.1"), p.TreeByIndex(1), 0));
+    EXPECT_FALSE(ProjectEdits::MoveItem(p.FindByNumber("1.2"), p.FindByNumber("1.1"), true));
+    EXPECT_FALSE(ProjectEdits::MoveItem(p.FindByNumber("1.1"), p.FindByNumber("1.2"), false));
+    EXPECT_EQ(p.History().Size(), steps);
+    struct Case {
+        const char* item;
+        const char* target;
+        bool after;
+    };
+    for (const Case& c : {Case{"1.1", "1.2", true}, Case{"1.2", "1.1", false},
+                          Case{"1.1.1", "1.2.1", true}, Case{"1.2.1", "1.1.1", false}}) {
+        TMainTreeList q;
+        fill(q);
+        q.FindByNumber("1.2")->AddChild("b1");
+        TTreeList* item = q.FindByNumber(c.item);
+        const std::string start = state(q);
+        ASSERT_TRUE(ProjectEdits::MoveItem(item, q.FindByNumber(c.target), c.after)) << c.item;
+        for (bool undo : {true, false}) {
+            const EditShape shape = q.History().Next(undo)->Shape(q, undo);
+            ASSERT_EQ(shape.What, EditShape::Move);
+            NodePath from = shape.Parent;
+            from.push_back(shape.Index);
+            EXPECT_EQ(NodeAt(q, from), item) << c.item << undo;
+            // Where it lands: in front of the node now at ToIndex, or last.
+            TTreeList* parent = NodeAt(q, shape.ToParent);
+            TTreeList* next = shape.ToIndex < parent->Count() ? parent->Child(shape.ToIndex)
+                                                                : nullptr;
+            undo ? q.Undo() : q.Redo();
+            EXPECT_EQ(item->Parent(), parent) << c.item << undo;
+            const int at = parent->IndexOf(item);
+            EXPECT_EQ(at + 1 < parent->Count() ? parent->Child(at + 1) : nullptr, next)
+                << c.item << undo;
+        }
+        q.Undo();
+        EXPECT_EQ(state(q), start);
+    }
+}
