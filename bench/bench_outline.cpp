@@ -1,12 +1,14 @@
 // A classifier window of 10^3..10^5 rows: filling it, and each edit the user makes in it (add,
-// delete, move, rename) as the window does it, the view shown and repainted. The edits run
-// twice: with only the classifier's own row expanded, as the window opens, and with every row
-// expanded, where the view lays out all 10^5 rows again after a structural change.
+// delete, move, rename) as the window does it, the view shown and repainted. The edits run with
+// only the classifier's own row expanded, as the window opens (BM_Edit...), and with every row
+// expanded (BM_Expanded...), where a view may lay out all 10^5 rows again; with every row
+// expanded, each edit's undo and redo are timed too (BM_ExpandedUndo..., BM_ExpandedRedo...).
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QTreeView>
+#include <functional>
 
 #include "app/mainwindow.h"
 #include "core/model/project.h"
@@ -23,7 +25,7 @@ class BenchPrompts : public Prompts {
 public:
     std::string NextInput = "new";
     void Inform(const std::string&) override {}
-    bool Confirm(const std::string&) override { return true; }
+    bool Confirm(const std::string&, Answer) override { return true; }
     Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
     std::optional<std::string> InputText(const std::string&, const std::string&) override
     {
@@ -56,11 +58,6 @@ struct Fixture {
         classifier->SelectItem(item);
         QApplication::processEvents();
     }
-    void undo()
-    {
-        window->EditUndo1->trigger();
-        QApplication::processEvents();
-    }
 
     AppContext context;
     BenchPrompts prompts;
@@ -91,66 +88,85 @@ TTreeList* firstLeaf(TTreeList* tree)
     return tree->Child(0);
 }
 
-// One edit of a top item of a classifier of 10^5 items, timed with the repaint that
-// follows it; whatever puts the classifier back is not timed.
-void windowEdit(benchmark::State& state, Edit edit)
+// What is timed of an edit: the edit itself, its undo or its redo.
+enum class Phase { Edit, Undo, Redo };
+
+// One edit of a top item of a classifier of 10^5 items, or its undo or redo, timed with the
+// repaint that follows; whatever puts the classifier back is not timed.
+void windowEdit(benchmark::State& state, Edit edit, bool expanded, Phase phase)
 {
     Fixture f(100000);
-    if (state.range(0))
+    if (expanded)
         f.classifier->Outline1->expandAll();
     QApplication::processEvents();
     bool down = true;
     int round = 0;
+    const auto timed = [&state](bool on, const std::function<void()>& step) {
+        if (!on)
+            state.PauseTiming();
+        step();
+        QApplication::processEvents();
+        if (!on)
+            state.ResumeTiming();
+    };
     for (auto _ : state) {
         state.PauseTiming();
         f.select(edit == Edit::Delete ? firstLeaf(f.tree()) : f.tree()->Child(0));
         f.prompts.NextInput = "name " + std::to_string(++round);
         state.ResumeTiming();
-        switch (edit) {
-        case Edit::Add:
-            f.classifier->ActionAdd->trigger();
-            break;
-        case Edit::Delete:
-            f.classifier->ActionDel->trigger();
-            break;
-        case Edit::Move:
-            (down ? f.classifier->ActionDown : f.classifier->ActionUp)->trigger();
-            down = !down;
-            break;
-        case Edit::Rename:
-            f.classifier->ActionMod->trigger();
-            break;
+        timed(phase == Phase::Edit, [&] {
+            switch (edit) {
+            case Edit::Add:
+                f.classifier->ActionAdd->trigger();
+                break;
+            case Edit::Delete:
+                f.classifier->ActionDel->trigger();
+                break;
+            case Edit::Move:
+                (down ? f.classifier->ActionDown : f.classifier->ActionUp)->trigger();
+                down = !down;
+                break;
+            case Edit::Rename:
+                f.classifier->ActionMod->trigger();
+                break;
+            }
+        });
+        // Every phase ends with the edit undone, so that each round finds the same tree.
+        timed(phase == Phase::Undo, [&] { f.window->EditUndo1->trigger(); });
+        if (phase == Phase::Redo) {
+            timed(true, [&] { f.window->EditRedo1->trigger(); });
+            timed(false, [&] { f.window->EditUndo1->trigger(); });
         }
-        QApplication::processEvents();
-        state.PauseTiming();
-        if (edit == Edit::Add || edit == Edit::Delete)
-            f.undo();
-        state.ResumeTiming();
     }
 }
 
-void BM_EditAdd(benchmark::State& state)
-{
-    windowEdit(state, Edit::Add);
-}
-void BM_EditDelete(benchmark::State& state)
-{
-    windowEdit(state, Edit::Delete);
-}
-void BM_EditMove(benchmark::State& state)
-{
-    windowEdit(state, Edit::Move);
-}
-void BM_EditRename(benchmark::State& state)
-{
-    windowEdit(state, Edit::Rename);
-}
+#define ORMELIT_EDIT_BENCHMARKS(KIND)                                                          \
+    void BM_Edit##KIND(benchmark::State& state)                                                \
+    {                                                                                          \
+        windowEdit(state, Edit::KIND, false, Phase::Edit);                                     \
+    }                                                                                          \
+    void BM_Expanded##KIND(benchmark::State& state)                                            \
+    {                                                                                          \
+        windowEdit(state, Edit::KIND, true, Phase::Edit);                                      \
+    }                                                                                          \
+    void BM_ExpandedUndo##KIND(benchmark::State& state)                                        \
+    {                                                                                          \
+        windowEdit(state, Edit::KIND, true, Phase::Undo);                                      \
+    }                                                                                          \
+    void BM_ExpandedRedo##KIND(benchmark::State& state)                                        \
+    {                                                                                          \
+        windowEdit(state, Edit::KIND, true, Phase::Redo);                                      \
+    }                                                                                          \
+    BENCHMARK(BM_Edit##KIND)->Iterations(20)->Unit(benchmark::kMillisecond);                  \
+    BENCHMARK(BM_Expanded##KIND)->Iterations(20)->Unit(benchmark::kMillisecond);              \
+    BENCHMARK(BM_ExpandedUndo##KIND)->Iterations(20)->Unit(benchmark::kMillisecond);          \
+    BENCHMARK(BM_ExpandedRedo##KIND)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+ORMELIT_EDIT_BENCHMARKS(Add)
+ORMELIT_EDIT_BENCHMARKS(Delete)
+ORMELIT_EDIT_BENCHMARKS(Move)
+ORMELIT_EDIT_BENCHMARKS(Rename)
 
 }  // namespace
 
 BENCHMARK(BM_FillOutline)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
-// Argument: 0 with the window as it opens, 1 with every row expanded.
-BENCHMARK(BM_EditAdd)->Arg(0)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EditDelete)->Arg(0)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EditMove)->Arg(0)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EditRename)->Arg(0)->Arg(1)->Iterations(20)->Unit(benchmark::kMillisecond);

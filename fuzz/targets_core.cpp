@@ -19,6 +19,7 @@
 #include "core/settings/appsettings.h"
 #include "core/settings/inifile.h"
 #include "core/settings/profile.h"
+#include "core/settings/programstate.h"
 #include "fuzz/fuzztargets.h"
 #include "support/projectdump.h"
 
@@ -246,6 +247,18 @@ void Settings(const std::uint8_t* data, std::size_t size)
         writeFile(folder + "/ormelit.html", "<html></html>");
         LookUpHelpTopic(path, "TF_Main");
         LookUpHelpTopic(path, std::string(key));
+
+        // The same bytes as an old settings file to take the program's state from, and as a
+        // state file: what was taken reads back from the new state file as it was.
+        ProgramState taken;
+        LoadProgramState(taken, folder + "/state.ini", {path});
+        ProgramState again;
+        LoadProgramState(again, folder + "/state.ini", {});
+        Check(again.RecentProjects == taken.RecentProjects &&
+                  again.ReportViewerSize == taken.ReportViewerSize &&
+                  again.OrganigramSize == taken.OrganigramSize,
+              "settings: the state taken over reads back otherwise");
+        LoadProgramState(again, path, {});
     }
     emptyFolder(folder);
 

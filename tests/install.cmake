@@ -1,9 +1,28 @@
 # Installs the build tree BUILD into the fresh prefix PREFIX and checks what a desktop gets: the
 # programs, the desktop entry (desktop-file-validate), the shared MIME type (xmllint against
-# the shared-mime-info DTD, then update-mime-database, which must map both extensions to it)
-# and the icons. ID is the desktop file id.
+# the shared-mime-info DTD, then update-mime-database, which must map both extensions to it),
+# the icons and the marker by which the program knows it is installed (MARKER, relative to
+# bin/). Then uninstalls as README says and checks that nothing of the program is left. ID is
+# the desktop file id.
+
+# The install below rewrites BUILD's install_manifest.txt, which README's uninstall reads: the
+# list of the user's own install is put back afterwards (a kept copy left by a killed run is
+# the user's, not ours).
+set(manifest "${BUILD}/install_manifest.txt")
+set(kept_manifest "${BUILD}/install_manifest.txt.kept-by-test")
+if(EXISTS "${manifest}" AND NOT EXISTS "${kept_manifest}")
+    file(RENAME "${manifest}" "${kept_manifest}")
+endif()
+function(restore_manifest)
+    if(EXISTS "${kept_manifest}")
+        file(RENAME "${kept_manifest}" "${manifest}")
+    else()
+        file(REMOVE "${manifest}")
+    endif()
+endfunction()
 
 function(fail message)
+    restore_manifest()
     message(FATAL_ERROR "${message}")
 endfunction()
 
@@ -21,7 +40,7 @@ run(${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}")
 set(share "${PREFIX}/share")
 set(desktop "${share}/applications/${ID}.desktop")
 set(mime "${share}/mime/packages/${ID}.xml")
-foreach(file bin/ormelit bin/ormelit-cli share/applications/${ID}.desktop
+foreach(file bin/ormelit bin/ormelit-cli bin/${MARKER} share/applications/${ID}.desktop
              share/mime/packages/${ID}.xml share/icons/hicolor/scalable/apps/${ID}.svg)
     if(NOT EXISTS "${PREFIX}/${file}")
         fail("not installed: ${file}")
@@ -88,4 +107,41 @@ if(UPDATE_MIME)
         endif()
     endforeach()
 endif()
+find_program(UPDATE_DESKTOP update-desktop-database)
+if(UPDATE_DESKTOP)
+    run(${UPDATE_DESKTOP} "${share}/applications")
+    file(READ "${share}/applications/mimeinfo.cache" cache)
+    if(NOT cache MATCHES "application/x-ormelit-project=${ID}.desktop;")
+        fail("update-desktop-database gave no handler for the project type:\n${cache}")
+    endif()
+endif()
+
+# Uninstalling as README says: the listed files, the program's own share folder (rmdir fails
+# if anything but the listed files was there), the databases refreshed. What remains may only
+# be the databases, and they must not know the program any more.
+file(STRINGS "${manifest}" listed)
+foreach(file IN LISTS listed)
+    file(REMOVE "${file}")
+endforeach()
+run(rmdir "${share}/ormelit")
+if(UPDATE_MIME)
+    run(${UPDATE_MIME} "${share}/mime")
+endif()
+if(UPDATE_DESKTOP)
+    run(${UPDATE_DESKTOP} "${share}/applications")
+endif()
+file(GLOB_RECURSE left RELATIVE "${PREFIX}" "${PREFIX}/*")
+foreach(file IN LISTS left)
+    if(file STREQUAL "mime-info.dtd")
+        continue()  # this script's own
+    endif()
+    if(NOT file MATCHES "^share/(mime/|applications/mimeinfo\\.cache$)")
+        fail("left after uninstalling: ${file}")
+    endif()
+    file(STRINGS "${PREFIX}/${file}" mentions REGEX "ormelit")
+    if(mentions)
+        fail("${file} still knows the program after uninstalling: ${mentions}")
+    endif()
+endforeach()
+restore_manifest()
 file(REMOVE_RECURSE "${PREFIX}")

@@ -1,12 +1,13 @@
-// Start-up, in order: the command line; the metamodel; the shared font and the settings; the
-// main and samples projects; then the application and the main window, and the project named
-// on the command line.
+// Start-up, in order: the command line; the hand-over to a running copy; the metamodel; the
+// shared font and the settings; the main and samples projects; then the application and the
+// main window, which listens for later starts, and the project named on the command line.
 
 #include <QApplication>
 #include <QFile>
 #include <cstdio>
 
 #include "app/mainwindow.h"
+#include "app/singleinstance.h"
 #include "app/startup.h"
 #include "core/model/metamodel.h"
 #include "gui/help/contexthelp.h"
@@ -26,6 +27,12 @@ int main(int argc, char** argv)
         std::fputs(commandLine.Error.toLocal8Bit().constData(), stderr);
         return commandLine.ExitCode;
     }
+    // One copy per user: while the program runs, a start hands its file over and ends. A start
+    // without a file brings the running copy to the front too, rather than a second copy
+    // where File → Open could take up the same project again.
+    orm::SingleInstance instance(orm::InstanceSocketPath());
+    if (instance.HandOver(QFile::encodeName(commandLine.ProjectFile).toStdString()))
+        return 0;
 
     orm::Metamodel();
     auto context = std::make_unique<orm::AppContext>();
@@ -43,6 +50,7 @@ int main(int argc, char** argv)
     orm::InitContextHelp(hotKeys, context->Settings.SettingsFileName, context->ExecutablePath);
 
     orm::MainWindow window(*context);
+    instance.Listen([&window](const std::string& path) { window.OpenHandedFile(path); });
     window.showMaximized();
     if (!commandLine.ProjectFile.isEmpty())
         window.OpenAtStart(commandLine.ProjectFile);

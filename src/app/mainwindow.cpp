@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStyle>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -125,7 +127,7 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
     LoadExtraMenu(menuBar(), this, m_context.Settings.SettingsFileName, *m_prompts);
     // Only now, so that the positions of the extra entries count the menus as they always did.
     MenuFile->insertMenu(m_recentAnchor, MenuRecent);
-    m_recent.Load(m_context.Settings.SettingsFileName);
+    m_recent.Load(m_context.State.RecentProjects);
     fillRecentMenu();
     // A new or opened project destroys every item; the message of a damaged file comes before
     // the windows are reset, and no grid or outline may paint the old items meanwhile. The
@@ -226,7 +228,10 @@ void MainWindow::createActions()
     }
     EditRedo1->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    connect(EditFind1, &QAction::triggered, this, [this] { m_find->Open(); });
+    connect(EditFind1, &QAction::triggered, this, [this] {
+        m_find->Open();
+        keepWindowsInView();
+    });
     connect(FindNext1, &QAction::triggered, this, [this] { m_find->FindNext(false); });
     connect(FindPrevious1, &QAction::triggered, this, [this] { m_find->FindNext(true); });
     // Ctrl+Tab and Ctrl+Shift+Tab are the area's own; Ctrl+F6 as well, as users know it.
@@ -443,6 +448,47 @@ void MainWindow::OpenAtStart(const QString& path)
         QTimer::singleShot(0, this, open);
 }
 
+void MainWindow::OpenHandedFile(const std::string& path)
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    // A question or dialog that is up stays in front of the window it belongs to.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+    if (path.empty())
+        return;
+    m_handedFile = path;
+    openHandedFile();
+}
+
+void MainWindow::openHandedFile()
+{
+    // Not while a dialog or a question is up (its own event loop runs, loopLevel > 1): a project
+    // replaced under it would leave the dialog holding items that are gone.
+    if (m_splash || QApplication::activeModalWidget() || QThread::currentThread()->loopLevel() > 1) {
+        if (!m_handedWaiting) {
+            m_handedWaiting = true;
+            QTimer::singleShot(200, this, [this] {
+                m_handedWaiting = false;
+                openHandedFile();
+            });
+        }
+        return;
+    }
+    const std::string path = std::exchange(m_handedFile, std::string());
+    if (path.empty())
+        return;
+    const std::string& open = m_context.MainProject.FileName();
+    std::error_code ec;
+    if (!open.empty() && (open == path || std::filesystem::equivalent(open, path, ec)))
+        return;
+    OpenProjectFile(path);
+}
+
 void MainWindow::rememberProjectFile()
 {
     const std::string& file = m_context.MainProject.FileName();
@@ -456,8 +502,8 @@ void MainWindow::rememberProjectFile()
 
 void MainWindow::saveRecent()
 {
-    // Silently, like every other settings write: the list still works for this run.
-    m_recent.Save(m_context.Settings);
+    // Silently: a list that could not be written still works for this run.
+    m_recent.Save(m_context.State);
 }
 
 void MainWindow::fillRecentMenu()
@@ -506,29 +552,89 @@ void MainWindow::historyChanged()
 void MainWindow::undoRedo(bool undo)
 {
     TMainTreeList& project = m_context.MainProject;
-    if (undo ? !project.History().CanUndo() : !project.History().CanRedo())
+    EditStep* step = project.History().Next(undo);
+    if (!step)
         return;
     m_drag->Cancel();
-    // The step may destroy items anywhere: no grid keeps one, no outline keeps a row.
-    ReleaseProjections(0);
-    const QList<ClassifierWindow*> outlines = m_mdi->findChildren<ClassifierWindow*>();
-    for (ClassifierWindow* window : outlines)
-        window->ReleaseRows();
-    const std::optional<EditEffect> effect = undo ? project.Undo() : project.Redo();
-    for (ClassifierWindow* window : outlines) {
-        const bool changed = std::find(effect->Classifiers.begin(), effect->Classifiers.end(),
-                                       window->Tag()) != effect->Classifiers.end();
-        if (changed && effect->What == EditEffect::Structure)
-            window->Rebuild();
-        else
-            window->RestoreRows();
+    // Only the classifier whose tree changes shape has rows to follow; the other windows keep
+    // their rows, their open branches and their selections.
+    const EditShape shape = step->Shape(project, undo);
+    const int k = shape.What != EditShape::None && !shape.Parent.empty() ? shape.Parent.front() + 1
+                                                                          : 0;
+    ClassifierWindow* outline = k ? FindClassifierWindow(k) : nullptr;
+    if (k) {
+        // No grid keeps an item that may go, nor does a window closed but not yet gone.
+        ReleaseProjections(k);
+        for (ClassifierWindow* window : m_mdi->findChildren<ClassifierWindow*>()) {
+            if (window->Tag() == k && window != outline)
+                window->ReleaseRows();
+        }
     }
-    for (int k = 1; k <= Metamodel().KindCount(ResKind::Classifier); ++k)
-        RefreshProjections(k);
+    std::optional<EditEffect> effect;
+    const auto run = [&] { effect = undo ? project.Undo() : project.Redo(); };
+    if (outline)
+        outline->FollowStep(*step, shape, run);
+    else
+        run();
+    if (!effect)
+        return;
     TTreeList* focus = effect->Focus.empty() ? nullptr : NodeAt(project, effect->Focus);
+    switch (effect->What) {
+    case EditEffect::Structure:
+        for (int changed : effect->Classifiers)
+            RefreshProjections(changed);
+        break;
+    case EditEffect::Names:
+        if (ClassifierWindow* window = focus ? FindClassifierWindow(focus->ClassifierIndex())
+                                             : nullptr)
+            window->Outline1->Model()->Renamed(focus);
+        break;
+    case EditEffect::Bindings:
+        for (ProjectionWindow* grid : projectionsShowing(0))
+            grid->FillCells();
+        break;
+    case EditEffect::ProjectName:
+        break;
+    }
     if (focus)
         selectEverywhere(focus, FindClassifierWindow(focus->ClassifierIndex()));
     historyChanged();
+}
+
+void MainWindow::KeepInView(QMdiSubWindow* sub)
+{
+    if (!sub || !sub->isVisible() || sub->isMinimized() || sub->isMaximized())
+        return;
+    const QRect area = m_mdi->viewport()->rect();
+    if (area.isEmpty())
+        return;
+    QRect frame = sub->geometry();
+    const QSize least = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+    frame.setWidth(std::max(std::min(frame.width(), area.width()), least.width()));
+    frame.setHeight(std::max(std::min(frame.height(), area.height()), least.height()));
+    if (frame.right() > area.right())
+        frame.moveRight(area.right());
+    if (frame.bottom() > area.bottom())
+        frame.moveBottom(area.bottom());
+    // The title bar and its close box stay reachable even when the area is smaller than the
+    // window can be.
+    frame.moveTopLeft(QPoint(std::max(frame.left(), 0), std::max(frame.top(), 0)));
+    if (frame != sub->geometry())
+        sub->setGeometry(frame);
+}
+
+void MainWindow::keepWindowsInView()
+{
+    // The area has just become smaller (the find bar opened): every window stays wholly in it,
+    // and the active one keeps its current row in sight.
+    if (QLayout* own = layout())
+        own->activate();
+    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+        KeepInView(sub);
+    if (QMdiSubWindow* active = m_mdi->activeSubWindow()) {
+        if (auto* child = qobject_cast<TF_Base*>(active->widget()))
+            child->ShowCurrent();
+    }
 }
 
 void MainWindow::selectEverywhere(TTreeList* item, ClassifierWindow* window)
@@ -611,6 +717,7 @@ ClassifierWindow* MainWindow::OpenClassifier(int k)
             sub->showNormal();
         m_mdi->setActiveSubWindow(sub);
         sub->raise();
+        KeepInView(sub);
         return window;
     }
     auto* window = new ClassifierWindow(this, k);
@@ -619,6 +726,7 @@ ClassifierWindow* MainWindow::OpenClassifier(int k)
     m_drag->AttachSource(window->Outline1, k);
     QMdiSubWindow* sub = addChild(window, QSize(533, 300));
     sub->show();
+    KeepInView(sub);
     m_mdi->setActiveSubWindow(sub);
     return window;
 }
@@ -704,6 +812,7 @@ bool MainWindow::OpenSamples()
     window->setWindowTitle(FromCp1251(samples.Name()));
     window->FillOutlineAll(samples);
     sub->show();
+    KeepInView(sub);
     m_mdi->setActiveSubWindow(sub);
     sub->raise();
     return true;

@@ -72,6 +72,10 @@ public:
     bool OpenProjectFile(const std::string& path);
     // The project named on the command line: opened once the title splash has gone.
     void OpenAtStart(const QString& path);
+    // A later start of the program handed over path (empty for none): this window comes to
+    // the front and, unless the project is already that file, opens it as the user would. The
+    // open waits until no dialog is up and the splash has gone.
+    void OpenHandedFile(const std::string& path);
     const RecentFiles& Recent() const { return m_recent; }
     // Rebuilds the metamodel's menus between "&Файл" and "&Окна".
     void BuildMenu();
@@ -82,6 +86,8 @@ public:
     QMdiSubWindow* SubWindowOf(QWidget* child) const;
     ClassifierWindow* FindClassifierWindow(int k) const;
     ProjectionWindow* FindProjectionWindow(int p) const;
+    // Moves the subwindow, and shrinks it if need be, so that it lies wholly in the visible area.
+    void KeepInView(QMdiSubWindow* sub);
 
     // Actions by their component names (FileNew1, ...), for the menus and for tests.
     QAction* FileNew1;
@@ -133,9 +139,11 @@ private:
     // After the project was opened or saved: its file goes first in the recent list.
     void rememberProjectFile();
     void fillRecentMenu();
+    void openHandedFile();
     void saveRecent();
     QMdiSubWindow* addChild(TF_Base* child, const QSize& size);
     QList<ProjectionWindow*> projectionsShowing(int k) const;
+    void keepWindowsInView();
     // The item selected in the classifier window of k, or nullptr without one.
     TTreeList* selectedItemOf(int k) const;
 
@@ -155,6 +163,9 @@ private:
     RecentFiles m_recent;
     // The separator after "Сохранить как": the recent projects go just before it.
     QAction* m_recentAnchor = nullptr;
+    // The file last handed over by another start and not opened yet; the latest one wins.
+    std::string m_handedFile;
+    bool m_handedWaiting = false;
 };
 
 }  // namespace orm

@@ -25,6 +25,10 @@ void LoadStartupSettings(AppContext& context, const std::string& executablePath)
 {
     context.ExecutablePath = executablePath;
     LoadSettings(context.Settings, context.SharedFont, executablePath);
+    // Earlier versions kept recent projects and window sizes in the settings files: taken from
+    // there once, the user's file first, where an installed program wrote them.
+    LoadProgramState(context.State, LocateStateFile(),
+                     {context.Settings.UserSettingsFileName, context.Settings.SettingsFileName});
 }
 
 namespace {

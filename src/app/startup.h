@@ -14,8 +14,8 @@ struct AppContext;
 
 // The running program's own path (the settings file sits beside it).
 std::string ExecutablePath();
-// Reads the settings into the context (settings record and shared font); the two projects are
-// new projects already.
+// Reads the settings into the context (settings record and shared font) and the program's
+// remembered state; the two projects are new projects already.
 void LoadStartupSettings(AppContext& context, const std::string& executablePath);
 // What the command line "ormelit [FILE]" asks for.
 struct CommandLine {

@@ -100,6 +100,8 @@ int resave(const std::vector<std::string>& args, std::ostream& err)
     }
     if (!loaded.Ok)
         err << "Не верный формат проекта!\n";
+    if (loaded.CutOff)
+        err << CutOffWarning(input) << "\n";
     project.SetFileName(output);
     std::string reason;
     if (!project.WriteProjectFile(&reason)) {

@@ -79,11 +79,14 @@ int RunOrganigram(const std::vector<std::string>& args, std::ostream& out, std::
 
     CommandProject held;
     TMainTreeList& project = *held;
-    if (!project.ReadProjectFile(positional[0]).Ok) {
+    const LoadResult loaded = project.ReadProjectFile(positional[0]);
+    if (!loaded.Ok) {
         // A chart of half a project would look complete; nothing is written.
         err << "Не верный формат проекта!\n";
         return kBadProject;
     }
+    if (loaded.CutOff)
+        err << CutOffWarning(positional[0]) << "\n";
     const TTreeList* item = findItem(project, positional[1]);
     if (!item) {
         err << "ormelit-cli: no item " << positional[1] << " in " << positional[0] << "\n";

@@ -234,10 +234,13 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // -- the project
     CommandProject held;
     TMainTreeList& project = *held;
-    if (!project.ReadProjectFile(*projectPath).Ok) {
+    const LoadResult loaded = project.ReadProjectFile(*projectPath);
+    if (!loaded.Ok) {
         err << "Не верный формат проекта!\n";
         return kBadProject;
     }
+    if (loaded.CutOff)
+        err << CutOffWarning(*projectPath) << "\n";
 
     // -- the rows, in row order, as the dialog refuses them
     for (int k = 0; k < rowsOfReport; ++k) {

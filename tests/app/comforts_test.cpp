@@ -100,3 +100,34 @@ TEST_F(ComfortsTest, F2RenamesCtrlTabAndCtrlF6SwitchWindows)
     QTest::keyClick(window.get(), Qt::Key_F6, Qt::ControlModifier);
     EXPECT_NE(window->MdiArea()->activeSubWindow(), before);
 }
+
+TEST_F(ComfortsTest, WindowsTheProgramOpensLieWhollyInTheWorkspace)
+{
+    for (int i = 0; i < 40; ++i)
+        project().TreeByIndex(4)->AddChild("u");
+    window->resize(700, 450);
+    QApplication::processEvents();
+    QMdiArea* area = window->MdiArea();
+    const auto inView = [area](QMdiSubWindow* sub) {
+        return area->viewport()->rect().contains(sub->geometry());
+    };
+    // Every window the area places, however many, and one pushed out and opened again.
+    for (int k = 1; k <= 4; ++k)
+        EXPECT_TRUE(inView(window->SubWindowOf(window->OpenClassifier(k)))) << k;
+    QMdiSubWindow* second = window->SubWindowOf(window->FindClassifierWindow(2));
+    second->setGeometry(area->width() - 60, area->height() - 40, 900, 600);
+    window->OpenClassifier(2);
+    EXPECT_TRUE(inView(second));
+
+    // The find bar takes room from the area: the tiled windows move up, and the grid's current
+    // cell stays in sight.
+    ProjectionWindow* grid = window->OpenProjection(1);
+    ASSERT_NE(grid, nullptr);
+    grid->StringGrid1->setCurrentIndex(grid->Model()->index(grid->Model()->rowCount() - 1, 0));
+    window->EditFind1->trigger();
+    QApplication::processEvents();
+    for (QMdiSubWindow* sub : area->subWindowList())
+        EXPECT_TRUE(inView(sub)) << sub->windowTitle().toStdString();
+    QTableView* cells = grid->StringGrid1;
+    EXPECT_TRUE(cells->viewport()->rect().contains(cells->visualRect(cells->currentIndex())));
+}

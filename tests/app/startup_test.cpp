@@ -13,6 +13,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "core/model/cp1251.h"
+#include "core/settings/programstate.h"
 #include "gui/kit/appcontext.h"
 #include "gui/settings/splash.h"
 #include "support/fakeprompts.h"
@@ -118,6 +119,7 @@ protected:
         context = std::make_unique<AppContext>();
         context->Settings.SettingsFileName = dir.write("ormelit.INI", ini);
         context->Settings.TitleTime = titleTime;
+        LoadProgramState(context->State, stateFile(), {context->Settings.SettingsFileName});
         window = std::make_unique<MainWindow>(*context, &prompts);
         window->resize(1000, 700);
         window->show();
@@ -134,6 +136,7 @@ protected:
     }
     TMainTreeList& project() { return context->MainProject; }
     std::string settingsText() { return test::TempDir::read(context->Settings.SettingsFileName); }
+    std::string stateFile() const { return dir.path("state/ormelit/state.ini"); }
     std::string plan(const std::string& name, const std::string& projectName)
     {
         return dir.write(name, ToCp1251("0 " + projectName + "\r\n1 Направление\r\n"));
@@ -204,8 +207,9 @@ TEST_F(StartupWindow, RecentProjectsFollowOpensAndSaves)
     window->FileSaveAs1->trigger();
     const std::string c = dir.path("c.ovx");
     EXPECT_EQ(window->Recent().Paths(), (std::vector<std::string>{c, b, a}));
-    EXPECT_EQ(settingsText(), "[GRIDS]\r\nUSE_HINT=yes\r\n[RECENT_FILES]\r\nFILE1=" + c +
-                                  "\r\nFILE2=" + b + "\r\nFILE3=" + a + "\r\n");
+    EXPECT_EQ(test::TempDir::read(stateFile()), "[RECENT_FILES]\r\nFILE1=" + c + "\r\nFILE2=" +
+                                                    b + "\r\nFILE3=" + a + "\r\n");
+    EXPECT_EQ(settingsText(), "[GRIDS]\r\nUSE_HINT=yes\r\n");
 
     // Shown newest first; a file gone since is dropped when the list is shown.
     fs::remove(b);
@@ -226,6 +230,7 @@ TEST_F(StartupWindow, RecentProjectsFollowOpensAndSaves)
 
     // The next start offers the same list, also on the Open button's arrow.
     create(settingsText());
+    EXPECT_EQ(settingsText(), "[GRIDS]\r\nUSE_HINT=yes\r\n");
     EXPECT_EQ(window->Recent().Paths(), (std::vector<std::string>{a, c}));
     auto* open = qobject_cast<QToolButton*>(window->ToolBar1->widgetForAction(window->FileOpen1));
     ASSERT_TRUE(open);

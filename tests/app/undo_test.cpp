@@ -266,3 +266,69 @@ TEST_F(UndoTest, RandomRunsWithGridsOpenEndWhereReplayingTheSurvivingEditsDoes)
     EXPECT_EQ(project().ProjectFileText(), replayed.ProjectFileText());
     EXPECT_TRUE(prompts.allAnswersUsed());
 }
+
+TEST_F(UndoTest, UndoAndRedoKeepTheViewOfEveryWindow)
+{
+    TTreeList* a = project().FindByNumber("1.1");
+    a->FindByNumber("2")->AddChild("a21");
+    directions->FillOutline();
+    directions->Outline1->expandAll();
+    const auto expanded = [this](const std::string& number) {
+        return directions->Outline1->isExpanded(
+            Outline::RowOf(directions->Outline1, project().FindByNumber(number)));
+    };
+    // 1.1.1 stays a leaf, 1.1.2 open, 1.1 open: so it is after each undo of the delete.
+    select(units, "4.2");
+    select(directions, "1.1");
+    prompts.queueConfirm(true);
+    directions->ActionDel->trigger();
+    for (int round = 0; round < 2; ++round) {
+        window->EditUndo1->trigger();
+        EXPECT_TRUE(expanded("1.1")) << round;
+        EXPECT_TRUE(expanded("1.1.2")) << round;
+        EXPECT_EQ(directions->CurrentItem(), project().FindByNumber("1.1"));
+        // The other classifier's window keeps its selection and its open rows.
+        EXPECT_EQ(units->CurrentItem(), project().FindByNumber("4.2")) << round;
+        EXPECT_TRUE(units->Outline1->isExpanded(units->Outline1->model()->index(0, 0)));
+        expectWindowsShowTheProject();
+        // Folded before the next redo, and so it comes back the next time.
+        if (round == 0) {
+            directions->Outline1->collapse(
+                Outline::RowOf(directions->Outline1, project().FindByNumber("1.1.2")));
+        }
+        window->EditRedo1->trigger();
+        EXPECT_EQ(project().TreeByIndex(1)->Count(), 1);
+        if (round == 0) {
+            window->EditUndo1->trigger();
+            EXPECT_FALSE(expanded("1.1.2"));
+            directions->Outline1->expandAll();
+            window->EditRedo1->trigger();
+        }
+    }
+}
+
+TEST_F(UndoTest, AnEditThatChangesNothingIsNoEdit)
+{
+    directions->Outline1->expandAll();
+    directions->Outline1->collapse(Outline::RowOf(directions->Outline1, project().FindByNumber("1.1")));
+    directions->Outline1->expand(Outline::RowOf(directions->Outline1, project().FindByNumber("1.1")));
+    const QStringList rowsBefore = test::RowTexts(directions->Outline1, true);
+    const size_t steps = project().History().Size();
+    // A first child onto its classifier's row, a rename to the same name, Up on a first child.
+    ASSERT_TRUE(window->Drag().BeginItemDrag(directions->Outline1, Qt::LeftButton,
+                                             Qt::ShiftModifier, at(directions, "1.1"), 1));
+    const QPoint classifierRow =
+        directions->Outline1->visualRect(directions->Outline1->model()->index(0, 0)).center();
+    window->Drag().DropItem(directions->Outline1, classifierRow, 1);
+    select(directions, "1.1");
+    prompts.queueInput("a");
+    directions->ActionMod->trigger();
+    directions->ActionUp->trigger();
+    EXPECT_EQ(test::RowTexts(directions->Outline1, true), rowsBefore);
+    EXPECT_TRUE(directions->Outline1->isExpanded(
+        Outline::RowOf(directions->Outline1, project().FindByNumber("1.1"))));
+    EXPECT_TRUE(directions->Outline1->isExpanded(directions->Outline1->model()->index(0, 0)));
+    EXPECT_FALSE(project().Modified());
+    EXPECT_EQ(project().History().Size(), steps);
+    EXPECT_FALSE(window->EditUndo1->isEnabled());
+}

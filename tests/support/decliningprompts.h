@@ -13,7 +13,8 @@ namespace orm::test {
 class DecliningPrompts : public Prompts {
 public:
     void Inform(const std::string&) override {}
-    bool Confirm(const std::string&) override { return false; }
+    bool Confirm(const std::string&, Answer) override { return false; }
+    using Prompts::Confirm;
     Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
     std::optional<std::string> InputText(const std::string&, const std::string&) override
     {

@@ -73,9 +73,10 @@ void FakePrompts::ShowError(const std::string& text)
         whileShown();
 }
 
-bool FakePrompts::Confirm(const std::string& text)
+bool FakePrompts::Confirm(const std::string& text, Answer defaultAnswer)
 {
     shown.push_back("confirm: " + ToUtf8(text));
+    confirmDefaults.push_back(defaultAnswer);
     if (whileShown)
         whileShown();
     return take(m_confirms, "confirm", false);

@@ -26,6 +26,8 @@ public:
     // ask, input, open, save; texts in UTF-8.
     std::vector<std::string> shown;
     std::vector<FileDialogSpec> dialogs;
+    // The default button each confirmation was asked with, in order.
+    std::vector<Answer> confirmDefaults;
     // Runs while each question or message is "on screen", as a repaint of the windows behind a
     // real box would.
     std::function<void()> whileShown;
@@ -38,7 +40,8 @@ public:
     void Inform(const std::string& text) override;
     using Prompts::Inform;
     void ShowError(const std::string& text) override;
-    bool Confirm(const std::string& text) override;
+    bool Confirm(const std::string& text, Answer defaultAnswer) override;
+    using Prompts::Confirm;
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> InputText(const std::string& caption,
                                          const std::string& text) override;

@@ -42,16 +42,20 @@ public:
         while (end < m_bytes.size() && m_bytes[end] != '\r' && m_bytes[end] != '\n')
             ++end;
         line = m_bytes.substr(m_pos, end - m_pos);
+        m_unended = end == m_bytes.size();
         if (end < m_bytes.size() && m_bytes[end] == '\r' && end + 1 < m_bytes.size() &&
             m_bytes[end + 1] == '\n')
             ++end;
         m_pos = end + 1;
         return true;
     }
+    // The last line returned had no line break after it.
+    bool Unended() const { return m_unended; }
 
 private:
     std::string_view m_bytes;
     size_t m_pos = 0;
+    bool m_unended = false;
 };
 
 // The same lines read from a file in blocks: a project file is never held whole in memory. The
@@ -78,6 +82,7 @@ public:
                     return false;
                 line = std::string_view(base + m_pos, m_end - m_pos);
                 m_pos = m_end;
+                m_unended = true;
                 return true;
             }
             // No end in the buffer yet, or a CR that an LF may follow in the next block.
@@ -88,6 +93,7 @@ public:
     }
     // A read failed: the lines returned were all the file gave.
     bool Failed() const { return m_failed; }
+    bool Unended() const { return m_unended; }
 
 private:
     static constexpr size_t kBlock = 1 << 18;
@@ -128,6 +134,7 @@ private:
     size_t m_end = 0;
     bool m_eof = false;
     bool m_failed = false;
+    bool m_unended = false;
 };
 
 // An open file descriptor, closed when it goes.
@@ -306,6 +313,12 @@ private:
 
 }  // namespace
 
+std::string CutOffWarning(const std::string& path)
+{
+    return "Файл «" + path +
+           "» обрывается на последней строке: возможно, он записан не полностью.";
+}
+
 FileDialogSpec ProjectOpenDialog()
 {
     return {text("Открытие файла"), text("Файлы Ормелит"), "*.ovx;*.rem", "ovx", std::string(),
@@ -334,6 +347,7 @@ void TMainTreeList::Reset()
         m_beforeReset();
     m_fileName.clear();
     m_readInPart = false;
+    m_stamp.reset();
     SetName(text("Новый проект"));
     ForgetLinksOfSubtree();
     Clear();
@@ -389,6 +403,8 @@ bool TMainTreeList::SaveProject(Prompts& prompts)
 {
     if (m_fileName.empty() || m_readInPart)
         return SaveProjectAs(prompts);
+    if (!MayReplaceFile(m_stamp, m_fileName, prompts))
+        return false;
     if (!WriteProjectFile()) {
         prompts.Inform(text("Ошибка сохранения проекта!"));
         return false;
@@ -407,16 +423,22 @@ bool TMainTreeList::SaveProjectAs(Prompts& prompts)
     // The extension is taken from the file's own name: a dot in a folder name is no extension.
     const std::string ext = extensionOf(name);
     if (ext != ".ovx" && ext != ".rem") {
+        const std::string corrected = name.substr(0, name.size() - ext.size()) + ".ovx";
+        // Yes corrects the typed name, but would also put the project over a file of that name
+        // that the dialog never showed: then No is the default.
+        struct stat st{};
+        const bool replaces = corrected != m_fileName && ::stat(corrected.c_str(), &st) == 0;
         if (prompts.Confirm(text("Расширение файла не совпадает\nс расширением по умолчанию !\n"
-                                 "Изменить на расширение по умолчанию ?"))) {
-            name = name.substr(0, name.size() - ext.size()) + ".ovx";
-        }
+                                 "Изменить на расширение по умолчанию ?"),
+                            replaces ? Prompts::Answer::No : Prompts::Answer::Yes))
+            name = corrected;
     }
     // Writing what was read of a damaged file over that file loses the rest of it: only on
     // the user's word.
     if (m_readInPart && name == m_fileName &&
         !prompts.Confirm(text("Проект прочитан из файла «") + ToCp1251(name) +
-                         text("» не полностью.\nЗаменить этот файл прочитанной частью?")))
+                             text("» не полностью.\nЗаменить этот файл прочитанной частью?"),
+                         Prompts::Answer::No))
         return false;
     m_fileName = name;
     m_readInPart = false;
@@ -454,15 +476,19 @@ std::optional<EditEffect> TMainTreeList::Redo()
 bool TMainTreeList::LoadProjectFile(const std::string& path, Prompts& prompts)
 {
     const LoadResult result = ReadProjectFile(path);
-    m_readInPart = !result.Ok;
+    m_readInPart = !result.Ok || result.CutOff;
     if (!result.Ok)
         prompts.Inform(text("Не верный формат проекта!"));
+    else if (result.CutOff)
+        prompts.Inform(ToCp1251(CutOffWarning(path)));
     return result.Ok;
 }
 
 LoadResult TMainTreeList::ReadProjectFile(const std::string& path)
 {
     FileHandle file(openRegularFile(path));
+    // Taken before reading: a change while the file is read shows at the next save.
+    std::optional<FileStamp> stamp = FileStamp::OfOpenFile(file.Get(), path);
     LoadResult result;
     if (file.Get() < 0) {
         result = ReadProjectText(std::string());
@@ -473,6 +499,7 @@ LoadResult TMainTreeList::ReadProjectFile(const std::string& path)
         result.Unreadable = lines.Failed();
     }
     m_fileName = path;
+    m_stamp = std::move(stamp);
     if (file.Get() < 0 || result.Unreadable)
         result = {false, "Cannot read the file", true};
     return result;
@@ -549,7 +576,9 @@ LoadResult TMainTreeList::readProject(Lines& lines)
         return {false, e.what()};
     }
     SetModified(added);
-    return {};
+    LoadResult whole;
+    whole.CutOff = lines.Unended();
+    return whole;
 }
 
 std::string TMainTreeList::ProjectFileText()
@@ -649,8 +678,12 @@ void TMainTreeList::WriteProjectText(ByteSink& sink)
 
 bool TMainTreeList::WriteProjectFile(std::string* error)
 {
-    return WriteFileAtomically(
-        m_fileName, [this](ByteSink& sink) { WriteProjectText(sink); }, error);
+    FileStamp written;
+    if (!WriteFileAtomically(
+            m_fileName, [this](ByteSink& sink) { WriteProjectText(sink); }, error, &written))
+        return false;
+    m_stamp = std::move(written);
+    return true;
 }
 
 }  // namespace orm

@@ -4,8 +4,10 @@
 // project file format, and the commands of the File menu. Every question goes through Prompts.
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "core/io/filestamp.h"
 #include "core/model/edithistory.h"
 #include "core/model/prompts.h"
 #include "core/model/safefile.h"
@@ -19,7 +21,14 @@ struct LoadResult {
     std::string Fault;  // internal text of the format fault ("Line count = 0", ...)
     // The file could not be opened, or a read failed: not a project file's fault.
     bool Unreadable = false;
+    // Read whole, but the last line has no line break. The program always ends its files with
+    // one, so the file may have been cut short (a full disk, a copy broken off), or edited by
+    // hand; its last line is kept all the same.
+    bool CutOff = false;
 };
+
+// What the program says of a cut-off file, in UTF-8, naming it by path.
+std::string CutOffWarning(const std::string& path);
 
 class TMainTreeList final : public TTreeList {
 public:
@@ -42,13 +51,15 @@ public:
     bool NewProject(Prompts& prompts);
     // True when a file was chosen, whether it loaded or not.
     bool OpenProject(Prompts& prompts);
-    // True when the project was written. A project read only in part (a format fault) is not
-    // written over the file it came from unasked: its first save goes through the save dialog.
+    // True when the project was written. A project read only in part (a format fault, or a
+    // file cut off) is not written over the file it came from unasked: its first save goes
+    // through the save dialog. Nor is a file that changed on disk since it was read or saved.
     bool SaveProject(Prompts& prompts);
     bool SaveProjectAs(Prompts& prompts);
     std::string_view EditProjectName(Prompts& prompts);
 
-    // Reads the file into this project; a format fault shows "Не верный формат проекта!".
+    // Reads the file into this project; a format fault shows "Не верный формат проекта!", a
+    // file cut off its own message.
     bool LoadProjectFile(const std::string& path, Prompts& prompts);
     // The same without a message: the project keeps what was read before a fault.
     LoadResult ReadProjectFile(const std::string& path);
@@ -59,6 +70,8 @@ public:
     void WriteProjectText(ByteSink& sink);
     // Writes ProjectFileText to FileName through a temporary file; false and *error on failure.
     bool WriteProjectFile(std::string* error = nullptr);
+    // The file as it was last read or written, for the check before the next save over it.
+    const std::optional<FileStamp>& Stamp() const { return m_stamp; }
 
     // Back to an empty new project without asking (file name cleared, not modified, no
     // history).
@@ -80,8 +93,10 @@ private:
     std::string m_fileName;
     std::function<void()> m_beforeReset;
     EditHistory m_history;
-    // The last file load stopped at a format fault or could not read the file.
+    // The last file load stopped at a format fault, could not read the file, or found it cut
+    // off.
     bool m_readInPart = false;
+    std::optional<FileStamp> m_stamp;
 };
 
 // File dialog settings of the open and save commands.

@@ -39,8 +39,12 @@ public:
     }
     // Error box with an OK button: something the user asked for failed.
     virtual void ShowError(const std::string& text) { Inform(text); }
-    // Confirmation with Yes and No; closing the box counts as No.
-    virtual bool Confirm(const std::string& text) = 0;
+    // Confirmation with Yes and No; closing the box counts as No. defaultAnswer (Yes or No) is
+    // the button Enter presses: No for a question whose Yes replaces or deletes something that
+    // cannot be got back, so that a hasty Enter loses nothing.
+    virtual bool Confirm(const std::string& text, Answer defaultAnswer) = 0;
+    // A question whose Yes loses nothing: Yes is the default.
+    bool Confirm(const std::string& text) { return Confirm(text, Answer::Yes); }
     // Warning with Yes, No and Cancel; closing the box counts as Cancel.
     virtual Answer AskYesNoCancel(const std::string& text) = 0;
     // The one-line input dialog: the confirmed text, or nothing when cancelled.

@@ -290,14 +290,15 @@ private:
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error)
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
+                         FileStamp* written)
 {
     return WriteFileAtomically(
-        path, [&bytes](ByteSink& sink) { sink.Append(bytes); }, error);
+        path, [&bytes](ByteSink& sink) { sink.Append(bytes); }, error, written);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
-                         std::string* error)
+                         std::string* error, FileStamp* written)
 {
     if (path.empty()) {
         setError(error, "empty file name");
@@ -367,6 +368,10 @@ bool WriteFileAtomically(const std::string& path, const std::function<void(ByteS
         setError(error, reason);
         return false;
     }
+    // From the file itself, which is now under its name: a change by anyone else after the
+    // rename shows. Without one (it cannot fail on a file just written) the stamp names nothing.
+    if (written)
+        *written = FileStamp::OfOpenFile(fd, path).value_or(FileStamp());
     ::close(fd);  // the data is on disk already (fsync), so close has nothing left to report
     // Makes the rename itself durable. The new file is in place either way, so a failure here
     // (a file system that cannot sync folders) does not turn the save into a failed one.

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/io/filestamp.h"
+
 namespace orm {
 
 // The file's bytes, or nothing when it cannot be read (missing, a folder, no permission).
@@ -35,8 +37,9 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 //   the promise above: a full disk or a crash halfway would tear the file under every name.
 // - Temporaries are named .ormelit-save-N.tmp and locked while their save runs; a save removes
 //   the saver's unlocked ones in its folder, left by saves that were killed.
+// - *written, when given, gets the stamp of the new file under path.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
-                         std::string* error = nullptr);
+                         std::string* error = nullptr, FileStamp* written = nullptr);
 
 // Where a save's bytes go as they are made, so a large file need not be held whole in memory.
 class ByteSink {
@@ -48,7 +51,7 @@ public:
 
 // The same save, with the bytes handed to the sink by produce.
 bool WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
-                         std::string* error = nullptr);
+                         std::string* error = nullptr, FileStamp* written = nullptr);
 
 // Test seam: while set, writes fail as a full disk would once this many bytes have been
 // written to the temporary file.

@@ -178,11 +178,14 @@ bool editFile(const std::string& path, Edit&& edit)
             return false;
     }
     const bool existed = bytes.has_value();
-    IniFile ini(bytes ? std::move(*bytes) : std::string());
+    IniFile ini(bytes ? *bytes : std::string());
     if (!edit(ini))
         return false;
     if (!existed && ini.Bytes().empty())
         return true;  // removing from a missing file creates nothing
+    // A file that already says it all is not rewritten: its time and inode stay for its readers.
+    if (existed && ini.Bytes() == *bytes)
+        return true;
     return WriteFileAtomically(path, ini.Bytes());
 }
 
@@ -256,6 +259,11 @@ std::string IniFile::Value(std::string_view section, std::string_view key,
     if (bufferSize == 0)
         return {};
     return std::string(result.substr(0, bufferSize - 1));
+}
+
+bool IniFile::Contains(std::string_view section, std::string_view key) const
+{
+    return find(stripSpaces(section), stripSpaces(key)).has_value();
 }
 
 bool IniFile::SetValue(std::string_view section, std::string_view key,

@@ -41,6 +41,8 @@ public:
     std::string Value(std::string_view section, std::string_view key,
                       std::string_view defaultValue,
                       std::size_t bufferSize = kDefaultBufferSize) const;
+    // Whether Value would find the key rather than fall back to the default.
+    bool Contains(std::string_view section, std::string_view key) const;
 
     // Sets key in section to value, or removes the key line when value is empty (nullopt).
     // An existing key's line is rewritten as "<key as spelled in the file>=value\r\n"; a new key
@@ -68,7 +70,8 @@ public:
     // SetValue on the file at path, saved through a temporary file. A missing file is created
     // when its folder exists. False, with the file as it was, when the folder is missing, the
     // file is read-only (no write permission bit, even for root), cannot be read, or SetValue
-    // refuses.
+    // refuses. Here and below, a file the edit leaves byte for byte as it was is not written
+    // at all (and that is success, read-only or not).
     static bool WriteString(const std::string& path, std::string_view section,
                             std::string_view key, std::optional<std::string_view> value);
 

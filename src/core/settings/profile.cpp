@@ -62,12 +62,16 @@ const IniFile& TProfile::heldFile() const
     return *m_held;
 }
 
-int TProfile::Value() const
+int TextAsInteger(std::string_view text)
 {
-    const std::string text = Text();
     if (const auto value = ParseDecimalInt(text))
         return *value;
     return TextIsTrue(text) ? 1 : 0;
+}
+
+int TProfile::Value() const
+{
+    return TextAsInteger(Text());
 }
 
 }  // namespace orm

@@ -18,6 +18,9 @@ bool TextIsTrue(std::string_view text);
 // An optional sign and decimal digits, nothing else, within the range of int.
 std::optional<int> ParseDecimalInt(std::string_view text);
 
+// A value read as an integer: the decimal integer, or else the text read as a boolean, 1 or 0.
+int TextAsInteger(std::string_view text);
+
 class TProfile {
 public:
     // The instance the whole program shares; created on first use.

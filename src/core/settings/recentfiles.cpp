@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/model/cp1251.h"
-#include "core/model/safefile.h"
-#include "core/settings/inifile.h"
-
 namespace orm {
 
 namespace fs = std::filesystem;
@@ -20,20 +16,6 @@ std::string normalPath(const std::string& path)
     if (ec)
         absolute = fs::path(path);
     return absolute.lexically_normal().string();
-}
-
-std::string keyFor(int n)
-{
-    return "FILE" + std::to_string(n);
-}
-
-// The Windows-1251 form of path when it converts there and back unchanged and fits a value.
-std::optional<std::string> storable(const std::string& path)
-{
-    std::string bytes = ToCp1251(path);
-    if (ToUtf8(bytes) != path || bytes.size() >= IniFile::kDefaultBufferSize)
-        return std::nullopt;
-    return bytes;
 }
 
 }  // namespace
@@ -73,43 +55,22 @@ bool RecentFiles::DropMissing()
     return dropped;
 }
 
-void RecentFiles::Load(const std::string& settingsFile)
+void RecentFiles::Load(const std::vector<std::string>& kept)
 {
     m_paths.clear();
-    if (settingsFile.empty())
-        return;
-    std::optional<std::string> bytes = ReadFileBytes(settingsFile);
-    if (!bytes)
-        return;
-    const IniFile ini(std::move(*bytes));
-    for (int n = 1; n <= kMaxFiles; ++n) {
-        const std::string path = ToUtf8(ini.Value(kSection, keyFor(n), ""));
+    for (const std::string& path : kept) {
         if (path.empty() || !fs::path(path).is_absolute())
             continue;
         const std::string normal = fs::path(path).lexically_normal().string();
-        if (std::find(m_paths.begin(), m_paths.end(), normal) == m_paths.end())
+        if (std::find(m_paths.begin(), m_paths.end(), normal) == m_paths.end() &&
+            m_paths.size() < static_cast<std::size_t>(kMaxFiles))
             m_paths.push_back(normal);
     }
 }
 
-bool RecentFiles::Save(AppSettings& settings) const
+bool RecentFiles::Save(ProgramState& state) const
 {
-    std::vector<std::string> values;
-    for (const std::string& path : m_paths) {
-        if (std::optional<std::string> bytes = storable(path))
-            values.push_back(std::move(*bytes));
-    }
-    std::vector<std::string> keys;
-    for (int n = 1; n <= kMaxFiles; ++n)
-        keys.push_back(keyFor(n));
-    std::vector<IniFile::Assignment> assignments;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (i < values.size())
-            assignments.push_back({kSection, keys[i], std::string_view(values[i])});
-        else
-            assignments.push_back({kSection, keys[i], std::nullopt});
-    }
-    return WriteSettingsValues(settings, assignments);
+    return SaveRecentProjects(state, m_paths);
 }
 
 }  // namespace orm

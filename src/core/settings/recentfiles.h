@@ -1,19 +1,18 @@
 #pragma once
 
-// The projects last opened or saved, newest first, kept in the settings file in a section of
-// their own ([RECENT_FILES], FILE1 to FILE8) so that no key users already have changes meaning.
+// The projects last opened or saved, newest first, as the File menu offers them. Kept in the
+// program's state file (programstate.h), never in the settings file.
 
 #include <string>
 #include <vector>
 
-#include "core/settings/appsettings.h"
+#include "core/settings/programstate.h"
 
 namespace orm {
 
 class RecentFiles {
 public:
     static constexpr int kMaxFiles = 8;
-    static constexpr const char* kSection = "RECENT_FILES";
 
     // Native paths (UTF-8), newest first, each once.
     const std::vector<std::string>& Paths() const { return m_paths; }
@@ -26,13 +25,10 @@ public:
     // Drops the files that no longer exist; false when all of them do.
     bool DropMissing();
 
-    // Reads the list from the settings file (Windows-1251 values, like every other path there);
-    // empty, relative and repeated entries are skipped.
-    void Load(const std::string& settingsFile);
-    // Writes the list in one save: FILE1 onwards, the keys beyond the list removed. A path the
-    // file cannot hold (a character outside Windows-1251, more than 255 characters) is left out
-    // rather than written as a name that leads nowhere.
-    bool Save(AppSettings& settings) const;
+    // Takes the list as kept; empty, relative and repeated entries are skipped.
+    void Load(const std::vector<std::string>& kept);
+    // Keeps the list in state and its file. False when it could not be written.
+    bool Save(ProgramState& state) const;
 
 private:
     std::vector<std::string> m_paths;

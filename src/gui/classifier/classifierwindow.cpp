@@ -4,8 +4,11 @@
 #include <QMenu>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <unordered_set>
 
+#include "core/model/edithistory.h"
 #include "core/model/numbers.h"
+#include "core/model/project.h"
 #include "core/model/projectedits.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/organigramfill.h"
@@ -93,7 +96,10 @@ ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Ba
             Outline1->setCurrentIndex(row);
         PopupMenu1->popup(Outline1->viewport()->mapToGlobal(pos));
     });
+    // A press moves the current row before it selects it: the row counts once it is both.
     connect(Outline1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &ClassifierWindow::selectionChanged);
+    connect(Outline1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ClassifierWindow::selectionChanged);
     connect(Outline1, &QTreeView::expanded, this, &ClassifierWindow::UpdateActionStates);
     connect(Outline1, &QTreeView::collapsed, this, &ClassifierWindow::UpdateActionStates);
@@ -115,79 +121,93 @@ void ClassifierWindow::FillOutline()
     UpdateActionStates();
 }
 
-std::unordered_set<const TTreeList*> ClassifierWindow::expandedItems() const
-{
-    // An expanded row is one the view holds on to, so the held rows are enough to look at,
-    // below collapsed rows too.
-    std::unordered_set<const TTreeList*> expanded;
-    for (const QModelIndex& row : Outline1->Model()->HeldRows()) {
-        if (Outline1->isExpanded(row))
-            expanded.insert(Outline::ItemOf(row));
-    }
-    return expanded;
-}
-
 void ClassifierWindow::ReleaseRows()
 {
-    if (m_kept.Held)
-        return;
-    m_kept.Expanded = expandedItems();
-    m_kept.Current = CurrentItem();
-    m_kept.FirstShown = Outline::ItemOf(Outline1->indexAt(QPoint(0, 0)));
-    m_kept.Held = true;
     // The rows go; nothing to tell the other windows.
     const SyncGuardScope guard(m_hub->Context());
     Outline1->Model()->SetTops({});
 }
 
-void ClassifierWindow::Rebuild()
+std::vector<int> ClassifierWindow::ExpandedWithin(TTreeList* item) const
 {
-    restoreRows(false);
-}
-
-void ClassifierWindow::RestoreRows()
-{
-    restoreRows(true);
-}
-
-void ClassifierWindow::restoreRows(bool all)
-{
-    if (!m_kept.Held) {
-        m_kept.Expanded = expandedItems();
-        m_kept.Current = m_kept.FirstShown = nullptr;
+    // An expanded row is one the view holds on to, so the held rows are enough to look at.
+    std::unordered_set<const TTreeList*> expanded;
+    for (const QModelIndex& row : Outline1->Model()->HeldRows()) {
+        if (Outline1->isExpanded(row))
+            expanded.insert(Outline::ItemOf(row));
     }
-    const Kept kept = std::move(m_kept);
-    m_kept = Kept();
-    // The remembered items are compared with the tree's nodes as it is now, never read through:
-    // they may be gone.
-    std::vector<TTreeList*> expanded;
-    TTreeList* current = nullptr;
-    TTreeList* first = nullptr;
-    m_hub->Context().MainProject.TreeByIndex(m_tag)->ForEachNode([&](TTreeList* node) {
-        if (kept.Expanded.count(node))
-            expanded.push_back(node);
-        if (all && node == kept.Current)
-            current = node;
-        if (all && node == kept.FirstShown)
-            first = node;
+    std::vector<int> positions;
+    if (expanded.empty() || !item)
+        return positions;
+    int position = 0;
+    item->ForEachNode([&](TTreeList* node) {
+        if (node->Count() > 0 && expanded.count(node))
+            positions.push_back(position);
+        ++position;
     });
+    return positions;
+}
+
+void ClassifierWindow::ExpandWithin(TTreeList* item, const std::vector<int>& positions)
+{
+    if (positions.empty() || !item)
+        return;
+    std::vector<TTreeList*> nodes;
+    int position = 0;
+    size_t next = 0;
+    item->ForEachNode([&](TTreeList* node) {
+        if (next < positions.size() && positions[next] == position) {
+            nodes.push_back(node);
+            ++next;
+        }
+        ++position;
+    });
+    for (TTreeList* node : nodes)
+        Outline1->expand(Outline::RowOf(Outline1, node));
+}
+
+void ClassifierWindow::FollowStep(EditStep& step, const EditShape& shape,
+                                  const std::function<void()>& run)
+{
+    TMainTreeList& project = m_hub->Context().MainProject;
+    OutlineModel* model = Outline1->Model();
+    NodePath at = shape.Parent;
+    at.push_back(shape.Index);
     {
-        // Rows come and go; nothing to tell the other windows.
+        // Rows come and go; the main window selects what the step names afterwards.
         const SyncGuardScope guard(m_hub->Context());
-        FillOutline();
-        for (TTreeList* node : expanded)
-            Outline1->expand(Outline::RowOf(Outline1, node));
-        if (current)
-            Outline1->setCurrentIndex(Outline::RowOf(Outline1, current));
+        switch (shape.What) {
+        case EditShape::Remove: {
+            TTreeList* node = NodeAt(project, at);
+            step.ExpandedRows() = ExpandedWithin(node);
+            model->Remove(node, run);
+            break;
+        }
+        case EditShape::Insert: {
+            TTreeList* parent = NodeAt(project, shape.Parent);
+            TTreeList* node = model->Insert(parent, shape.Index, [&]() -> TTreeList* {
+                run();
+                return NodeAt(project, at);
+            });
+            ExpandWithin(node, step.ExpandedRows());
+            break;
+        }
+        case EditShape::Move:
+            model->Move(NodeAt(project, at), NodeAt(project, shape.ToParent), shape.ToIndex, run);
+            break;
+        case EditShape::None:
+            run();
+            break;
+        }
     }
-    if (first)
-        Outline1->scrollTo(Outline::RowOf(Outline1, first), QAbstractItemView::PositionAtTop);
     UpdateActionStates();
 }
 
 TTreeList* ClassifierWindow::CurrentItem() const
 {
-    return Outline::ItemOf(Outline1->currentIndex());
+    // Only a highlighted row counts: what the user sees marked is what is acted on.
+    const QModelIndex row = Outline1->currentIndex();
+    return Outline1->selectionModel()->isSelected(row) ? Outline::ItemOf(row) : nullptr;
 }
 
 void ClassifierWindow::SelectItem(TTreeList* item)
@@ -201,7 +221,7 @@ void ClassifierWindow::SelectItem(TTreeList* item)
 int ClassifierWindow::selectedRowKind() const
 {
     const QModelIndex row = Outline1->currentIndex();
-    if (!row.isValid())
+    if (!row.isValid() || !Outline1->selectionModel()->isSelected(row))
         return 0;
     return row.parent().isValid() ? 2 : 1;
 }
@@ -209,6 +229,10 @@ int ClassifierWindow::selectedRowKind() const
 void ClassifierWindow::UpdateActionStates()
 {
     const int kind = selectedRowKind();
+    // Nothing highlighted, nothing to act on.
+    ActionExpand->setEnabled(kind > 0);
+    ActionAdd->setEnabled(kind > 0);
+    ActionOrganigram->setEnabled(kind > 0);
     ActionMod->setEnabled(kind > 1);
     ActionDel->setEnabled(kind > 1);
     if (kind > 0) {
@@ -230,6 +254,12 @@ void ClassifierWindow::UpdateActionStates()
 void ClassifierWindow::SetToolBarVisible(bool visible)
 {
     ToolBar1->setVisible(visible);
+}
+
+void ClassifierWindow::ShowCurrent()
+{
+    if (const QModelIndex row = Outline1->currentIndex(); row.isValid())
+        Outline1->scrollTo(row);
 }
 
 void ClassifierWindow::actionExecute(int tag)
@@ -279,8 +309,11 @@ void ClassifierWindow::addItem()
         return;
     TTreeList* item = Outline1->Model()->AppendChild(
         parent, [&] { return ProjectEdits::AddItem(parent, text); });
-    // The new row is shown and selected, also under a collapsed row.
-    Outline::SelectItemRow(Outline1, item);
+    // The parent stays selected, so that the next Insert adds a sibling; the new row is shown,
+    // also under a row that was collapsed.
+    const QModelIndex row = Outline::RowOf(Outline1, item);
+    Outline1->expand(row.parent());
+    Outline1->scrollTo(row);
     m_hub->RefreshProjections(m_tag);
 }
 
@@ -301,15 +334,19 @@ void ClassifierWindow::deleteItem()
     if (selectedRowKind() < 2)
         return;
     if (!m_hub->prompts().Confirm(
-            ToCp1251(QStringLiteral("Вы действительно хотите удалить?"))))
+            ToCp1251(QStringLiteral("Вы действительно хотите удалить?")), Prompts::Answer::No))
         return;
     TTreeList* item = CurrentItem();
+    // An undo brings the rows back open as they are now.
+    std::vector<int> expanded = ExpandedWithin(item);
     // The row goes first, and the grid cells, so nothing on screen points at a destroyed item.
     // The row that takes the deleted row's place becomes the selected one.
     Outline1->Model()->Remove(item, [&] {
         m_hub->ReleaseProjections(m_tag);
         ProjectEdits::DeleteItem(item);
     });
+    if (EditStep* step = m_hub->Context().MainProject.History().Last())
+        step->ExpandedRows() = std::move(expanded);
     m_hub->RefreshProjections(m_tag);
 }
 
@@ -330,7 +367,9 @@ void ClassifierWindow::shiftItem(bool up)
     TTreeList* item = CurrentItem();
     TTreeList* parent = item->Parent();
     const int targetIndex = parent->IndexOf(item) + (up ? -1 : 1);
-    if (targetIndex >= 0 && targetIndex < parent->Count()) {
+    if (targetIndex < 0 || targetIndex >= parent->Count())
+        return;
+    {
         const SyncGuardScope guard(m_hub->Context());  // the row leaves and comes back
         Outline::MoveItemRow(Outline1, item, parent->Child(targetIndex));
     }

@@ -3,8 +3,8 @@
 // The classifier window: one classifier tree of the main project as an outline, edited in place
 // (add, rename, delete, move up and down, expand), its selection mirrored in other windows.
 
-#include <QPointer>
-#include <unordered_set>
+#include <functional>
+#include <vector>
 
 #include "gui/classifier/outlinemodel.h"
 #include "gui/kit/tf_base.h"
@@ -15,6 +15,8 @@ class QToolBar;
 
 namespace orm {
 
+class EditStep;
+struct EditShape;
 class TTreeList;
 
 // The outline of one classifier, with add, rename, delete, move, expand and organigram.
@@ -26,21 +28,22 @@ public:
 
     // FillOutline(k) on the main project.
     void FillOutline();
-    // Before a change that may destroy items of any classifier (an undo or redo, a project
-    // read): remembers the expanded rows, the current item and the first row shown, then lets
-    // go of every row, so that nothing keeps an index to an item that goes.
+    // Before the project is read anew: lets go of every row, so that nothing keeps an index to
+    // an item that goes.
     void ReleaseRows();
-    // The rows made again from the tree after an undo or redo that changed this classifier,
-    // rows of items that are still there keeping their expanded state. The rows let go of
-    // before are not read through: their items may be gone.
-    void Rebuild();
-    // The same after a change that left this classifier alone: the current row and the rows
-    // shown come back too.
-    void RestoreRows();
+    // Runs an undo or redo of step (run does it) that changes this classifier in the way shape
+    // tells, with the rows announced around the change: rows it takes away are remembered
+    // with their expanded states on the step, and rows it brings back open as they were. The
+    // other rows keep their states, the selection stays unless its row goes.
+    void FollowStep(EditStep& step, const EditShape& shape, const std::function<void()>& run);
+    // The expanded rows of item's subtree as pre-order positions inside it, and back.
+    std::vector<int> ExpandedWithin(TTreeList* item) const;
+    void ExpandWithin(TTreeList* item, const std::vector<int>& positions);
     void SelectItem(TTreeList* item);
     TTreeList* CurrentItem() const;
     void UpdateActionStates();
     void SetToolBarVisible(bool visible) override;
+    void ShowCurrent() override;
 
     OutlineView* Outline1;
     QToolBar* ToolBar1;
@@ -64,19 +67,6 @@ private:
     void selectionChanged();
     // 0 without a selected row, 1 for the classifier's own row, 2 for an item's row.
     int selectedRowKind() const;
-    std::unordered_set<const TTreeList*> expandedItems() const;
-    // Rebuild, and with all RestoreRows.
-    void restoreRows(bool all);
-
-    // What ReleaseRows keeps for Rebuild and RestoreRows: item addresses, compared and never
-    // read through.
-    struct Kept {
-        bool Held = false;
-        std::unordered_set<const TTreeList*> Expanded;
-        const TTreeList* Current = nullptr;
-        const TTreeList* FirstShown = nullptr;
-    };
-    Kept m_kept;
 };
 
 }  // namespace orm

@@ -95,6 +95,7 @@ bool TDragController::DropItem(OutlineView* outline, const QPoint& pos, int targ
     TTreeList* dragged = m_drag.DraggedItem;
     OutlineModel* model = outline->Model();
     TTreeList* newItem = nullptr;
+    bool changed = true;
     {
         // Rows come and go while the tree changes.
         const SyncGuardScope guard(m_hub.Context());
@@ -104,15 +105,18 @@ bool TDragController::DropItem(OutlineView* outline, const QPoint& pos, int targ
         } else if (!outline->indexAt(pos).parent().isValid()) {
             // A move onto the classifier's own row: the item becomes its first top-level item
             // (its siblings there would be the other classifiers, which no item may join).
-            model->Move(dragged, target, 0, [&] { ProjectEdits::MoveItemTo(dragged, target, 0); });
+            model->Move(dragged, target, 0,
+                        [&] { changed = ProjectEdits::MoveItemTo(dragged, target, 0); });
             newItem = dragged;
         } else {
-            Outline::MoveItemRow(outline, dragged, target);
+            changed = Outline::MoveItemRow(outline, dragged, target);
             newItem = dragged;
         }
     }
     Outline::SelectItemRow(outline, newItem);
-    m_hub.RefreshProjections(targetTag);
+    // A move to where the item already is changes nothing, so nothing needs refreshing.
+    if (changed)
+        m_hub.RefreshProjections(targetTag);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "core/model/projectedits.h"
 #include "core/model/treelist.h"
 #include "format/textcodec.h"
+#include "gui/kit/uikit.h"
 
 namespace orm {
 
@@ -155,15 +156,22 @@ void OutlineModel::renumbered(TTreeList* parent, int first)
 
 TTreeList* OutlineModel::AppendChild(TTreeList* parent, const std::function<TTreeList*()>& edit)
 {
+    return Insert(parent, parent->Count(), edit);
+}
+
+TTreeList* OutlineModel::Insert(TTreeList* parent, int row, const std::function<TTreeList*()>& edit)
+{
     const QModelIndex at = IndexOf(parent);
-    if (!at.isValid())
+    const int count = parent->Count();
+    if (!at.isValid() || row < 0 || row > count)
         return edit();  // not shown here
-    const int row = parent->Count();
     beginInsertRows(at, row, row);
     TTreeList* child = edit();
     endInsertRows();
-    if (parent->Count() != row + 1)
+    if (parent->Count() != count + 1 || parent->IndexOf(child) != row)
         Refill();  // the edit did something else: the rows follow the tree again
+    else
+        renumbered(parent, row + 1);
     return child;
 }
 
@@ -197,6 +205,10 @@ void OutlineModel::Move(TTreeList* item, TTreeList* newParent, int newRow,
     const QModelIndex row = IndexOf(item);
     const QModelIndex to = IndexOf(newParent);
     const int oldRow = row.row();
+    if (row.isValid() && oldParent == newParent && (newRow == oldRow || newRow == oldRow + 1)) {
+        edit();  // the item is there already: the edit changes nothing, nor do the rows
+        return;
+    }
     if (!row.isValid() || !row.parent().isValid() || !to.isValid() ||
         !beginMoveRows(row.parent(), oldRow, oldRow, to, newRow)) {
         // Not a move the views can follow row by row (or none at all).
@@ -250,6 +262,16 @@ OutlineView::OutlineView(QWidget* parent) : QTreeView(parent), m_model(new Outli
     setTextElideMode(Qt::ElideRight);
     setItemDelegate(new RowHeight(this));
     setModel(m_model);
+    TieCurrentToSelection(this);
+    // A row folded away cannot stay the marked one: the mark goes to the row that folded it.
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& row) {
+        for (QModelIndex up = currentIndex().parent(); up.isValid(); up = up.parent()) {
+            if (up == row) {
+                setCurrentIndex(row);
+                return;
+            }
+        }
+    });
 }
 
 namespace Outline {
@@ -294,17 +316,19 @@ std::vector<int> pathOf(QModelIndex row)
 
 }  // namespace
 
-void MoveItemRow(OutlineView* outline, TTreeList* a, TTreeList* b)
+bool MoveItemRow(OutlineView* outline, TTreeList* a, TTreeList* b)
 {
     const QModelIndex from = RowOf(outline, a);
     const QModelIndex onto = RowOf(outline, b);
     if (a == b || !from.isValid() || !onto.isValid() || !from.parent().isValid() ||
         !onto.parent().isValid() || isWithin(b, a))
-        return;
+        return false;
     const bool after = pathOf(from) < pathOf(onto);
     TTreeList* parent = b->Parent();
+    bool moved = false;
     outline->Model()->Move(a, parent, onto.row() + (after ? 1 : 0),
-                           [&] { ProjectEdits::MoveItem(a, b, after); });
+                           [&] { moved = ProjectEdits::MoveItem(a, b, after); });
+    return moved;
 }
 
 int RowNumber(const OutlineView* outline, const QModelIndex& row)

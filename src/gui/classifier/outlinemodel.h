@@ -33,6 +33,8 @@ public:
     // The edits, each done by edit between the model's announcements.
     // edit appends one child to parent and returns it.
     TTreeList* AppendChild(TTreeList* parent, const std::function<TTreeList*()>& edit);
+    // edit inserts one child into parent at position row and returns it.
+    TTreeList* Insert(TTreeList* parent, int row, const std::function<TTreeList*()>& edit);
     // edit destroys item with its subtree; the rows after it are renumbered.
     void Remove(TTreeList* item, const std::function<void()>& edit);
     // edit moves item to newParent, in front of the child now at newRow (newParent's child
@@ -95,8 +97,8 @@ QModelIndex RowOf(const OutlineView* outline, const TTreeList* item);
 QModelIndex SelectItemRow(OutlineView* outline, const TTreeList* item);
 // Moves item a next to item b, in the tree and in the outline: just after b when a comes before
 // b in the outline, else just before it. The moved rows keep their expanded states. Nothing
-// happens for a top row, for a == b or for b inside a's subtree.
-void MoveItemRow(OutlineView* outline, TTreeList* a, TTreeList* b);
+// happens for a top row, for a == b or for b inside a's subtree; true when a moved.
+bool MoveItemRow(OutlineView* outline, TTreeList* a, TTreeList* b);
 // Rows in display order (pre-order over all rows, collapsed ones included), 1-based; 0 for none.
 int RowNumber(const OutlineView* outline, const QModelIndex& row);
 

@@ -1,14 +1,15 @@
 #pragma once
 
-// The objects that live from start-up to exit: the settings record, the shared font, the two
-// projects and the selection-synchronisation guard. One instance for the program, made by the
-// application at start-up and reached by every window through the main window's hub; tests
-// make their own.
+// The objects that live from start-up to exit: the settings record, the shared font, the
+// program's remembered state, the two projects and the selection-synchronisation guard. One
+// instance for the program, made by the application at start-up and reached by every window
+// through the main window's hub; tests make their own.
 
 #include <string>
 
 #include "core/model/project.h"
 #include "core/settings/appsettings.h"
+#include "core/settings/programstate.h"
 
 namespace orm {
 
@@ -17,6 +18,9 @@ class Prompts;
 struct AppContext {
     AppSettings Settings;
     FontSpec SharedFont;
+    // What the program remembers for itself (recent projects, window sizes); no file unless
+    // the start-up names one.
+    ProgramState State;
     TMainTreeList MainProject;
     TMainTreeList SamplesProject;
     // Set while a selection is being mirrored into other windows, so that the selections it

@@ -131,8 +131,10 @@ bool AskAndExportPdf(Prompts& prompts, const QPrinter& like, const QString& capt
 
 bool OfferPdfInsteadOfPrinting(Prompts& prompts)
 {
+    // Yes only opens the save dialog, where the user can still cancel.
     return prompts.Confirm(
-        text("Не установлен ни один принтер.\nСохранить страницы в файл PDF?"));
+        text("Не установлен ни один принтер.\nСохранить страницы в файл PDF?"),
+        Prompts::Answer::Yes);
 }
 
 }  // namespace orm

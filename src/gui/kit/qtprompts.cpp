@@ -57,11 +57,11 @@ void QtPrompts::ShowError(const std::string& text)
     box.exec();
 }
 
-bool QtPrompts::Confirm(const std::string& text)
+bool QtPrompts::Confirm(const std::string& text, Answer defaultAnswer)
 {
     QMessageBox box(QMessageBox::Question, m_title(), FromCp1251(text),
                     QMessageBox::Yes | QMessageBox::No, m_parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -27,7 +27,8 @@ public:
     void Inform(const std::string& text) override;
     void Inform(const std::string& text, const std::string& caption) override;
     void ShowError(const std::string& text) override;
-    bool Confirm(const std::string& text) override;
+    bool Confirm(const std::string& text, Answer defaultAnswer) override;
+    using Prompts::Confirm;
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> InputText(const std::string& caption,
                                          const std::string& text) override;

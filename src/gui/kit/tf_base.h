@@ -25,6 +25,8 @@ public:
     void ApplySharedFont();
     // A child window's toolbar shows only while that window is the active child.
     virtual void SetToolBarVisible(bool visible) { (void)visible; }
+    // Scrolls the current row or cell into view, after the window changed size.
+    virtual void ShowCurrent() {}
 
 protected:
     MainHub* m_hub;

@@ -1,9 +1,11 @@
 #include "gui/kit/uikit.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QScreen>
 #include <QToolBar>
 #include <QWidget>
@@ -60,7 +62,24 @@ QToolBar* MakeChildToolBar(QWidget* owner)
     bar->setObjectName(QStringLiteral("ToolBar1"));
     bar->setFixedHeight(29);
     bar->setIconSize(QSize(20, 20));
+    QSizePolicy policy = bar->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    bar->setSizePolicy(policy);
     return bar;
+}
+
+void TieCurrentToSelection(QAbstractItemView* view)
+{
+    QItemSelectionModel* model = view->selectionModel();
+    QObject::connect(model, &QItemSelectionModel::selectionChanged, view, [model] {
+        const QModelIndexList selected = model->selectedIndexes();
+        if (selected.isEmpty()) {
+            if (model->currentIndex().isValid())
+                model->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        } else if (selected.front() != model->currentIndex()) {
+            model->setCurrentIndex(selected.front(), QItemSelectionModel::NoUpdate);
+        }
+    });
 }
 
 namespace {

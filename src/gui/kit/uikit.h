@@ -6,6 +6,7 @@
 #include <QKeySequence>
 #include <initializer_list>
 
+class QAbstractItemView;
 class QAction;
 class QDialog;
 class QToolBar;
@@ -35,8 +36,16 @@ struct ActionSpec {
 void MakeActions(QWidget* owner, std::initializer_list<ActionSpec> specs,
                  Qt::ShortcutContext context = Qt::WindowShortcut);
 
-// The 29-pixel toolbar of a child window.
+// The 29-pixel toolbar of a child window. Hidden while its window is inactive, it keeps its
+// room: a click that activates the window must not shift the rows under the pointer between
+// the press and the release.
 QToolBar* MakeChildToolBar(QWidget* owner);
+
+// Makes the highlighted row or cell of view and its current index one and the same, so that
+// what the user sees marked is what every key and action works on: a selection made elsewhere
+// (a press on a row already selected, selected on release) moves the current index to it, and a
+// selection cleared (a click on empty space) clears the current index too.
+void TieCurrentToSelection(QAbstractItemView* view);
 
 // A fixed dialog frame: a caption and no title-bar buttons. Qt names no window functions for
 // such a frame, and window managers then offer them all; a modal dialog minimised away would

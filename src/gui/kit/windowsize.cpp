@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "core/settings/appsettings.h"
+#include "core/settings/programstate.h"
 #include "gui/kit/appcontext.h"
 #include "gui/kit/mainhub.h"
 
@@ -22,11 +22,11 @@ double scaleOf(const QWidget* window)
 
 }  // namespace
 
-AppSettings* ProgramSettingsOf(const QWidget* window)
+ProgramState* ProgramStateOf(const QWidget* window)
 {
     for (const QWidget* w = window; w; w = w->parentWidget()) {
         if (const auto* hub = dynamic_cast<const MainHub*>(w))
-            return &hub->Context().Settings;
+            return &hub->Context().State;
     }
     return nullptr;
 }
@@ -46,14 +46,14 @@ void RestoreWindowSize(QWidget* window, const WindowSize& kept)
     window->resize(size.expandedTo(window->minimumSizeHint()));
 }
 
-void KeepWindowSize(const QWidget* window, AppSettings* settings, const char* formName)
+void KeepWindowSize(const QWidget* window, ProgramState* state, const char* formName)
 {
-    if (!settings)
+    if (!state)
         return;
     const double scale = scaleOf(window);
     const WindowSize size{qRound(window->width() / scale), qRound(window->height() / scale)};
-    // Silently, like every other settings write: the size still holds for this run.
-    SaveWindowSize(*settings, formName, size);
+    // Silently: a size that could not be written still holds for this run.
+    SaveWindowSize(*state, formName, size);
 }
 
 }  // namespace orm

@@ -28,7 +28,7 @@
 #include "core/model/safefile.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
-#include "core/settings/appsettings.h"
+#include "core/settings/programstate.h"
 #include "format/textcodec.h"
 #include "gui/kit/printer.h"
 #include "gui/kit/windowsize.h"
@@ -165,8 +165,8 @@ OrganigramWindow::OrganigramWindow(Prompts& prompts, QWidget* parent, QPrinter* 
     // Sized as designed at 96 dpi and grown with the screen's font resolution.
     const double scale = static_cast<double>(logicalDpiY()) / kDesignDpi;
     resize(qRound(kDesignWidth * scale), qRound(kDesignHeight * scale));
-    if (const AppSettings* settings = ProgramSettingsOf(parent))
-        RestoreWindowSize(this, settings->OrganigramSize);
+    if (const ProgramState* state = ProgramStateOf(parent))
+        RestoreWindowSize(this, state->OrganigramSize);
 }
 
 OrganigramWindow::~OrganigramWindow() = default;
@@ -174,7 +174,7 @@ OrganigramWindow::~OrganigramWindow() = default;
 void OrganigramWindow::done(int result)
 {
     // Every way out (the close command, Esc, the frame's button) comes through here.
-    KeepWindowSize(this, ProgramSettingsOf(parentWidget()), "TF_WMF");
+    KeepWindowSize(this, ProgramStateOf(parentWidget()), "TF_WMF");
     QDialog::done(result);
 }
 
@@ -497,6 +497,8 @@ void OrganigramWindow::SavePicture()
 {
     const std::optional<std::string> path = m_prompts.SaveFileName(SaveDialog());
     if (!path) return;
+    // Without a picture nothing is written, so there is nothing to ask about.
+    if (HasPicture() && !MayReplaceFile(m_stamp, *path, m_prompts)) return;
     const QString name = QString::fromStdString(*path);
     setWindowTitle(QDir::toNativeSeparators(name));
     if (!HasPicture()) return;
@@ -509,9 +511,14 @@ void OrganigramWindow::SavePicture()
         bytes = RenderPng();
     else
         bytes = m_picture ? m_picture->PlaceableBytes() : m_otherBytes;
-    if (bytes.isEmpty() || !WriteFileAtomically(
-            *path, std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+    FileStamp written;
+    if (bytes.isEmpty() ||
+        !WriteFileAtomically(*path,
+                             std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                             nullptr, &written))
         m_prompts.Inform(Message("Не удается записать файл \"%1\".", name));
+    else
+        m_stamp = std::move(written);
 }
 
 void OrganigramWindow::LoadPicture()
@@ -531,8 +538,12 @@ void OrganigramWindow::LoadPicture()
             Message("Файл \"%1\" не является метафайлом Windows или поврежден.", name));
         return;
     }
+    std::optional<FileStamp> stamp = FileStamp::OfOpenFile(file.handle(), *path);
     const QByteArray bytes = file.readAll();
-    if (SetPicture(bytes)) return;
+    if (SetPicture(bytes)) {
+        m_stamp = std::move(stamp);
+        return;
+    }
     // Another kind of picture the program reads is shown like a metafile.
     std::optional<TPicture> other = ReadPictureFile(name);
     if (!other || other->IsEmpty()) {
@@ -543,6 +554,7 @@ void OrganigramWindow::LoadPicture()
     m_picture.reset();
     m_other = std::move(*other);
     m_otherBytes = bytes;
+    m_stamp = std::move(stamp);
     Image1->SetPicture(&m_other);
     ApplyZoom();
 }

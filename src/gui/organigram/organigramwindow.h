@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "core/io/filestamp.h"
 #include "format/pictureloader.h"
 #include "format/wmfplayer.h"
 
@@ -137,6 +138,8 @@ private:
     QByteArray m_otherBytes;
     int m_zoomIndex = kFitZoom;
     int m_zoomPercent = 100;
+    // The file last loaded or saved as it was then: a save over it asks when it changed since.
+    std::optional<FileStamp> m_stamp;
 };
 
 // Shows the organigram in a modal organigram window titled caption and returns when it closes.

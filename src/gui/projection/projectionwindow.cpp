@@ -319,6 +319,7 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
         connect(header, &QHeaderView::sectionDoubleClicked, this, [this] { ToggleBinding(); });
     connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &ProjectionWindow::currentChanged);
+    TieCurrentToSelection(StringGrid1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -449,6 +450,7 @@ void ProjectionWindow::UpdateBindAction()
 {
     const QModelIndex current = StringGrid1->currentIndex();
     const bool bound = current.isValid() && m_model->IsBound(current.row(), current.column());
+    ActionBind->setEnabled(current.isValid());
     if (bound) {
         ActionBind->setText(QStringLiteral("Удалить &связь"));
         ActionBind->setToolTip(QStringLiteral("Удалить связь"));
@@ -470,6 +472,12 @@ void ProjectionWindow::Repaint()
 void ProjectionWindow::SetToolBarVisible(bool visible)
 {
     ToolBar1->setVisible(visible);
+}
+
+void ProjectionWindow::ShowCurrent()
+{
+    if (const QModelIndex cell = StringGrid1->currentIndex(); cell.isValid())
+        StringGrid1->scrollTo(cell);
 }
 
 void ProjectionWindow::actionExecute(int tag)

@@ -107,6 +107,7 @@ public:
     void UpdateBindAction();
     void Repaint();
     void SetToolBarVisible(bool visible) override;
+    void ShowCurrent() override;
 
     QTableView* StringGrid1;
     QToolBar* ToolBar1;

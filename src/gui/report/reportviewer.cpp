@@ -32,7 +32,7 @@
 #include "format/rtfreader.h"
 #include "format/rtfwriter.h"
 #include "format/textcodec.h"
-#include "core/settings/appsettings.h"
+#include "core/settings/programstate.h"
 #include "gui/kit/printer.h"
 #include "gui/kit/windowsize.h"
 
@@ -292,8 +292,8 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
     setWindowIcon(icon("report"));
     const qreal scale = logicalDpiY() / 96.0;
     resize(qRound(kDesignWidth * scale), qRound(kDesignHeight * scale));
-    if (const AppSettings* settings = ProgramSettingsOf(parent))
-        RestoreWindowSize(this, settings->ReportViewerSize);
+    if (const ProgramState* state = ProgramStateOf(parent))
+        RestoreWindowSize(this, state->ReportViewerSize);
 
     struct Def {
         QAction*& action;
@@ -398,7 +398,7 @@ ReportViewer::~ReportViewer()
 void ReportViewer::done(int result)
 {
     // Every way out (the close command, Esc, the frame's button) comes through here.
-    KeepWindowSize(this, ProgramSettingsOf(parentWidget()), "TF_RTF");
+    KeepWindowSize(this, ProgramStateOf(parentWidget()), "TF_RTF");
     QDialog::done(result);
 }
 
@@ -562,13 +562,17 @@ void ReportViewer::OpenDocument()
     const QString name = QString::fromStdString(*path);
     QFile file(name);
     QByteArray data;
-    if (file.open(QIODevice::ReadOnly))
+    std::optional<FileStamp> stamp;
+    if (file.open(QIODevice::ReadOnly)) {
+        stamp = FileStamp::OfOpenFile(file.handle(), *path);
         data = file.readAll();
+    }
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
         m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось прочитать файл\n") + name));
         return;
     }
     setWindowTitle(name);
+    m_stamp = std::move(stamp);
     LoadDocument(data.toStdString());
 }
 
@@ -584,6 +588,9 @@ void ReportViewer::SaveDocument()
     const std::optional<SaveAsAnswer> answer = m_dialogs->SaveAs(request, this);
     if (!answer)
         return;
+    const std::string path = QFile::encodeName(answer->path).toStdString();
+    if (!MayReplaceFile(m_stamp, path, m_prompts))
+        return;
     FinishLoading();
     const bool rtf = answer->type == ReportFileType::Rtf;
     std::string bytes;
@@ -594,10 +601,12 @@ void ReportViewer::SaveDocument()
     else
         bytes = WriteRtf(*RichEdit1->document());
     // The program's one safe save: a failed or killed save keeps the file that was there.
-    if (!WriteFileAtomically(QFile::encodeName(answer->path).toStdString(), bytes)) {
+    FileStamp written;
+    if (!WriteFileAtomically(path, bytes, nullptr, &written)) {
         m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось записать файл\n") + answer->path));
         return;
     }
+    m_stamp = std::move(written);
     setWindowTitle(answer->path);
     m_plainText = !rtf;
 }

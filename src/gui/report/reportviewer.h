@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "core/io/filestamp.h"
+
 class QAction;
 class QFileDialog;
 class QMenu;
@@ -142,6 +144,8 @@ private:
     bool m_spacingHidden = false;  // paragraph spacing left out of the view (too long a document)
     std::unique_ptr<PendingLoad> m_pending;  // the document being read behind the view
     QTimer* m_loadTimer;
+    // The file last loaded or saved as it was then: a save over it asks when it changed since.
+    std::optional<FileStamp> m_stamp;
 };
 
 // The viewer for a generated report: caption, mode and contents from the document; returns

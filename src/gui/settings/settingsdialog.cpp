@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGridLayout>
@@ -212,6 +213,7 @@ void SettingsDialog::B_SelectFontClick()
 
 void SettingsDialog::OKBtnClick()
 {
+    const DialogSettings shown = DialogSettings::Of(m_settings, m_font);
     m_settings.GridUseHint = CheckGridUseHint->isChecked();
     m_settings.GridSelectUnbind = CheckGridSelectUnbind->isChecked();
     m_settings.ReportUseInformation = CheckRepUseInform->isChecked();
@@ -221,12 +223,13 @@ void SettingsDialog::OKBtnClick()
     if (size > 0)
         m_font.Size = size;
     m_settings.ReportRtf = EditFileFormat->currentIndex() == 1;
-    const bool saved = m_profile ? SaveSettings(m_settings, m_font, *m_profile)
-                                 : SaveSettings(m_settings, m_font);
+    const bool saved = m_profile ? SaveSettings(m_settings, m_font, shown, *m_profile)
+                                 : SaveSettings(m_settings, m_font, shown);
     // The changes stay in force for this run either way; only the next start would lose them.
-    if (!saved && !m_settings.SettingsFileName.empty())
+    const std::string& target = SettingsWriteFileName(m_settings);
+    if (!saved && !target.empty())
         m_prompts.Inform(ToCp1251(QStringLiteral("Не удалось сохранить установки в файл «%1».")
-                                      .arg(QString::fromStdString(m_settings.SettingsFileName))));
+                                      .arg(QFile::decodeName(target.c_str()))));
     accept();
 }
 

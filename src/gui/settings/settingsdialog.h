@@ -1,8 +1,8 @@
 #pragma once
 
 // The settings dialog: the application font, the two grid options and the two report options.
-// Confirming stores them in memory and writes them to the settings file; cancelling changes
-// nothing.
+// Confirming stores them in memory and writes them to the settings file (for an installed
+// program, those the user changed, to the user's own file); cancelling changes nothing.
 
 #include <QDialog>
 #include <functional>

@@ -338,10 +338,19 @@ TEST(ProjectCommands, OpenOfABadFileStillCounts)
     EXPECT_EQ(project.FileName(), bad);
 }
 
-TEST(ProjectCommands, APartlyReadFileIsNotOverwrittenUnasked)
+// A file with a format fault, and one whose last line has no line break (kept, but the file
+// may have been cut short), are both read in part: said so at once, and not overwritten unasked.
+class PartlyRead : public ::testing::TestWithParam<bool> {};
+
+INSTANTIATE_TEST_SUITE_P(FaultOrCutOff, PartlyRead, ::testing::Bool());
+
+TEST_P(PartlyRead, APartlyReadFileIsNotOverwrittenUnasked)
 {
+    const bool cutOff = GetParam();
     TempDir dir;
-    const std::string original = fileText({"0 Bad", "1 B", "1.1 kept", "1.5.1 x", "1.2 lost"});
+    std::string original = fileText({"0 Bad", "1 B", "1.1 kept", "1.5.1 x", "1.2 lost"});
+    if (cutOff)
+        original = fileText({"0 Bad", "1 B", "1.1 kept"}) + ToCp1251("1.2 последняя");
     const std::string bad = dir.write("bad.ovx", original);
     const std::string question =
         "confirm: Проект прочитан из файла «" + bad +
@@ -349,6 +358,13 @@ TEST(ProjectCommands, APartlyReadFileIsNotOverwrittenUnasked)
     auto open = [&](FakePrompts& prompts, TMainTreeList& project) {
         prompts.queueOpen(bad);
         ASSERT_TRUE(project.OpenProject(prompts));
+        const std::string said = cutOff ? "Файл «" + bad +
+                                              "» обрывается на последней строке: возможно, он "
+                                              "записан не полностью."
+                                        : "Не верный формат проекта!";
+        EXPECT_EQ(prompts.informs(), std::vector<std::string>{said});
+        // The last line, cut off or not, is an item like any other.
+        EXPECT_EQ(project.TreeByIndex(1)->Count(), cutOff ? 2 : 1);
         project.FindByNumber("1.1")->AddChild("new");
         project.SetModified(true);
     };
@@ -367,6 +383,8 @@ TEST(ProjectCommands, APartlyReadFileIsNotOverwrittenUnasked)
         prompts.queueConfirm(false);
         EXPECT_FALSE(project.SaveProject(prompts));
         EXPECT_EQ(prompts.shown.back(), question);
+        // Two Enters must not replace the file.
+        EXPECT_EQ(prompts.confirmDefaults.back(), Prompts::Answer::No);
         EXPECT_TRUE(project.Modified());
         EXPECT_EQ(TempDir::read(bad), original);
         // The save question on the way out takes the same road.
@@ -436,10 +454,23 @@ TEST(ProjectCommands, SaveAsAsksAboutForeignExtensions)
             EXPECT_EQ(prompts.shown.at(1),
                       "confirm: Расширение файла не совпадает\nс расширением по умолчанию !\n"
                       "Изменить на расширение по умолчанию ?");
+            // Yes only corrects the typed name: it is the default.
+            EXPECT_EQ(prompts.confirmDefaults, std::vector<Prompts::Answer>{Prompts::Answer::Yes});
         } else {
             EXPECT_EQ(prompts.shown.size(), 1u);
         }
         EXPECT_EQ(ToUtf8(prompts.dialogs.at(0).title), "Запись файла");
+    }
+
+    // Unless the corrected name is a file already there, which Yes would replace unseen.
+    {
+        FakePrompts prompts;
+        TMainTreeList project;
+        prompts.queueSave(d + "/Проект.txt");
+        prompts.queueConfirm(false);
+        EXPECT_TRUE(project.SaveProjectAs(prompts));
+        EXPECT_EQ(prompts.confirmDefaults, std::vector<Prompts::Answer>{Prompts::Answer::No});
+        EXPECT_EQ(project.FileName(), d + "/Проект.txt");
     }
 
     // A dot in a folder name is not the file's extension.

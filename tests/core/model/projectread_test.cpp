@@ -126,13 +126,15 @@ std::string tempFile(const std::string& name, const std::string& bytes)
 // Everything a read leaves: the tree with its links, as the writer puts it, and the outcome.
 std::string readState(TMainTreeList& project, const LoadResult& result)
 {
-    return project.ProjectFileText() + (result.Ok ? "ok" : "fault: " + result.Fault);
+    return project.ProjectFileText() + (result.Ok ? "ok" : "fault: " + result.Fault) +
+           (result.CutOff ? ", cut off" : "");
 }
 
 }  // namespace
 
 // A file is read in blocks of 256 KB: a line end split between two blocks, a line longer than a
-// block and the last line without an end read as they do from the whole text.
+// block and the last line without an end read as they do from the whole text; only a last line
+// without any end (a CR alone is one) is a cut-off file.
 TEST(ProjectReadFile, BlockEdgesReadLikeTheWholeText)
 {
     constexpr size_t kBlock = size_t{1} << 18;
@@ -167,6 +169,7 @@ TEST(ProjectReadFile, BlockEdgesReadLikeTheWholeText)
         const LoadResult fileResult =
             fromFile.ReadProjectFile(tempFile(std::to_string(i), files[i]));
         EXPECT_EQ(readState(fromFile, fileResult), readState(fromText, textResult));
+        EXPECT_EQ(fileResult.CutOff, i == 6 || i == 7);
         EXPECT_FALSE(fileResult.Unreadable);
         EXPECT_EQ(fromFile.Modified(), fromText.Modified());
     }

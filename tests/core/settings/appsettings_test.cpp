@@ -39,6 +39,7 @@ protected:
         m_font = FontSpec();
         m_font.Face = "Platform default";
         LoadSettings(m_settings, m_font, m_exe, m_profile);
+        m_shown = DialogSettings::Of(m_settings, m_font);
     }
 
     test::TempDir m_dir;
@@ -47,6 +48,7 @@ protected:
     TProfile m_profile;
     AppSettings m_settings;
     FontSpec m_font;
+    DialogSettings m_shown;  // as the settings dialog would show them after load
 };
 
 TEST_F(Settings, NoFileGivesDefaults)
@@ -173,7 +175,7 @@ TEST_F(Settings, SaveWritesSixKeysOnly)
     m_font = FontSpec{ToCp1251("Шрифт"), 10};
     m_profile.SetFileName(m_dir.path("help.ini"));  // some other reader moved the profile
 
-    ASSERT_TRUE(SaveSettings(m_settings, m_font, m_profile));
+    ASSERT_TRUE(SaveSettings(m_settings, m_font, m_shown, m_profile));
     EXPECT_EQ(test::TempDir::read(m_ini),
               "; settings\r\n"
               "[GRIDS]\r\nUse_Hint=True\r\nSELECT_UNBIND=False\r\n\r\n"
@@ -198,7 +200,7 @@ TEST_F(Settings, SaveFailsOnAReadOnlyFile)
     load("[GRIDS]\r\nUSE_HINT=False\r\n");
     ::chmod(m_ini.c_str(), 0444);
     m_settings.GridUseHint = true;
-    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_profile));
+    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_shown, m_profile));
     EXPECT_EQ(test::TempDir::read(m_ini), "[GRIDS]\r\nUSE_HINT=False\r\n");
     EXPECT_TRUE(m_settings.GridUseHint);
 }
@@ -210,49 +212,33 @@ TEST_F(Settings, SaveWritesAllKeysOrNone)
     m_font = FontSpec{"Arial", 9};
     // A full disk halfway through the save: not one of the six keys is half saved.
     SetWriteFailureAfterForTesting(20);
-    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_profile));
+    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_shown, m_profile));
     SetWriteFailureAfterForTesting(std::nullopt);
     EXPECT_EQ(test::TempDir::read(m_ini), "[GRIDS]\r\nUSE_HINT=False\r\n");
 
     // A value the file cannot hold is left out and reported; the others are saved.
     m_font.Face = "Two\nlines";
-    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_profile));
+    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_shown, m_profile));
     EXPECT_EQ(test::TempDir::read(m_ini),
               "[GRIDS]\r\nUSE_HINT=True\r\nSELECT_UNBIND=False\r\n[APPLICATION]\r\n"
               "FONT_SIZE=9\r\n[REPORTS]\r\nOUTFILE_FORMAT=TXT\r\nUSE_INFORMATION=False\r\n");
 }
 
-TEST_F(Settings, WindowSizesAreKeptInASectionOfTheirOwn)
+TEST_F(Settings, AFileThatAlreadySaysItAllIsNotRewritten)
 {
-    const std::string before = "[GRIDS]\r\nUSE_HINT=yes\r\n";
-    load(before);
-    EXPECT_FALSE(m_settings.ReportViewerSize.IsKept());
-    EXPECT_FALSE(m_settings.OrganigramSize.IsKept());
-
-    ASSERT_TRUE(SaveWindowSize(m_settings, "TF_WMF", {640, 480}));
-    ASSERT_TRUE(SaveWindowSize(m_settings, "TF_RTF", {700, 500}));
-    const std::string saved = before +
-                              "[WINDOWS]\r\nTF_WMF_WIDTH=640\r\nTF_WMF_HEIGHT=480\r\n"
-                              "TF_RTF_WIDTH=700\r\nTF_RTF_HEIGHT=500\r\n";
+    // Beside the executable every confirmation writes all six keys; when they are there as
+    // they would be written, the file is left alone, its time and inode too.
+    load("[GRIDS]\r\nUSE_HINT=False\r\n");
+    ASSERT_TRUE(SaveSettings(m_settings, m_font, m_shown, m_profile));
+    const std::string saved = test::TempDir::read(m_ini);
+    struct stat before {};
+    ASSERT_EQ(::stat(m_ini.c_str(), &before), 0);
+    ::chmod(m_ini.c_str(), 0444);  // a rewrite would now fail
+    EXPECT_TRUE(SaveSettings(m_settings, m_font, m_shown, m_profile));
+    struct stat after {};
+    ASSERT_EQ(::stat(m_ini.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(test::TempDir::read(m_ini), saved);
-    // The same size again writes nothing; a form without a kept size or no size at all is
-    // refused.
-    ::chmod(m_ini.c_str(), 0444);
-    EXPECT_TRUE(SaveWindowSize(m_settings, "TF_WMF", {640, 480}));
-    ::chmod(m_ini.c_str(), 0644);
-    EXPECT_FALSE(SaveWindowSize(m_settings, "TF_MAIN", {640, 480}));
-    EXPECT_FALSE(SaveWindowSize(m_settings, "TF_RTF", {0, 480}));
-
-    load(saved);
-    EXPECT_EQ(m_settings.OrganigramSize, (WindowSize{640, 480}));
-    EXPECT_EQ(m_settings.ReportViewerSize, (WindowSize{700, 500}));
-    EXPECT_TRUE(m_settings.GridUseHint);
-
-    // Hand-edited nonsense counts as no size kept.
-    load("[WINDOWS]\r\nTF_WMF_WIDTH=wide\r\nTF_WMF_HEIGHT=480\r\n"
-         "TF_RTF_WIDTH=-5\r\nTF_RTF_HEIGHT=9999999\r\n");
-    EXPECT_FALSE(m_settings.OrganigramSize.IsKept());
-    EXPECT_FALSE(m_settings.ReportViewerSize.IsKept());
 }
 
 }  // namespace

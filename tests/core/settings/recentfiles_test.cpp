@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/settings/recentfiles.h"
 #include "support/tempdir.h"
 
@@ -48,45 +47,41 @@ TEST(RecentFiles, MissingFilesAreDropped)
     EXPECT_FALSE(recent.DropMissing());
 }
 
-TEST(RecentFiles, KeptInASectionOfTheirOwn)
+TEST(RecentFiles, KeptInTheStateFileAsTheSystemSpellsThem)
 {
     test::TempDir dir;
-    const std::string before = "; mine\r\n[GRIDS]\r\nUSE_HINT=yes\r\n\r\n[EXTRAMENU1]\r\nNAME=X\r\n";
-    AppSettings settings;
-    settings.SettingsFileName = dir.write("ormelit.INI", before);
-
+    ProgramState state;
+    state.FileName = dir.path("state/ormelit/state.ini");
     const std::string cyrillic = dir.path("Проекты/план.ovx");
     RecentFiles recent;
     recent.Add("/srv/a.rem");
-    recent.Add("/srv/snow\xE2\x98\x83.ovx");  // no Windows-1251 for it: left out of the file
+    recent.Add("/srv/snow\xE2\x98\x83.ovx");  // no Windows-1251 for it, none needed
+    recent.Add("/srv/two\nlines.ovx");       // would read back as another name: left out
     recent.Add(cyrillic);
-    ASSERT_TRUE(recent.Save(settings));
-    EXPECT_EQ(test::TempDir::read(settings.SettingsFileName),
-              before + "[RECENT_FILES]\r\nFILE1=" + ToCp1251(cyrillic) +
-                  "\r\nFILE2=/srv/a.rem\r\n");
+    ASSERT_TRUE(recent.Save(state));
+    const Paths kept{cyrillic, "/srv/snow\xE2\x98\x83.ovx", "/srv/a.rem"};
+    EXPECT_EQ(state.RecentProjects, kept);
 
+    ProgramState next;
+    LoadProgramState(next, state.FileName, {});
     RecentFiles read;
-    read.Load(settings.SettingsFileName);
-    EXPECT_EQ(read.Paths(), (Paths{cyrillic, "/srv/a.rem"}));
+    read.Load(next.RecentProjects);
+    EXPECT_EQ(read.Paths(), kept);
 
-    // A shorter list takes its extra keys out; other sections keep every byte.
+    // A shorter list takes its extra keys out.
     read.Remove("/srv/a.rem");
-    ASSERT_TRUE(read.Save(settings));
-    EXPECT_EQ(test::TempDir::read(settings.SettingsFileName),
-              before + "[RECENT_FILES]\r\nFILE1=" + ToCp1251(cyrillic) + "\r\n");
+    read.Remove(cyrillic);
+    ASSERT_TRUE(read.Save(next));
+    EXPECT_EQ(test::TempDir::read(state.FileName),
+              "[RECENT_FILES]\r\nFILE1=/srv/snow\xE2\x98\x83.ovx\r\n");
 }
 
 TEST(RecentFiles, HandEditedEntriesThatLeadNowhereAreSkipped)
 {
-    test::TempDir dir;
-    const std::string ini = dir.write(
-        "ormelit.INI",
-        "[RECENT_FILES]\r\nFILE1=/a/b.ovx\r\nFILE2=\r\nFILE3=relative.ovx\r\nFILE4=/a/./b.ovx\r\n"
-        "FILE5=/c.rem\r\nFILE9=/beyond.ovx\r\n");
     RecentFiles recent;
-    recent.Load(ini);
+    recent.Load({"/a/b.ovx", "", "relative.ovx", "/a/./b.ovx", "/c.rem"});
     EXPECT_EQ(recent.Paths(), (Paths{"/a/b.ovx", "/c.rem"}));
-    recent.Load(dir.path("missing.INI"));
+    recent.Load({});
     EXPECT_TRUE(recent.Paths().empty());
 }
 

@@ -2,14 +2,15 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <fstream>
+#include <set>
 #include <string>
 
 #include "core/help/helpindex.h"
 #include "core/model/cp1251.h"
 #include "core/settings/appsettings.h"
+#include "support/scopedenv.h"
 #include "support/tempdir.h"
 
 namespace orm {
@@ -17,185 +18,214 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets an environment variable for one test.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            ::setenv(m_name, m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name);
-    }
+std::set<std::string> namesIn(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
 
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
-// An "installed" program: its folder holds the executable and maybe a settings file, and is
-// made read-only (no write bit, which counts for root as well).
+// A prefix as `cmake --install` leaves it: bin/ormelit, and the marker when installed. The
+// folders stay writable unless a test locks bin/.
 class SettingsLocationTest : public ::testing::Test {
 protected:
     SettingsLocationTest()
-        : m_bin(m_dir.path("bin")), m_exe(m_bin + "/ormelit"), m_beside(m_bin + "/ormelit.INI"),
-          m_config(m_dir.path("config")), m_home(m_dir.path("home")),
-          m_user(m_config + "/ormelit/ormelit.INI")
+        : m_bin(m_dir.path("prefix/bin")), m_exe(m_bin + "/ormelit"),
+          m_beside(m_bin + "/ormelit.INI"), m_config(m_dir.path("config")),
+          m_home(m_dir.path("home")), m_user(m_config + "/ormelit/ormelit.INI")
     {
         fs::create_directories(m_bin);
         fs::create_directories(m_home);
+        m_dir.write("prefix/bin/ormelit", "");
     }
     ~SettingsLocationTest() override { ::chmod(m_bin.c_str(), 0755); }
 
-    void shipSettings(const std::string& bytes, mode_t mode)
+    void install()
     {
-        m_dir.write("bin/ormelit.INI", bytes);
-        ::chmod(m_beside.c_str(), mode);
+        const std::string marker = InstallMarkerFor(m_exe);
+        fs::create_directories(fs::path(marker).parent_path());
+        std::ofstream(marker) << "installed\n";
     }
-    void lockFolder() { ::chmod(m_bin.c_str(), 0555); }
+    void administer(const std::string& bytes) { m_dir.write("prefix/bin/ormelit.INI", bytes); }
+    void userFile(const std::string& bytes)
+    {
+        fs::create_directories(m_config + "/ormelit");
+        m_dir.write("config/ormelit/ormelit.INI", bytes);
+    }
+    // A start of the program: the settings as read, and what the dialog would show.
+    void start()
+    {
+        m_settings = AppSettings();
+        m_font = FontSpec();
+        LoadSettings(m_settings, m_font, m_exe, m_profile);
+        m_shown = DialogSettings::Of(m_settings, m_font);
+    }
 
     test::TempDir m_dir;
     std::string m_bin, m_exe, m_beside, m_config, m_home, m_user;
+    TProfile m_profile;
+    AppSettings m_settings;
+    FontSpec m_font;
+    DialogSettings m_shown;
 };
 
-TEST_F(SettingsLocationTest, StaysBesideTheExecutableWhereTheUserCanWrite)
+TEST_F(SettingsLocationTest, InstalledIsKnownByTheMarkerNotByPermissions)
 {
-    // A writable folder, with or without the file: what a program run from its folder does.
+    // Run from its build folder, writable or not: beside itself, as it has always been.
+    EXPECT_EQ(InstallMarkerFor("/usr/local/bin/ormelit"), "/usr/local/share/ormelit/installed");
     SettingsLocation at = LocateSettingsFile(m_exe, m_config, m_home);
     EXPECT_EQ(at.File, m_beside);
-    EXPECT_EQ(at.Seed, "");
-    shipSettings("[TITLE]\r\nTIME=3\r\n", 0444);
-    EXPECT_EQ(LocateSettingsFile(m_exe, m_config, m_home).File, m_beside);
+    EXPECT_EQ(at.UserFile, "");
+    ::chmod(m_bin.c_str(), 0555);
+    EXPECT_EQ(LocateSettingsFile(m_exe, m_config, m_home).UserFile, "");
+    ::chmod(m_bin.c_str(), 0755);
 
-    // A read-only folder with a writable file in it.
-    ::chmod(m_beside.c_str(), 0644);
-    lockFolder();
+    // Installed, even into a prefix the user may write: the user's file over the one beside.
+    install();
     at = LocateSettingsFile(m_exe, m_config, m_home);
     EXPECT_EQ(at.File, m_beside);
-    EXPECT_EQ(at.Seed, "");
-}
-
-TEST_F(SettingsLocationTest, AnInstalledProgramUsesTheUsersConfigFolder)
-{
-    lockFolder();
-    SettingsLocation at = LocateSettingsFile(m_exe, m_config, m_home);
-    EXPECT_EQ(at.File, m_user);
-    EXPECT_EQ(at.Seed, m_beside);
-
-    ::chmod(m_bin.c_str(), 0755);
-    shipSettings("[TITLE]\r\nTIME=3\r\n", 0444);
-    lockFolder();
-    EXPECT_EQ(LocateSettingsFile(m_exe, m_config, m_home).File, m_user);
-
+    EXPECT_EQ(at.UserFile, m_user);
     // Without XDG_CONFIG_HOME, or with a relative one (which the rule says to ignore),
-    // ~/.config; with no home either, beside the executable as before.
-    EXPECT_EQ(LocateSettingsFile(m_exe, "", m_home).File, m_home + "/.config/ormelit/ormelit.INI");
-    EXPECT_EQ(LocateSettingsFile(m_exe, "rel/config", m_home).File,
+    // ~/.config; with no home at all there is nowhere but beside the executable.
+    EXPECT_EQ(LocateSettingsFile(m_exe, "", m_home).UserFile,
               m_home + "/.config/ormelit/ormelit.INI");
-    EXPECT_EQ(LocateSettingsFile(m_exe, "", "").File, m_beside);
+    EXPECT_EQ(LocateSettingsFile(m_exe, "rel/config", m_home).UserFile,
+              m_home + "/.config/ormelit/ormelit.INI");
+    EXPECT_EQ(LocateSettingsFile(m_exe, "", "").UserFile, "");
+
+    const test::ScopedEnv config("XDG_CONFIG_HOME", m_config);
+    start();
+    EXPECT_EQ(m_settings.SettingsFileName, m_beside);
+    EXPECT_EQ(m_settings.UserSettingsFileName, m_user);
+    EXPECT_EQ(SettingsWriteFileName(m_settings), m_user);
+    EXPECT_EQ(m_profile.FileName(), m_beside);
+    EXPECT_FALSE(fs::exists(m_config));  // reading makes nothing
 }
 
-TEST_F(SettingsLocationTest, FirstWriteCopiesTheShippedDefaultsIntoTheUsersFile)
+TEST_F(SettingsLocationTest, TheUsersKeysLieOverTheAdministratorsFile)
 {
-    const std::string shipped =
-        "; shipped by the administrator\r\n[TITLE]\r\nTIME=7\r\n"
-        "[EXTRAMENU1]\r\nNAME=" + ToCp1251("Калькулятор") + "\r\nPOSITION=1.3\r\n";
-    shipSettings(shipped, 0444);
-    lockFolder();
-    const ScopedEnv config("XDG_CONFIG_HOME", m_config);
+    install();
+    const test::ScopedEnv config("XDG_CONFIG_HOME", m_config);
+    administer(ToCp1251("[GRIDS]\r\nUSE_HINT=no\r\nSELECT_UNBIND=yes\r\n"
+                        "[APPLICATION]\r\nFONT_NAME=Arial\r\nFONT_SIZE=11\r\nCAPTION=Завод\r\n"
+                        "[TITLE]\r\nTIME=99\r\n[BACKGROUND]\r\nPICTURE=/srv/fon.bmp\r\n"));
+    struct Case {
+        const char* user;  // nullptr: no user file
+        bool useHint, selectUnbind, rtf;
+        const char* face;
+        int size;
+    };
+    const Case cases[] = {
+        {nullptr, false, true, false, "Arial", 11},
+        // A user's key wins, read by the same rules; the others still come from beside.
+        {"[grids]\r\nuse_hint=Y\r\n", true, true, false, "Arial", 11},
+        {"[APPLICATION]\r\nFONT_SIZE=0\r\n[REPORTS]\r\nOUTFILE_FORMAT='rtf'\r\n", false, true,
+         true, "Arial", 8},
+        {"[APPLICATION]\r\nFONT_SIZE=yes\r\nFONT_NAME=\r\n", false, true, false, "", 1},
+        // A whole copy of an older administrator's file, as earlier versions made: its keys
+        // outside the dialog's six are not the user's and are ignored.
+        {"[GRIDS]\r\nSELECT_UNBIND=False\r\n[TITLE]\r\nTIME=5\r\n[APPLICATION]\r\nCAPTION=Old\r\n"
+         "[BACKGROUND]\r\nPICTURE=/old.bmp\r\n[RECENT_FILES]\r\nFILE1=/a.ovx\r\n",
+         false, false, false, "Arial", 11},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(m_config);
+        if (c.user)
+            userFile(c.user);
+        start();
+        const std::string name = c.user ? c.user : "(no user file)";
+        EXPECT_EQ(m_settings.GridUseHint, c.useHint) << name;
+        EXPECT_EQ(m_settings.GridSelectUnbind, c.selectUnbind) << name;
+        EXPECT_EQ(m_settings.ReportRtf, c.rtf) << name;
+        EXPECT_EQ(m_font.Face, c.face) << name;
+        EXPECT_EQ(m_font.Size, c.size) << name;
+        EXPECT_EQ(m_settings.TitleTime, 60) << name;
+        EXPECT_EQ(m_settings.AppCaption, ToCp1251("Завод")) << name;
+        EXPECT_EQ(m_settings.BackgroundPicture, "/srv/fon.bmp") << name;
+    }
 
-    AppSettings settings;
-    FontSpec font;
-    TProfile profile;
-    LoadSettings(settings, font, m_exe, profile);
-    // Read from the shipped file; reading makes nothing.
-    EXPECT_EQ(settings.TitleTime, 7);
-    EXPECT_EQ(settings.SettingsFileName, m_beside);
-    EXPECT_EQ(settings.SettingsSaveFileName, m_user);
+    // The administrator's later changes reach the user at the next start, except a key the
+    // user has set.
+    userFile("[APPLICATION]\r\nFONT_NAME=DejaVu Sans\r\n");
+    administer("[GRIDS]\r\nUSE_HINT=yes\r\n[APPLICATION]\r\nFONT_NAME=Tahoma\r\nFONT_SIZE=14\r\n"
+               "[TITLE]\r\nTIME=0\r\n");
+    start();
+    EXPECT_TRUE(m_settings.GridUseHint);
+    EXPECT_EQ(m_font.Size, 14);
+    EXPECT_EQ(m_settings.TitleTime, 0);
+    EXPECT_EQ(m_font.Face, "DejaVu Sans");
+}
+
+TEST_F(SettingsLocationTest, TheDialogWritesOnlyWhatTheUserChanged)
+{
+    install();
+    const test::ScopedEnv config("XDG_CONFIG_HOME", m_config);
+    const std::string shipped = "; the administrator's\r\n[GRIDS]\r\nUSE_HINT=no\r\n"
+                                "[EXTRAMENU1]\r\nNAME=Calc\r\nPOSITION=1.3\r\n";
+    administer(shipped);
+    const std::set<std::string> bin = namesIn(m_bin);
+
+    // Confirmed without a change: nothing to keep, so no file is made.
+    start();
+    EXPECT_TRUE(SaveSettings(m_settings, m_font, m_shown, m_profile));
     EXPECT_FALSE(fs::exists(m_config));
 
-    settings.GridUseHint = true;
-    ASSERT_TRUE(SaveSettings(settings, font, profile));
-    EXPECT_EQ(test::TempDir::read(m_beside), shipped);
-    const std::string made = test::TempDir::read(m_user);
-    EXPECT_EQ(made.substr(0, shipped.size()), shipped);
-    EXPECT_NE(made.find("[GRIDS]\r\nUSE_HINT=True\r\n"), std::string::npos);
-    EXPECT_EQ(settings.SettingsFileName, m_user);
-    EXPECT_EQ(settings.SettingsSaveFileName, "");
-    EXPECT_EQ(profile.FileName(), m_user);
-    EXPECT_EQ(fs::status(m_config).permissions() & fs::perms::all, fs::perms::owner_all);
+    m_settings.GridUseHint = true;
+    m_font.Size = 12;
+    ASSERT_TRUE(SaveSettings(m_settings, m_font, m_shown, m_profile));
+    EXPECT_EQ(test::TempDir::read(m_user),
+              "[GRIDS]\r\nUSE_HINT=True\r\n[APPLICATION]\r\nFONT_SIZE=12\r\n");
+    EXPECT_EQ(fs::status(m_config + "/ormelit").permissions() & fs::perms::all,
+              fs::perms::owner_all);
 
-    // The next run reads the user's file, and writes go there only.
-    AppSettings next;
-    LoadSettings(next, font, m_exe, profile);
-    EXPECT_EQ(next.SettingsFileName, m_user);
-    EXPECT_EQ(next.SettingsSaveFileName, "");
-    EXPECT_TRUE(next.GridUseHint);
-    EXPECT_EQ(next.TitleTime, 7);
-    ASSERT_TRUE(WriteSettingsValues(next, {{"TITLE", "TIME", "2"}}));
+    // Next start: the user's two keys, the rest from beside; a key set back to the
+    // administrator's value stays the user's (the user chose it).
+    start();
+    EXPECT_TRUE(m_settings.GridUseHint);
+    EXPECT_EQ(m_font.Size, 12);
+    m_settings.GridUseHint = false;
+    m_settings.ReportRtf = true;
+    ASSERT_TRUE(SaveSettings(m_settings, m_font, m_shown, m_profile));
+    EXPECT_EQ(test::TempDir::read(m_user), "[GRIDS]\r\nUSE_HINT=False\r\n[APPLICATION]\r\n"
+                                           "FONT_SIZE=12\r\n[REPORTS]\r\nOUTFILE_FORMAT=RTF\r\n");
+
     EXPECT_EQ(test::TempDir::read(m_beside), shipped);
-    LoadSettings(next, font, m_exe, profile);
-    EXPECT_EQ(next.TitleTime, 2);
+    EXPECT_EQ(namesIn(m_bin), bin);
 }
 
-TEST_F(SettingsLocationTest, WithoutShippedDefaultsTheFirstWriteStartsAnEmptyFile)
+TEST_F(SettingsLocationTest, AUserFileThatCannotBeMadeFailsAndChangesNothing)
 {
-    lockFolder();
-    AppSettings settings;
-    settings.SettingsFileName = m_beside;
-    settings.SettingsSaveFileName = m_user;
-    ASSERT_TRUE(WriteSettingsValues(settings, {{"S", "K", "v"}, {"S", "GONE", std::nullopt}}));
-    EXPECT_EQ(test::TempDir::read(m_user), "[S]\r\nK=v\r\n");
-}
-
-TEST_F(SettingsLocationTest, AFailedFirstWriteChangesNothing)
-{
-    shipSettings("[S]\r\nK=1\r\n", 0444);
-    lockFolder();
-    // The configuration folder cannot be made (a file stands where it would go, which stops
-    // root as well as anyone).
+    install();
+    administer("[S]\r\nK=1\r\n");
+    // A file stands where the configuration folder would go, which stops root as well.
     const std::string blocked = m_dir.write("blocked", "");
-    AppSettings settings;
-    settings.SettingsFileName = m_beside;
-    settings.SettingsSaveFileName = blocked + "/ormelit/ormelit.INI";
-    EXPECT_FALSE(WriteSettingsValues(settings, {{"S", "K", "2"}}));
-    EXPECT_EQ(settings.SettingsFileName, m_beside);
-    EXPECT_EQ(settings.SettingsSaveFileName, blocked + "/ormelit/ormelit.INI");
-
-    // A refused value: the others are saved, and the result says so.
-    settings.SettingsSaveFileName = m_user;
-    EXPECT_FALSE(WriteSettingsValues(settings, {{"S", "K", "2"}, {"S", "BAD", "a\nb"}}));
-    EXPECT_EQ(test::TempDir::read(m_user), "[S]\r\nK=2\r\n");
-    EXPECT_EQ(settings.SettingsFileName, m_user);
+    const test::ScopedEnv config("XDG_CONFIG_HOME", blocked);
+    start();
+    EXPECT_EQ(SettingsWriteFileName(m_settings), blocked + "/ormelit/ormelit.INI");
+    m_settings.GridUseHint = true;
+    EXPECT_FALSE(SaveSettings(m_settings, m_font, m_shown, m_profile));
+    EXPECT_EQ(test::TempDir::read(m_beside), "[S]\r\nK=1\r\n");
+    EXPECT_EQ(namesIn(m_bin), (std::set<std::string>{"ormelit", "ormelit.INI"}));
+    EXPECT_TRUE(m_settings.GridUseHint);
 }
 
-TEST_F(SettingsLocationTest, RelativeNamesInsideCountFromWhereTheyDid)
+TEST_F(SettingsLocationTest, NamesInsideCountFromWhereTheyDid)
 {
-    shipSettings("[Help]\r\nHelpIniFileName=help/ormelit.QHL\r\n[TITLE]\r\nPICTURE=pics/t.bmp\r\n",
-                 0444);
-    lockFolder();
-    const ScopedEnv config("XDG_CONFIG_HOME", m_config);
-    AppSettings settings;
-    FontSpec font;
-    TProfile profile;
-    LoadSettings(settings, font, m_exe, profile);
-    ASSERT_TRUE(SaveSettings(settings, font, profile));
-    ASSERT_EQ(settings.SettingsFileName, m_user);
-
-    // The working folder, not the folder of the settings file, as before the move.
+    install();
+    const test::ScopedEnv config("XDG_CONFIG_HOME", m_config);
+    administer("[Help]\r\nHelpIniFileName=help/ormelit.QHL\r\n[TITLE]\r\nPICTURE=pics/t.bmp\r\n");
+    // A user's copy that names other files is not asked.
+    userFile("[Help]\r\nHelpIniFileName=/mine.QHL\r\n[TITLE]\r\nPICTURE=/mine.bmp\r\n");
+    start();
+    // The working folder, not the folder of either settings file.
     const std::string cwd = fs::current_path().string();
-    EXPECT_EQ(HelpIndexFileNameFor(settings.SettingsFileName, m_exe, profile),
+    EXPECT_EQ(HelpIndexFileNameFor(m_settings.SettingsFileName, m_exe, m_profile),
               cwd + "/help/ormelit.QHL");
-    EXPECT_EQ(settings.TitlePicture, "pics/t.bmp");
+    EXPECT_EQ(m_settings.TitlePicture, "pics/t.bmp");
     // Without a help index named, the default stays beside the executable.
-    ASSERT_TRUE(WriteSettingsValues(settings, {{"Help", "HelpIniFileName", std::nullopt}}));
-    EXPECT_EQ(HelpIndexFileNameFor(settings.SettingsFileName, m_exe, profile),
+    administer("");
+    EXPECT_EQ(HelpIndexFileNameFor(m_settings.SettingsFileName, m_exe, m_profile),
               m_bin + "/ormelit.QHL");
 }
 

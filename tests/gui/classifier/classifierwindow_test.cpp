@@ -72,6 +72,8 @@ TEST_F(ClassifierWindowTest, DeletingRenumbersTheFollowingRows)
     prompts.queueConfirm(true);
     key(w, Qt::Key_Delete);
     EXPECT_EQ(prompts.shown.back(), "confirm: Вы действительно хотите удалить?");
+    // Two hasty Enters must not delete.
+    EXPECT_EQ(prompts.confirmDefaults.back(), Prompts::Answer::No);
     EXPECT_TRUE(project().Modified());
     EXPECT_EQ(rows(w), (QStringList{"1 Бизнес-направления", " 1.1 a", "  1.1.1 a1", "  1.1.2 a2",
                                     " 1.2 c", "  1.2.1 c1", "  1.2.2 c2", "   1.2.2.1 c21"}));

@@ -165,13 +165,14 @@ TEST_F(OrganigramExport, SvgAndPngHoldThePictureAtTheZoomShown)
     EXPECT_TRUE(prompts.informs().empty());
 }
 
-TEST(OrganigramWindowSize, KeptInTheSettingsFileForTheNextWindow)
+TEST(OrganigramWindowSize, KeptInTheStateFileForTheNextWindow)
 {
     TempDir dir;
     test::FakePrompts prompts;
     AppContext context;
     context.Settings.TitleTime = 0;
     context.Settings.SettingsFileName = dir.write("ormelit.INI", "[GRIDS]\r\nUSE_HINT=yes\r\n");
+    context.State.FileName = dir.path("state.ini");
     MainWindow main(context, &prompts);
     {
         OrganigramWindow first(prompts, &main);
@@ -180,13 +181,14 @@ TEST(OrganigramWindowSize, KeptInTheSettingsFileForTheNextWindow)
         first.resize(640, 450);
         first.ActionExit->trigger();
     }
-    EXPECT_EQ(TempDir::read(context.Settings.SettingsFileName),
-              "[GRIDS]\r\nUSE_HINT=yes\r\n[WINDOWS]\r\nTF_WMF_WIDTH=640\r\nTF_WMF_HEIGHT=450\r\n");
+    EXPECT_EQ(TempDir::read(context.State.FileName),
+              "[WINDOWS]\r\nTF_WMF_WIDTH=640\r\nTF_WMF_HEIGHT=450\r\n");
+    EXPECT_EQ(TempDir::read(context.Settings.SettingsFileName), "[GRIDS]\r\nUSE_HINT=yes\r\n");
     OrganigramWindow second(prompts, &main);
     EXPECT_EQ(second.size(), QSize(640, 450));
 
     // A size kept on a larger screen is held within this one.
-    context.Settings.OrganigramSize = {5000, 4000};
+    context.State.OrganigramSize = {5000, 4000};
     OrganigramWindow third(prompts, &main);
     const QSize room = third.screen()->availableGeometry().size();
     EXPECT_LE(third.width(), room.width());

@@ -2,6 +2,7 @@
 // edit is about, and the grids' current cells follow it, never the other way round.
 
 #include <QTableView>
+#include <QTest>
 
 #include "gui/classifier/classifierwindow.h"
 #include "gui/classifier/dragdrop.h"
@@ -150,23 +151,36 @@ TEST_P(EditSelectionTest, DeleteSelectsTheRowThatTookItsPlace)
     EXPECT_TRUE(d3->Links().empty());
 }
 
-TEST_P(EditSelectionTest, InsertSelectsTheNewItem)
+TEST_P(EditSelectionTest, InsertKeepsTheParentSelectedSoASecondInsertAddsASibling)
 {
     pick(units, u2);
     TTreeList* tree = project().TreeByIndex(1);
+    const QModelIndex top = directions->Outline1->model()->index(0, 0);
     directions->Outline1->collapseAll();
-    directions->Outline1->setCurrentIndex(directions->Outline1->model()->index(0, 0));
+    directions->Outline1->setCurrentIndex(top);
     prompts.queueInput("n1");
-    directions->ActionAdd->trigger();
-    ASSERT_EQ(tree->Count(), 4);
-    expectSelected(tree->Child(3), u2);
-    EXPECT_TRUE(directions->Outline1->isExpanded(directions->Outline1->model()->index(0, 0)));
+    prompts.queueInput("n2");
+    directions->Outline1->setFocus();
+    QTest::keyClick(directions->Outline1, Qt::Key_Insert);
+    QTest::keyClick(directions->Outline1, Qt::Key_Insert);
+    ASSERT_EQ(tree->Count(), 5);
+    EXPECT_EQ(tree->Child(3)->Name(), "n1");
+    EXPECT_EQ(tree->Child(4)->Name(), "n2");
+    EXPECT_EQ(directions->CurrentItem(), tree);
+    EXPECT_TRUE(directions->Outline1->isExpanded(top));
+    const QRect shown = directions->Outline1->viewport()->rect();
+    EXPECT_TRUE(shown.contains(directions->Outline1->visualRect(
+        Outline::RowOf(directions->Outline1, tree->Child(4)))));
 
+    // Under a collapsed row of the other classifier: opened, the parent still selected.
     pick(directions, d2);
+    units->Outline1->collapse(Outline::RowOf(units->Outline1, u1));
+    pick(units, u1);
     prompts.queueInput("n3");
     units->ActionAdd->trigger();
-    ASSERT_EQ(u2->Count(), 1);
-    expectSelected(d2, u2->Child(0));
+    ASSERT_EQ(u1->Count(), 2);
+    EXPECT_TRUE(units->Outline1->isExpanded(Outline::RowOf(units->Outline1, u1)));
+    expectSelected(d2, u1);
 }
 
 TEST_P(EditSelectionTest, NoGridPaintsAGoneItemWhileAMessageIsUp)

@@ -102,6 +102,7 @@ TEST_F(ReportExport, TheViewerKeepsItsLastSize)
     AppContext context;
     context.Settings.TitleTime = 0;
     context.Settings.SettingsFileName = dir.write("ormelit.INI", "");
+    context.State.FileName = dir.path("state.ini");
     MainWindow main(context, &prompts);
     {
         ReportViewer viewer(prompts, nullptr, &main);
@@ -110,8 +111,10 @@ TEST_F(ReportExport, TheViewerKeepsItsLastSize)
         viewer.resize(720, 520);
         viewer.ActionExit->trigger();
     }
-    EXPECT_EQ(TempDir::read(context.Settings.SettingsFileName),
+    // In the program's own state file; the settings file is not the program's to write.
+    EXPECT_EQ(TempDir::read(context.State.FileName),
               "[WINDOWS]\r\nTF_RTF_WIDTH=720\r\nTF_RTF_HEIGHT=520\r\n");
+    EXPECT_EQ(TempDir::read(context.Settings.SettingsFileName), "");
     ReportViewer next(prompts, nullptr, &main);
     EXPECT_EQ(next.size(), QSize(720, 520));
     // A viewer outside the program keeps nothing and takes its designed size.

@@ -151,3 +151,29 @@ TEST_F(SettingsDialogTest, ASettingsFileThatCannotBeWrittenIsReportedAndTheChang
     EXPECT_EQ(context->SharedFont.Size, 14);
     EXPECT_EQ(test::TempDir::read(path), before);
 }
+
+TEST_F(SettingsDialogTest, InstalledTheUsersFileGetsOnlyTheChangedKeysAndFailuresNameIt)
+{
+    const std::string before = test::TempDir::read(path);
+    context->Settings.UserSettingsFileName = dir.path("config/ormelit/ormelit.INI");
+    {
+        SettingsDialog dialog(context->Settings, context->SharedFont, prompts, nullptr, &profile);
+        dialog.CheckGridUseHint->setChecked(true);
+        dialog.OKBtn->click();
+    }
+    EXPECT_EQ(test::TempDir::read(context->Settings.UserSettingsFileName),
+              "[GRIDS]\r\nUSE_HINT=True\r\n");
+    EXPECT_EQ(test::TempDir::read(path), before);
+    EXPECT_TRUE(prompts.informs().empty());
+
+    // The message names the file that was tried, not the administrator's.
+    const std::string blocked = dir.write("blocked", "") + "/ormelit/ormelit.INI";
+    context->Settings.UserSettingsFileName = blocked;
+    SettingsDialog dialog(context->Settings, context->SharedFont, prompts, nullptr, &profile);
+    dialog.EditFileFormat->setCurrentIndex(1);
+    dialog.OKBtn->click();
+    const std::string message = "Не удалось сохранить установки в файл «" + blocked + "».";
+    EXPECT_EQ(prompts.informs(), std::vector<std::string>{message});
+    EXPECT_TRUE(context->Settings.ReportRtf);
+    EXPECT_EQ(test::TempDir::read(path), before);
+}
