@@ -129,16 +129,8 @@ std::string checkChoice(TTreeList& project, int n, const ReportParam& row,
     return std::string();
 }
 
-bool writeDocument(const std::string& bytes, const std::optional<std::string>& output,
-                   std::ostream& out, std::ostream& err)
+bool writeToStandardOutput(const std::string& bytes, std::ostream& out, std::ostream& err)
 {
-    if (output) {
-        std::string reason;
-        if (WriteFileAtomically(*output, bytes, &reason))
-            return true;
-        err << "ormelit-cli: cannot write " << *output << ": " << reason << "\n";
-        return false;
-    }
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.flush();
     if (out)
@@ -278,11 +270,30 @@ int RunReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
     // -- the document
     const ReportOptions options{format.value_or("txt") == "rtf", info};
-    if (!report.BuildReport(n, options)) {
+    const auto failed = [&] {
         err << ToUtf8(ReportFailureMessage(n, allReports())) << "\n";
         return kReportNoItems;
+    };
+    if (output) {
+        // Straight into the file as it is made, so the report is never held whole; a report
+        // that fails halfway leaves no file, and any file there was stays as it was.
+        struct NotComposed {};
+        std::string reason;
+        try {
+            if (WriteFileAtomically(*output, [&](ByteSink& sink) {
+                    if (!report.BuildReport(n, options, sink))
+                        throw NotComposed{};
+                }, &reason))
+                return kOk;
+        } catch (const NotComposed&) {
+            return failed();
+        }
+        err << "ormelit-cli: cannot write " << *output << ": " << reason << "\n";
+        return kCannotWrite;
     }
-    if (!writeDocument(report.TakeDocument().Bytes, output, out, err))
+    if (!report.BuildReport(n, options))
+        return failed();
+    if (!writeToStandardOutput(report.TakeDocument().Bytes, out, err))
         return kCannotWrite;
     return kOk;
 }

@@ -190,15 +190,6 @@ private:
     std::string m_block;
 };
 
-class StringSink : public ByteSink {
-public:
-    bool Append(std::string_view bytes) override
-    {
-        Text += bytes;
-        return true;
-    }
-    std::string Text;
-};
 
 // (number, name) at the first blank; the name keeps at most 255 characters.
 std::pair<std::string_view, std::string_view> splitLine(std::string_view line)

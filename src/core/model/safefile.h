@@ -49,6 +49,17 @@ public:
     virtual bool Append(std::string_view bytes) = 0;
 };
 
+// A sink that keeps everything in memory.
+class StringSink : public ByteSink {
+public:
+    bool Append(std::string_view bytes) override
+    {
+        Text += bytes;
+        return true;
+    }
+    std::string Text;
+};
+
 // The same save, with the bytes handed to the sink by produce.
 bool WriteFileAtomically(const std::string& path, const std::function<void(ByteSink&)>& produce,
                          std::string* error = nullptr, FileStamp* written = nullptr);

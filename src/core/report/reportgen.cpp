@@ -377,6 +377,14 @@ ReportFault TReportObj::PrepareParameters(int n, std::string& message)
     return ReportFault::None;
 }
 
+bool TReportObj::BuildReport(int n, const ReportOptions& options, ByteSink& sink)
+{
+    m_writer.SetSink(&sink);
+    const bool built = BuildReport(n, options);
+    m_writer.SetSink(nullptr);
+    return built;
+}
+
 bool TReportObj::BuildReport(int n, const ReportOptions& options)
 {
     m_writer.ClearOutput();
@@ -403,6 +411,7 @@ bool TReportObj::BuildReport(int n, const ReportOptions& options)
     }
     if (m_writer.IsRtf())
         m_writer.WriteRtf(kRtfTail);
+    m_writer.Flush();
 
     m_document.IsRtf = m_writer.IsRtf();
     m_document.Caption =

@@ -16,6 +16,8 @@
 
 namespace orm {
 
+class ByteSink;
+
 class Prompts;
 
 // Report numbers the generator composes: 1..kReportCount.
@@ -78,6 +80,9 @@ public:
     // number outside 1..12, a row the report reads that has no start item of its classifier in
     // this project, or a fault of the model on the way; the partial document is dropped.
     bool BuildReport(int n, const ReportOptions& options);
+    // The same with the document's bytes handed to sink as they are made: the document's
+    // Bytes stay empty. On false, part of the document may have reached the sink already.
+    bool BuildReport(int n, const ReportOptions& options, ByteSink& sink);
     // The document of the last successful BuildReport (moved out).
     ReportDocument TakeDocument() { return std::move(m_document); }
 

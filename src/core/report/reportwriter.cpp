@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/model/safefile.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -152,11 +154,20 @@ void TReportWriter::WriteRtf(int index)
     m_output += RtfFragment(index);
 }
 
+void TReportWriter::Flush()
+{
+    if (!m_sink || m_output.empty())
+        return;
+    m_sink->Append(m_output);
+    m_output.clear();
+}
+
 void TReportWriter::WriteLine(ParaStyle style, std::string_view text)
 {
     startLine(style);
     appendText(text);
     endLine();
+    passBlock();
 }
 
 void TReportWriter::WriteItemLine(ParaStyle style, std::string_view number, std::string_view name)
@@ -167,6 +178,7 @@ void TReportWriter::WriteItemLine(ParaStyle style, std::string_view number, std:
         m_output += ' ';
         appendText(name);
         endLine();
+        passBlock();
         return;
     }
     // Nothing to escape, the usual case: the pieces are copied into room made once, as a
@@ -190,6 +202,7 @@ void TReportWriter::WriteItemLine(ParaStyle style, std::string_view number, std:
     *p++ = ' ';
     put(name);
     put(tail);
+    passBlock();
 }
 
 void TReportWriter::startLine(ParaStyle style)

@@ -9,6 +9,8 @@
 
 namespace orm {
 
+class ByteSink;
+
 // Paragraph styles; the numbers are part of the document format (fragment = style + 2).
 enum class ParaStyle {
     Title = 1,         // centred, 20 pt, bold
@@ -42,6 +44,10 @@ public:
     void SetRtf(bool rtf) { m_isRtf = rtf; }
 
     void ClearOutput() { m_output.clear(); }
+    // While set, the document goes to sink a block at a time instead of piling up in Output(),
+    // so that a report's memory does not grow with it; Flush hands over the last block.
+    void SetSink(ByteSink* sink) { m_sink = sink; }
+    void Flush();
     // Appends fragment index; any other index appends nothing.
     void WriteRtf(int index);
     // One paragraph in the current format; the text may be empty.
@@ -54,11 +60,19 @@ public:
 
 private:
     void startLine(ParaStyle style);
+    // A paragraph has been written: a full block goes to the sink.
+    void passBlock()
+    {
+        if (m_sink && m_output.size() >= kBlock)
+            Flush();
+    }
+    static constexpr size_t kBlock = 256 * 1024;
     void appendText(std::string_view text);
     void endLine();
 
     bool m_isRtf = false;
     std::string m_output;
+    ByteSink* m_sink = nullptr;
 };
 
 }  // namespace orm

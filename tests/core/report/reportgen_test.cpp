@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/model/project.h"
+#include "core/model/safefile.h"
 #include "core/report/reportgen.h"
 #include "reporttest.h"
 
@@ -71,6 +72,11 @@ std::pair<std::string, std::string> build(TTreeList& project, int n, Edit edit, 
         edit(report.Params());
         EXPECT_TRUE(report.BuildReport(n, {rtf, info}));
         (rtf ? docs.first : docs.second) = report.TakeDocument().Bytes;
+        // Streamed, the same bytes.
+        StringSink sink;
+        EXPECT_TRUE(report.BuildReport(n, {rtf, info}, sink));
+        EXPECT_TRUE(report.TakeDocument().Bytes.empty());
+        EXPECT_EQ(sink.Text, rtf ? docs.first : docs.second);
     }
     return docs;
 }
@@ -294,4 +300,19 @@ TEST(ReportGen, StrategyReportsSectionsAndCorrespondences)
     EXPECT_TRUE(hasLines(r12, {"Структурные звенья", "  4.1 Дирекция", "    Стратегии:",
                                "      9.1 Расширение", "    Стратегические цели:",
                                "      10.1 Доля рынка"}));
+}
+
+TEST(ReportGen, AStreamedDocumentIsTheWholeOneInBlocks)
+{
+    // Large enough for many blocks, with names that RTF escapes.
+    TMainTreeList project;
+    TTreeList* units = project.TreeByIndex(4);
+    for (int i = 0; i < 3000; ++i) {
+        TTreeList* unit = units->AddChild(c("Отдел {") + std::to_string(i) + "}\\");
+        TTreeList* direction = project.TreeByIndex(1)->AddChild(c("Направление ") + std::to_string(i));
+        for (int j = 0; j < 3; ++j)
+            unit->AddChild(c("Группа ") + std::to_string(j))->Link(direction);
+    }
+    const auto docs = build(project, 1, noEdit);
+    EXPECT_GT(docs.first.size(), 3u * 256 * 1024);
 }
