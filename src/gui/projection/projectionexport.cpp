@@ -23,6 +23,11 @@ QString itemField(const ItemListEntry& entry)
 
 QString csvField(const QString& text)
 {
+    // Spreadsheets run a field that starts with one of these as a formula; an apostrophe in
+    // front makes it text, as a user typing it would.
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && kFormulaStarts.contains(text.front()))
+        return csvField(QChar('\'') + text);
     if (!text.contains(QChar(';')) && !text.contains(QChar('"')) && !text.contains(QChar('\n')) &&
         !text.contains(QChar('\r')))
         return text;

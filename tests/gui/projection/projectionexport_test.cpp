@@ -224,3 +224,16 @@ TEST_F(ProjectionExport, CsvOfAnEmptyClassifierIsNotMade)
 }
 
 }  // namespace
+
+TEST_F(ProjectionExport, CsvFieldsNeverRunAsSpreadsheetFormulas)
+{
+    for (const QString& start : {QStringLiteral("=СУММ(A1)"), QStringLiteral("+7"),
+                                 QStringLiteral("-1"), QStringLiteral("@x"),
+                                 QStringLiteral("\tэ")}) {
+        const QString text = QString::fromUtf8(ProjectionCsv(start, {}, {}).mid(3));
+        const auto lines = ReadCsv(text);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0][0], QChar('\'') + start) << text.toStdString();
+    }
+    EXPECT_EQ(ProjectionCsv(QStringLiteral("1.2 =x"), {}, {}).mid(3), QByteArray("1.2 =x\r\n"));
+}
