@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -53,33 +54,64 @@ bool plantedByAnother(const std::string& link, const struct stat& linkStat)
            linkStat.st_uid != folder.st_uid;
 }
 
-// The file the save replaces: path with its symbolic links followed, or nothing (and *error)
-// when a link must not be followed.
+std::string ownerName(uid_t uid)
+{
+    if (const passwd* user = ::getpwuid(uid))
+        return user->pw_name;
+    return "uid " + std::to_string(uid);
+}
+
+// The file the save replaces: path with every symbolic link on the way followed, at every
+// component, or nothing (and *error) when a link must not be followed. The resolved part never
+// holds a link, so a ".." in it means what it says.
 std::optional<std::string> resolveLinks(const std::string& path, std::string* error)
 {
-    std::string current = path;
-    for (int hops = 0; hops < 40; ++hops) {
+    std::string done = !path.empty() && path[0] == '/' ? "/" : "";
+    std::vector<std::string> rest;  // components still to walk, the next one last
+    const auto push = [&rest](const std::string& text) {
+        std::vector<std::string> parts;
+        size_t at = 0;
+        while (at <= text.size()) {
+            const size_t slash = std::min(text.find('/', at), text.size());
+            if (const std::string part = text.substr(at, slash - at); !part.empty() && part != ".")
+                parts.push_back(part);
+            at = slash + 1;
+        }
+        rest.insert(rest.end(), parts.rbegin(), parts.rend());
+    };
+    push(path);
+    int hops = 0;
+    while (!rest.empty()) {
+        const std::string name = std::move(rest.back());
+        rest.pop_back();
+        const std::string next =
+            done.empty() ? name : done.back() == '/' ? done + name : done + "/" + name;
         struct stat st{};
-        if (g_fs->Lstat(current, st) != 0 || !S_ISLNK(st.st_mode))
-            return current;
-        if (plantedByAnother(current, st)) {
-            setError(error, "a symbolic link of another user in a shared folder");
+        if (g_fs->Lstat(next, st) != 0 || !S_ISLNK(st.st_mode)) {
+            done = next;
+            continue;
+        }
+        if (++hops > 40) {
+            setError(error, std::strerror(ELOOP));
+            return std::nullopt;
+        }
+        if (plantedByAnother(next, st)) {
+            setError(error, "a symbolic link of another user in a shared folder: " + next +
+                                " (" + ownerName(st.st_uid) + ")");
             return std::nullopt;
         }
         char buf[PATH_MAX];
-        const ssize_t n = ::readlink(current.c_str(), buf, sizeof buf - 1);
-        if (n < 0)
-            return current;
-        std::string target(buf, static_cast<size_t>(n));
-        if (!target.empty() && target[0] != '/') {
-            const auto slash = current.rfind('/');
-            if (slash != std::string::npos)
-                target = current.substr(0, slash + 1) + target;
+        const ssize_t n = ::readlink(next.c_str(), buf, sizeof buf - 1);
+        if (n < 0) {
+            done = next;
+            continue;
         }
-        current = target;
+        const std::string target(buf, static_cast<size_t>(n));
+        if (!target.empty() && target[0] == '/')
+            done = "/";
+        push(target);
     }
-    setError(error, std::strerror(ELOOP));
-    return std::nullopt;
+    return done.empty() ? std::string(".") : done;
 }
 
 bool isTempName(const char* name)

@@ -28,10 +28,11 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // - A target without write permission is refused (like a file with the read-only attribute on
 //   Windows, even for root). The target's mode is kept, and its owner and group where the saver
 //   may set them (root saving another user's file leaves it theirs).
-// - A symbolic link is followed: the file it points to is replaced and the link stays. A link
-//   in a sticky folder that others may write to (like /tmp) is followed only when it belongs to
-//   the saver or to the folder's owner, the rule the kernel applies to open(): otherwise another
-//   user could point the save at any of the saver's files.
+// - Symbolic links are followed: the file they point to is replaced and the links stay. A link
+//   in a sticky folder that others may write to (like /tmp), at any component of the path, is
+//   followed only when it belongs to the saver or to the folder's owner, the rule the kernel
+//   applies to open(): otherwise another user could point the save at any of the saver's files
+//   or folders. The refusal names the link and its owner.
 // - A file with several hard links is replaced by a new file: the target's name gets the new
 //   bytes and the other names keep the old ones. Writing in place would keep the links but lose
 //   the promise above: a full disk or a crash halfway would tear the file under every name.

@@ -84,9 +84,23 @@ TEST(SafeSave, ALinkPlantedByAnotherUserInASharedStickyFolderIsNotFollowed)
 
     std::string error;
     EXPECT_FALSE(WriteFileAtomically(planted, "overwritten", &error));
-    EXPECT_EQ(error, "a symbolic link of another user in a shared folder");
+    const std::string refused = "a symbolic link of another user in a shared folder: ";
+    EXPECT_EQ(error.substr(0, refused.size() + planted.size() + 2), refused + planted + " (");
     EXPECT_EQ(TempDir::read(mine), "precious");
     EXPECT_EQ(namesIn(dir), (std::set<std::string>{"mine.ovx", "shared"}));
+
+    // The same for such a link in the middle of the path: nothing is written where it points.
+    const std::string elsewhere = dir.path("elsewhere");
+    fs::create_directory(elsewhere);
+    const std::string sub = shared + "/sub";
+    fs::create_symlink(elsewhere, sub);
+    if (kRoot) {
+        EXPECT_EQ(::lchown(sub.c_str(), kNobody, kNobody), 0);
+    }
+    EXPECT_FALSE(WriteFileAtomically(sub + "/t.ovx", "bytes", &error));
+    EXPECT_EQ(error.substr(0, refused.size() + sub.size() + 2), refused + sub + " (");
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    fs::remove(sub);
 
     // The saver's own links there are followed, through a chain of relative ones too.
     fs::create_symlink("hop.ovx", shared + "/own.ovx");
