@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "cli/commands.h"
@@ -18,6 +19,7 @@
 #include "core/settings/inifile.h"
 #include "format/emfbuilder.h"
 #include "format/picturefiles.h"
+#include "format/rtfreader.h"
 #include "format/rtfwriter.h"
 #include "format/wmfbuild.h"
 #include "fuzz/fuzztargets.h"
@@ -67,7 +69,10 @@ std::vector<std::string> generatedProjects()
 // What ormelit-cli writes to standard output for args on the project text.
 std::string cliOutput(const std::string& project, std::vector<std::string> args)
 {
-    const std::string path = "/tmp/ormelit-fuzz-seed-" + std::to_string(::getpid()) + ".ovx";
+    // In the run's own temporary folder, which the fuzz script removes however the run ends.
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/ormelit-fuzz-seed-" +
+                             std::to_string(::getpid()) + ".ovx";
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(project.data(), 1, project.size(), f);
         std::fclose(f);
@@ -180,6 +185,21 @@ std::vector<Seed> rtfSeeds()
             table->cellAt(r, c).firstCursorPosition().insertText(QString::number(r * 3 + c));
     table->mergeCells(1, 0, 1, 2);
     out.push_back({"rtf-formats", WriteRtf(document)});
+    // What a word processor's document keeps through the writer: notes, a header, fields, a
+    // section of its own, merged, shaded and nested cells and the picture of a shape.
+    QTextDocument parts;
+    ReadRtf("{\\rtf1\\ansi{\\fonttbl{\\f0\\froman Times New Roman Cyr;}}{\\colortbl;\\red9\\green9"
+            "\\blue90;}\\aftnnrlc{\\header\\pard H {\\field{\\*\\fldinst PAGE}{\\fldrslt 1}}\\par}"
+            "\\pard A{\\super\\chftn}{\\footnote{\\super\\chftn} F}B{\\chftn}{\\footnote\\ftnalt"
+            "{\\chftn} E}{\\field{\\*\\fldinst HYPERLINK \"http://a/\"}{\\fldrslt L\\par M}}\\par"
+            "\\trowd\\trleft-108\\clvmgf\\clcbpat1\\cellx900\\clshdng2000\\clvertalc\\cellx1800"
+            "\\pard\\intbl a\\cell\\pard\\intbl\\itap2 n\\nestcell{\\*\\nesttableprops\\trowd"
+            "\\cellx400\\nestrow}\\pard\\intbl b\\cell\\row\\trowd\\clvmrg\\cellx900\\cellx1800"
+            "\\pard\\intbl\\cell c\\cell\\row\\pard\\sect\\sectd\\lndscpsxn S{\\shp{\\*\\shpinst"
+            "\\shpright300\\shpbottom300{\\sp{\\sn pib}{\\sv{\\pict\\dibitmap0 28000000010000000100"
+            "0000010018000000000004000000000000000000000000000000000000000000ff00}}}}}\\par}",
+            parts);
+    out.push_back({"rtf-parts", WriteRtf(parts)});
     return out;
 }
 

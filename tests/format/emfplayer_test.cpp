@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QPainter>
 #include <random>
 
@@ -317,9 +316,6 @@ TEST(EmfPlayer, DamagedFilesNeverCrash)
 
     std::mt19937 random(20240611);
     QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
-    QElapsedTimer timer, each;
-    timer.start();
-    qint64 slowest = 0;
     for (int round = 0; round < 3000; ++round) {
         QByteArray bytes = original;
         const int edits = 1 + int(random() % 8);
@@ -335,13 +331,11 @@ TEST(EmfPlayer, DamagedFilesNeverCrash)
         // Keep most mutants playable: a broken header only tests the parser.
         if (round % 4 != 0 && bytes.size() >= 88)
             bytes.replace(0, 88, original.left(88));
-        each.start();
         if (const auto picture = EmfPicture::Parse(bytes)) {
             image.fill(Qt::transparent);
             QPainter painter(&image);
             picture->Play(painter, QRectF(0, 0, 64, 64));
         }
-        slowest = std::max(slowest, each.elapsed());
     }
     for (int round = 0; round < 300; ++round) {
         QByteArray bytes(int(random() % 2000), '\0');
@@ -353,8 +347,6 @@ TEST(EmfPlayer, DamagedFilesNeverCrash)
             picture->Play(painter, QRectF(0, 0, 64, 64));
         }
     }
-    EXPECT_LT(slowest, 5000);
-    EXPECT_LT(timer.elapsed(), 60000);
 }
 
 }  // namespace

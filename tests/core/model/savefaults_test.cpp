@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -85,15 +86,24 @@ void killWhileSaving(const std::string& target, const std::string& oldBytes,
         std::chrono::steady_clock::now() - start);
     EXPECT_EQ(TempDir::read(target), newBytes);
 
-    std::mt19937 rng(std::random_device{}());
+    // The seed is printed, and ORMELIT_TEST_SEED gives it back, so a failure can be replayed.
+    const char* given = std::getenv("ORMELIT_TEST_SEED");
+    const unsigned seed = given ? unsigned(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    std::cout << "[          ] seed " << seed << "\n";
+    std::mt19937 rng(seed);
     int finished = 0;
     int leftTemporary = 0;
     const std::string folder = fs::path(target).parent_path().string();
-    for (int run = 0; run < runs; ++run) {
+    // Kills at random moments up to half again the time of a whole save; the rounds go on (up
+    // to a limit) until kills have landed both before and after the save was done, so that the
+    // test has seen the promise kept both ways.
+    const long spread = whole.count() * 3 / 2 + 1;
+    int run = 0;
+    for (; run < runs || ((finished == 0 || finished == run) && run < runs * 5); ++run) {
         // Written in place: this is the test putting the old file back, not a save.
         std::ofstream(target, std::ios::binary | std::ios::trunc) << oldBytes;
         const pid_t child = runChild();
-        std::this_thread::sleep_for(std::chrono::microseconds(rng() % (whole.count() + 1)));
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % spread));
         ::kill(child, SIGKILL);
         ::waitpid(child, &status, 0);
         const std::string now = TempDir::read(target);
@@ -102,8 +112,10 @@ void killWhileSaving(const std::string& target, const std::string& oldBytes,
         finished += isNew;
         leftTemporary += namesIn(folder).size() > 1;
     }
-    std::cout << "[          ] " << finished << " of " << runs << " killed saves had finished, "
+    std::cout << "[          ] " << finished << " of " << run << " killed saves had finished, "
               << leftTemporary << " left a temporary\n";
+    EXPECT_GT(finished, 0) << "no kill came after a save was done";
+    EXPECT_LT(finished, run) << "no kill came before a save was done";
 }
 
 }  // namespace
