@@ -1390,8 +1390,10 @@ QByteArray WmfPicture::PlaceableBytes() const
     const QRectF box = m_placeable ? m_bounds : QRectF(m_bounds.topLeft(), m_frame.size());
     words[3] = clamp16(box.left());
     words[4] = clamp16(box.top());
-    words[5] = clamp16(m_placeable ? box.right() : box.left() + m_frame.width());
-    words[6] = clamp16(m_placeable ? box.bottom() : box.top() + m_frame.height());
+    // The far edges from the rounded near ones and the rounded size: rounding each edge on its
+    // own could make a picture a unit wider or taller than it was.
+    words[5] = clamp16(std::lround(box.left()) + std::lround(box.width()));
+    words[6] = clamp16(std::lround(box.top()) + std::lround(box.height()));
     words[7] = static_cast<quint16>(std::clamp(m_unitsPerInch, 1, 65535));
     for (int i = 0; i < 10; ++i) words[10] ^= words[i];
     QByteArray out;
