@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/model/cp1251.h"  // IsValidUtf8, for the callers that tell encodings apart
+
 namespace orm {
 
 // The keywords of one request: help authors may give several separated by ';'. Blanks around
@@ -29,7 +31,5 @@ enum class HtmlCharset {
 // What the file says about its encoding: a byte order mark, or "charset=" within the first 1024
 // bytes (where browsers look for it).
 HtmlCharset DeclaredHtmlCharset(std::string_view html);
-
-bool IsValidUtf8(std::string_view bytes);
 
 }  // namespace orm

@@ -20,6 +20,9 @@ bool IsCp1251Representable(char32_t cp);
 // UTF-8 <-> Windows-1251. Malformed UTF-8 sequences become '?'.
 std::string ToCp1251(std::string_view utf8);
 std::string ToUtf8(std::string_view cp1251);
+// True when bytes are well-formed UTF-8 (plain ASCII included): no overlong forms, surrogates
+// or values beyond Unicode.
+bool IsValidUtf8(std::string_view bytes);
 
 // Letter case of Windows-1251 text (Latin and Cyrillic, Ё/ё and the other Cyrillic letters of
 // 0x80-0xBF included); other bytes are left as they are.

@@ -26,8 +26,80 @@ TTreeList* NodeAt(TTreeList& root, const NodePath& path)
     return node;
 }
 
+// Steps done one after the other as one: undone last first.
+class BatchStep : public EditStep {
+public:
+    using EditStep::EditStep;
+    std::vector<std::unique_ptr<EditStep>> Steps;
+
+    EditEffect Undo(TTreeList& root) override
+    {
+        EditEffect all;
+        for (auto it = Steps.rbegin(); it != Steps.rend(); ++it)
+            merge(all, (*it)->Undo(root), it == Steps.rbegin());
+        return all;
+    }
+    EditEffect Redo(TTreeList& root) override
+    {
+        EditEffect all;
+        for (auto it = Steps.begin(); it != Steps.end(); ++it)
+            merge(all, (*it)->Redo(root), it == Steps.begin());
+        return all;
+    }
+    EditShape Shape(const TTreeList& root, bool undo) const override
+    {
+        // The step that runs first is the one whose shape the tree as it is now can tell.
+        const EditStep& first = undo ? *Steps.back() : *Steps.front();
+        EditShape shape = first.Shape(root, undo);
+        if (shape.What == EditShape::None || shape.Parent.empty())
+            return {};
+        return {EditShape::Reset, {shape.Parent.front()}, -1, {}, -1};
+    }
+    size_t Footprint() const override
+    {
+        size_t bytes = EditStep::Footprint();
+        for (const auto& step : Steps)
+            bytes += step->Footprint();
+        return bytes;
+    }
+
+private:
+    // The effect of the whole: the first step's kind and item, every step's classifiers.
+    static void merge(EditEffect& all, EditEffect one, bool first)
+    {
+        if (first) {
+            all.What = one.What;
+            all.Focus = std::move(one.Focus);
+        }
+        for (int k : one.Classifiers) {
+            if (std::find(all.Classifiers.begin(), all.Classifiers.end(), k) ==
+                all.Classifiers.end())
+                all.Classifiers.push_back(k);
+        }
+    }
+};
+
+EditHistory::EditHistory() = default;
+EditHistory::~EditHistory() = default;
+
+void EditHistory::BeginBatch(std::string text)
+{
+    m_batch = std::make_unique<BatchStep>(std::move(text));
+}
+
+void EditHistory::EndBatch()
+{
+    std::unique_ptr<BatchStep> batch = std::move(m_batch);
+    if (batch && !batch->Steps.empty())
+        Push(std::move(batch));
+}
+
 void EditHistory::Push(std::unique_ptr<EditStep> step)
 {
+    if (m_batch) {
+        m_batch->Steps.push_back(std::move(step));
+        return;
+    }
     if (m_clean && *m_clean > m_done)
         m_clean.reset();  // the saved state was among the steps undone
     m_steps.resize(m_done);

@@ -35,7 +35,8 @@ struct EditEffect {
 // the views can announce the change around it row by row. Paths are valid in the state the step
 // meets.
 struct EditShape {
-    enum Kind { None, Insert, Remove, Move };
+    // Reset: many rows of classifier Parent change at once; the view takes them again.
+    enum Kind { None, Insert, Remove, Move, Reset };
     Kind What = None;
     NodePath Parent;    // Insert: the new child's parent; Remove, Move: the node's parent now
     int Index = -1;     // Insert: the new child's position; Remove, Move: the node's position now
@@ -72,12 +73,21 @@ private:
     std::vector<int> m_expanded;
 };
 
+class BatchStep;
+
 class EditHistory {
 public:
     static constexpr size_t kMaxSteps = 1000;
 
+    EditHistory();
+    ~EditHistory();
+
     // Records a step that has just been done; the steps undone before it are dropped.
     void Push(std::unique_ptr<EditStep> step);
+    // Between these two, the steps pushed become one step named text (Windows-1251), undone
+    // and redone as a whole: one user action made of many edits. Nothing pushed, no step.
+    void BeginBatch(std::string text);
+    void EndBatch();
     bool CanUndo() const { return m_done > 0; }
     bool CanRedo() const { return m_done < m_steps.size(); }
     // Texts of the step Undo and Redo would take; empty when there is none.
@@ -111,6 +121,7 @@ private:
     }
 
     std::deque<std::unique_ptr<EditStep>> m_steps;
+    std::unique_ptr<BatchStep> m_batch;
     size_t m_done = 0;                  // steps [0, m_done) are done
     std::optional<size_t> m_clean = 0;  // none once the saved state cannot come back
     std::function<void()> m_watcher;

@@ -481,6 +481,18 @@ TTreeList* CopyItemUnder(const TTreeList& source, TTreeList* parent)
     return copy;
 }
 
+void BeginBatch(TTreeList* anyNode, const std::string& text)
+{
+    if (EditHistory* history = historyOf(anyNode))
+        history->BeginBatch(text);
+}
+
+void EndBatch(TTreeList* anyNode)
+{
+    if (EditHistory* history = historyOf(anyNode))
+        history->EndBatch();
+}
+
 bool ToggleBinding(TTreeList* a, TTreeList* b)
 {
     const int inA = positionOf(a, b);

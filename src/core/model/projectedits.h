@@ -32,6 +32,9 @@ bool MoveItemTo(TTreeList* item, TTreeList* parent, int index);
 TTreeList* CopyItemUnder(const TTreeList& source, TTreeList* parent);
 // Binds or unbinds two items; returns whether they are bound afterwards.
 bool ToggleBinding(TTreeList* a, TTreeList* b);
+// Edits made between these two are one step for undo and redo, named text (Windows-1251).
+void BeginBatch(TTreeList* anyNode, const std::string& text);
+void EndBatch(TTreeList* anyNode);
 
 }  // namespace ProjectEdits
 

@@ -128,7 +128,7 @@ void ClassifierWindow::ReleaseRows()
     Outline1->Model()->SetTops({});
 }
 
-std::vector<int> ClassifierWindow::ExpandedWithin(TTreeList* item) const
+std::unordered_set<const TTreeList*> ClassifierWindow::expandedNodes() const
 {
     // An expanded row is one the view holds on to, so the held rows are enough to look at.
     std::unordered_set<const TTreeList*> expanded;
@@ -136,6 +136,12 @@ std::vector<int> ClassifierWindow::ExpandedWithin(TTreeList* item) const
         if (Outline1->isExpanded(row))
             expanded.insert(Outline::ItemOf(row));
     }
+    return expanded;
+}
+
+std::vector<int> ClassifierWindow::ExpandedWithin(TTreeList* item) const
+{
+    const std::unordered_set<const TTreeList*> expanded = expandedNodes();
     std::vector<int> positions;
     if (expanded.empty() || !item)
         return positions;
@@ -195,6 +201,23 @@ void ClassifierWindow::FollowStep(EditStep& step, const EditShape& shape,
         case EditShape::Move:
             model->Move(NodeAt(project, at), NodeAt(project, shape.ToParent), shape.ToIndex, run);
             break;
+        case EditShape::Reset: {
+            // Rows that are still there afterwards keep their open state and the selection;
+            // the remembered addresses are compared with the tree's nodes, never read through.
+            const std::unordered_set<const TTreeList*> expanded = expandedNodes();
+            const TTreeList* current = CurrentItem();
+            model->Reset(run);
+            TTreeList* selected = nullptr;
+            project.TreeByIndex(m_tag)->ForEachNode([&](TTreeList* node) {
+                if (expanded.count(node))
+                    Outline1->expand(Outline::RowOf(Outline1, node));
+                if (node == current)
+                    selected = node;
+            });
+            if (selected)
+                Outline1->setCurrentIndex(Outline::RowOf(Outline1, selected));
+            break;
+        }
         case EditShape::None:
             run();
             break;

@@ -4,6 +4,7 @@
 // (add, rename, delete, move up and down, expand), its selection mirrored in other windows.
 
 #include <functional>
+#include <unordered_set>
 #include <vector>
 
 #include "gui/classifier/outlinemodel.h"
@@ -67,6 +68,7 @@ private:
     void selectionChanged();
     // 0 without a selected row, 1 for the classifier's own row, 2 for an item's row.
     int selectedRowKind() const;
+    std::unordered_set<const TTreeList*> expandedNodes() const;
 };
 
 }  // namespace orm

@@ -45,6 +45,14 @@ void OutlineModel::SetTops(std::vector<TTreeList*> tops)
     endResetModel();
 }
 
+void OutlineModel::Reset(const std::function<void()>& edit)
+{
+    beginResetModel();
+    m_marked = nullptr;
+    edit();
+    endResetModel();
+}
+
 void OutlineModel::Refill()
 {
     beginResetModel();

@@ -44,6 +44,8 @@ public:
     void Renamed(const TTreeList* item);
     // The rows made again from the tops, after a change the model was not told of step by step.
     void Refill();
+    // edit changes many rows at once; the rows are made again around it.
+    void Reset(const std::function<void()>& edit);
 
     // The rows the views hold on to: the expanded, current and selected ones among them.
     QModelIndexList HeldRows() const { return persistentIndexList(); }
