@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/exchangecommand.h"
 #include "cli/organigramcommand.h"
 #include "cli/reportcommand.h"
 #include "core/model/cp1251.h"
@@ -36,7 +37,8 @@ const char kExitCodes[] =
 
 void printUsage(std::ostream& stream)
 {
-    stream << "Usage:\n" << kResaveUsage << kReportUsage << kOrganigramUsage << kExitCodes;
+    stream << "Usage:\n" << kResaveUsage << kReportUsage << kOrganigramUsage << kExchangeUsage
+           << kExitCodes;
 }
 
 int usage(std::ostream& err, const std::string& problem)
@@ -143,6 +145,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return RunReport(args, out, err);
     if (command == "organigram")
         return RunOrganigram(args, out, err);
+    if (command == "export-grid")
+        return RunExportGrid(args, out, err);
+    if (command == "import-grid")
+        return RunImportGrid(args, out, err);
+    if (command == "import-items")
+        return RunImportItems(args, out, err);
     return usage(err, "unknown command " + command);
 }
 

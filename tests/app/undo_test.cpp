@@ -1,9 +1,14 @@
 // Undo and redo through the real windows: each kind of edit comes back byte for byte, the
-// windows show the result and select the item, and a long random run with grids open ends with
-// the project that replaying the surviving edits gives.
+// windows show the result and select the item, a long random run with grids open ends with the
+// project that replaying the surviving edits gives; a no-op is no step, a paste or an import
+// one step, and undo keeps what every window shows.
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QTableView>
+#include <QTest>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -13,6 +18,7 @@
 #include "gui/projection/projectionwindow.h"
 #include "support/guifixture.h"
 #include "support/outlinerows.h"
+#include "support/tempdir.h"
 
 using namespace orm;
 
@@ -331,4 +337,52 @@ TEST_F(UndoTest, AnEditThatChangesNothingIsNoEdit)
     EXPECT_FALSE(project().Modified());
     EXPECT_EQ(project().History().Size(), steps);
     EXPECT_FALSE(window->EditUndo1->isEnabled());
+}
+
+TEST_F(UndoTest, APasteOrAMatrixImportIsOneStepThroughTheWindows)
+{
+    // Copied from 1.1 and pasted under 1.2: the same outline there, in one step.
+    select(directions, "1.1");
+    directions->ActionCopy->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("1.1 a\r\n\t1.1.1 a1\r\n\t1.1.2 a2\r\n"));
+    select(directions, "1.2");
+    prompts.queueConfirm(true);
+    directions->Outline1->setFocus();
+    QTest::keyClick(directions->Outline1, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(project().FindByNumber("1.2")->Count(), 1);
+    EXPECT_EQ(project().FindByNumber("1.2.1.2")->Name(), "a2");
+    EXPECT_EQ(directions->CurrentItem(), project().FindByNumber("1.2"));
+    EXPECT_EQ(window->EditUndo1->toolTip(), QStringLiteral("Отменить: вставка элементов: 3"));
+    expectWindowsShowTheProject();
+    window->EditUndo1->trigger();
+    EXPECT_EQ(project().FindByNumber("1.2")->Count(), 0);
+    expectWindowsShowTheProject();
+
+    // A text that breaks the rules is named and changes nothing.
+    QGuiApplication::clipboard()->setText(QStringLiteral("x\n\t\ty"));
+    directions->ActionPaste->trigger();
+    EXPECT_EQ(prompts.errors().back(),
+              "Строка 2: уровень больше чем на один глубже предыдущей строки.");
+    EXPECT_FALSE(window->EditRedo1->toolTip().isEmpty());
+
+    // The grid's CSV, edited and brought back: one step, and the grid shows it.
+    test::TempDir dir;
+    const std::string path = dir.path("grid.csv");
+    ProjectionWindow* grid = window->FindProjectionWindow(1);
+    prompts.queueSave(path);
+    grid->ActionExportCsv->trigger();
+    std::string csv = test::TempDir::read(path);
+    const size_t mark = csv.find(";X");  // 4.1 u bound to 1.2 b: unbound in the file
+    ASSERT_NE(mark, std::string::npos);
+    csv.replace(mark, 2, ";");
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << csv;
+    prompts.queueOpen(path);
+    prompts.queueConfirm(true);
+    grid->ActionImportCsv->trigger();
+    EXPECT_EQ(prompts.shown.back(), "confirm: Связей будет добавлено: 0\nудалено: 1\n"
+                                    "без изменений: 11\nПрименить?");
+    EXPECT_FALSE(project().FindByNumber("4.1")->IsLinkedWith(project().FindByNumber("1.2")));
+    window->EditUndo1->trigger();
+    EXPECT_TRUE(project().FindByNumber("4.1")->IsLinkedWith(project().FindByNumber("1.2")));
 }

@@ -278,8 +278,7 @@ std::string MatrixImportSummary(const MatrixImport& import)
 {
     return text("Связей будет добавлено: ") + std::to_string(import.Added) +
            text("\nудалено: ") + std::to_string(import.Removed) +
-           text("\nбез изменений: ") + std::to_string(import.Unchanged) +
-           text("\nПрименить?");
+           text("\nбез изменений: ") + std::to_string(import.Unchanged);
 }
 
 }  // namespace orm

@@ -42,7 +42,7 @@ MatrixImport ReadMatrixCsv(TTreeList& project, int columns, int rows, std::strin
 // Applies the changes as one step for undo and redo.
 void ApplyMatrix(const MatrixImport& import);
 
-// The summary shown before an import is applied (Windows-1251).
+// What an import will change (Windows-1251), shown before it is applied.
 std::string MatrixImportSummary(const MatrixImport& import);
 
 }  // namespace orm

@@ -1,11 +1,14 @@
 #include "gui/classifier/classifierwindow.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <unordered_set>
 
+#include "core/exchange/itemtext.h"
 #include "core/model/edithistory.h"
 #include "core/model/numbers.h"
 #include "core/model/project.h"
@@ -45,16 +48,23 @@ ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Ba
              "item-up", 7},
             {ActionDown, "ActionDown", "Вниз", "Вниз", QKeySequence(Qt::SHIFT | Qt::Key_Down),
              "item-down", 8},
+            {ActionCopy, "ActionCopy", "Копировать элементы", "Копировать элементы",
+             QKeySequence(Qt::CTRL | Qt::Key_C), nullptr, 9},
+            {ActionPaste, "ActionPaste", "Вставить элементы", "Вставить элементы",
+             QKeySequence(Qt::SHIFT | Qt::Key_Insert), nullptr, 10},
         },
         Qt::WidgetWithChildrenShortcut);
     for (QAction* a : {ActionExpand, ActionAdd, ActionMod, ActionDel, ActionOrganigram,
-                       ActionClose, ActionUp, ActionDown}) {
+                       ActionClose, ActionUp, ActionDown, ActionCopy, ActionPaste}) {
         addAction(a);
         const int tag = a->data().toInt();
         connect(a, &QAction::triggered, this, [this, tag] { actionExecute(tag); });
     }
     // Enter on the keypad as well as the main Enter key.
     ActionExpand->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    // Ctrl+V stays the main window's vertical tiling.
+    ActionPaste->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_Insert),
+                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)});
     ActionMod->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return),
                              QKeySequence(Qt::CTRL | Qt::Key_Enter), QKeySequence(Qt::Key_F2)});
 
@@ -80,6 +90,9 @@ ClassifierWindow::ClassifierWindow(MainHub* hub, int k, QWidget* parent) : TF_Ba
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionUp);
     PopupMenu1->addAction(ActionDown);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ActionCopy);
+    PopupMenu1->addAction(ActionPaste);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionOrganigram);
     if (hub->UndoAction() && hub->RedoAction()) {
@@ -201,23 +214,9 @@ void ClassifierWindow::FollowStep(EditStep& step, const EditShape& shape,
         case EditShape::Move:
             model->Move(NodeAt(project, at), NodeAt(project, shape.ToParent), shape.ToIndex, run);
             break;
-        case EditShape::Reset: {
-            // Rows that are still there afterwards keep their open state and the selection;
-            // the remembered addresses are compared with the tree's nodes, never read through.
-            const std::unordered_set<const TTreeList*> expanded = expandedNodes();
-            const TTreeList* current = CurrentItem();
-            model->Reset(run);
-            TTreeList* selected = nullptr;
-            project.TreeByIndex(m_tag)->ForEachNode([&](TTreeList* node) {
-                if (expanded.count(node))
-                    Outline1->expand(Outline::RowOf(Outline1, node));
-                if (node == current)
-                    selected = node;
-            });
-            if (selected)
-                Outline1->setCurrentIndex(Outline::RowOf(Outline1, selected));
+        case EditShape::Reset:
+            resetRowsAround(run);
             break;
-        }
         case EditShape::None:
             run();
             break;
@@ -256,6 +255,8 @@ void ClassifierWindow::UpdateActionStates()
     ActionExpand->setEnabled(kind > 0);
     ActionAdd->setEnabled(kind > 0);
     ActionOrganigram->setEnabled(kind > 0);
+    ActionCopy->setEnabled(kind > 0);
+    ActionPaste->setEnabled(kind > 0);
     ActionMod->setEnabled(kind > 1);
     ActionDel->setEnabled(kind > 1);
     if (kind > 0) {
@@ -316,6 +317,13 @@ void ClassifierWindow::actionExecute(int tag)
     case 8:
         shiftItem(false);
         break;
+    case 9:
+        if (TTreeList* item = CurrentItem())
+            QGuiApplication::clipboard()->setText(FromCp1251(WriteItemText(*item)));
+        break;
+    case 10:
+        pasteItems();
+        break;
     default:
         break;
     }
@@ -338,6 +346,56 @@ void ClassifierWindow::addItem()
     Outline1->expand(row.parent());
     Outline1->scrollTo(row);
     m_hub->RefreshProjections(m_tag);
+}
+
+void ClassifierWindow::pasteItems()
+{
+    TTreeList* parent = CurrentItem();
+    if (!parent)
+        return;
+    // The clipboard's text as UTF-8, which the reader tells from Windows-1251 bytes.
+    const ItemTextRead read =
+        ReadItemText(QGuiApplication::clipboard()->text().toUtf8().toStdString());
+    Prompts& prompts = m_hub->prompts();
+    if (!read.Error.empty()) {
+        prompts.ShowError(read.Error);
+        return;
+    }
+    if (read.Items.empty()) {
+        prompts.Inform(ToCp1251(QStringLiteral("В буфере обмена нет строк с элементами.")));
+        return;
+    }
+    if (!prompts.Confirm(TextItemsPreview(*parent, read.Items), Prompts::Answer::Yes))
+        return;
+    resetRowsAround([&] { AddTextItems(parent, read.Items); });
+    // The parent stays selected, its new rows shown.
+    const QModelIndex row = Outline::RowOf(Outline1, parent);
+    Outline1->expand(row);
+    Outline1->setCurrentIndex(row);
+    m_hub->RefreshProjections(m_tag);
+}
+
+void ClassifierWindow::resetRowsAround(const std::function<void()>& edit)
+{
+    // Rows that are still there afterwards keep their open state and the selection; the
+    // remembered addresses are compared with the tree's nodes, never read through.
+    const std::unordered_set<const TTreeList*> expanded = expandedNodes();
+    const TTreeList* current = CurrentItem();
+    {
+        const SyncGuardScope guard(m_hub->Context());
+        Outline1->Model()->Reset(edit);
+    }
+    TTreeList* selected = nullptr;
+    m_hub->Context().MainProject.TreeByIndex(m_tag)->ForEachNode([&](TTreeList* node) {
+        if (expanded.count(node))
+            Outline1->expand(Outline::RowOf(Outline1, node));
+        if (node == current)
+            selected = node;
+    });
+    if (selected) {
+        const SyncGuardScope guard(m_hub->Context());
+        Outline1->setCurrentIndex(Outline::RowOf(Outline1, selected));
+    }
 }
 
 void ClassifierWindow::renameItem()

@@ -57,6 +57,8 @@ public:
     QAction* ActionClose;
     QAction* ActionUp;
     QAction* ActionDown;
+    QAction* ActionCopy;
+    QAction* ActionPaste;
 
 private:
     void actionExecute(int tag);
@@ -64,6 +66,9 @@ private:
     void renameItem();
     void deleteItem();
     void shiftItem(bool up);
+    void pasteItems();
+    // edit changes many rows of this classifier at once; the rows are made again around it.
+    void resetRowsAround(const std::function<void()>& edit);
     void showItemOrganigram();
     void selectionChanged();
     // 0 without a selected row, 1 for the classifier's own row, 2 for an item's row.

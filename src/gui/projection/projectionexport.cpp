@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "core/exchange/matrixcsv.h"
 #include "core/model/metamodel.h"
 #include "core/model/prompts.h"
 #include "core/model/safefile.h"
@@ -13,28 +14,6 @@
 namespace orm {
 
 namespace {
-
-// "1.2 Сбыт": the number and the name in one field, as the outline shows them; a number alone
-// ("1.2") would be taken for a date by spreadsheets in Russian locales.
-QString itemField(const ItemListEntry& entry)
-{
-    return FromCp1251(entry.Text) + QChar(' ') + FromCp1251(entry.Item->Name());
-}
-
-QString csvField(const QString& text)
-{
-    // Spreadsheets run a field that starts with one of these as a formula; an apostrophe in
-    // front makes it text, as a user typing it would.
-    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
-    if (!text.isEmpty() && kFormulaStarts.contains(text.front()))
-        return csvField(QChar('\'') + text);
-    if (!text.contains(QChar(';')) && !text.contains(QChar('"')) && !text.contains(QChar('\n')) &&
-        !text.contains(QChar('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QChar('"'), QStringLiteral("\"\""));
-    return QChar('"') + quoted + QChar('"');
-}
 
 // Both classifiers' items, or false after the message about the empty one.
 bool fillLists(int p, TTreeList& project, Prompts& prompts, ItemList& columns, ItemList& rows)
@@ -47,22 +26,7 @@ bool fillLists(int p, TTreeList& project, Prompts& prompts, ItemList& columns, I
 
 QByteArray ProjectionCsv(const QString& title, const ItemList& columns, const ItemList& rows)
 {
-    QString text;
-    text += csvField(title);
-    for (const ItemListEntry& column : columns)
-        text += QChar(';') + csvField(itemField(column));
-    text += QStringLiteral("\r\n");
-    for (const ItemListEntry& row : rows) {
-        text += csvField(itemField(row));
-        for (const ItemListEntry& column : columns) {
-            text += QChar(';');
-            if (row.Item->ToggleLink(column.Item, false))
-                text += QChar('X');
-        }
-        text += QStringLiteral("\r\n");
-    }
-    // The byte order mark makes spreadsheets read the file as UTF-8, Cyrillic intact.
-    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    return QByteArray::fromStdString(WriteMatrixCsv(ToCp1251(title), columns, rows));
 }
 
 bool ExportProjectionCsv(int p, const QString& title, TTreeList& project, Prompts& prompts)
@@ -88,6 +52,40 @@ bool ExportProjectionCsv(int p, const QString& title, TTreeList& project, Prompt
                                            QFile::decodeName(path->c_str())))));
         return false;
     }
+    return true;
+}
+
+bool ImportProjectionCsv(int p, TTreeList& project, Prompts& prompts)
+{
+    FileDialogSpec dialog;
+    dialog.title = ToCp1251(QStringLiteral("Импорт из CSV"));
+    dialog.filterName = ToCp1251(QStringLiteral("Таблица CSV"));
+    dialog.filterPatterns = "*.csv;*.txt";
+    dialog.defaultExtension = "csv";
+    const std::optional<std::string> path = prompts.OpenFileName(dialog);
+    if (!path)
+        return false;
+    const std::optional<std::string> bytes = ReadFileBytes(*path);
+    if (!bytes) {
+        prompts.ShowError(ToCp1251(QStringLiteral("Не удается прочитать файл \"%1\".")
+                                       .arg(QDir::toNativeSeparators(
+                                           QFile::decodeName(path->c_str())))));
+        return false;
+    }
+    const auto [a, b] = TStructRes::ProjectionPair(p);
+    const MatrixImport import = ReadMatrixCsv(project, a, b, *bytes);
+    if (!import.Error.empty()) {
+        prompts.ShowError(import.Error);
+        return false;
+    }
+    if (import.Changes.empty()) {
+        prompts.Inform(MatrixImportSummary(import));
+        return false;
+    }
+    if (!prompts.Confirm(MatrixImportSummary(import) + ToCp1251(QStringLiteral("\nПрименить?")),
+                         Prompts::Answer::Yes))
+        return false;
+    ApplyMatrix(import);
     return true;
 }
 

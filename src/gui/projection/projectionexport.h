@@ -24,6 +24,9 @@ QByteArray ProjectionCsv(const QString& title, const ItemList& columns, const It
 // "Экспорт в CSV…" of projection p: asks for the file and writes it through the safe save. An
 // empty classifier is reported and writes nothing. True when the file was written.
 bool ExportProjectionCsv(int p, const QString& title, TTreeList& project, Prompts& prompts);
+// Asks for a CSV file of the grid of projection p, shows what it would change and applies it as
+// one step when the user agrees; true when something changed.
+bool ImportProjectionCsv(int p, TTreeList& project, Prompts& prompts);
 
 // "Экспорт в PDF…" of projection p: the pages printing would make on printer's paper (nullptr:
 // the shared printer). True when the file was written.

@@ -249,6 +249,8 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
              QKeySequence(), "export-pdf", 6},
             {ActionExportCsv, "ActionExportCsv", "Экспорт в &CSV…", "Экспорт в CSV",
              QKeySequence(), "export-table", 7},
+            {ActionImportCsv, "ActionImportCsv", "&Импорт из CSV…", "Импорт из CSV",
+             QKeySequence(), "file-open", 8},
             {ActionProps, "ActionProps", "&Установки ...", nullptr, QKeySequence(), "settings",
              4},
             {ActionClose, "ActionClose", "Закрыть окно", "Закрыть окно", QKeySequence(),
@@ -256,7 +258,7 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
         },
         Qt::WidgetWithChildrenShortcut);
     for (QAction* a : {ActionBind, ActionPrint, ActionPrintSetup, ActionExportPdf, ActionExportCsv,
-                       ActionProps, ActionClose}) {
+                       ActionImportCsv, ActionProps, ActionClose}) {
         addAction(a);
         const int tag = a->data().toInt();
         connect(a, &QAction::triggered, this, [this, tag] { actionExecute(tag); });
@@ -278,6 +280,7 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
     PopupMenu1->addAction(ActionPrintSetup);
     PopupMenu1->addAction(ActionExportPdf);
     PopupMenu1->addAction(ActionExportCsv);
+    PopupMenu1->addAction(ActionImportCsv);
     PopupMenu1->addAction(ActionProps);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionClose);
@@ -502,6 +505,13 @@ void ProjectionWindow::actionExecute(int tag)
         break;
     case 7:
         ExportProjectionCsv(m_tag, windowTitle(), m_hub->Context().MainProject, m_hub->prompts());
+        break;
+    case 8:
+        if (ImportProjectionCsv(m_tag, m_hub->Context().MainProject, m_hub->prompts())) {
+            // Marks and hatching of every grid that shows these items.
+            FillCells();
+            m_hub->RepaintProjections(false);
+        }
         break;
     case 5:
         if (QWidget* sub = parentWidget())

@@ -117,6 +117,7 @@ public:
     QAction* ActionPrintSetup;
     QAction* ActionExportPdf;
     QAction* ActionExportCsv;
+    QAction* ActionImportCsv;
     QAction* ActionProps;
     QAction* ActionClose;
 
