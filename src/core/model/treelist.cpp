@@ -287,16 +287,6 @@ bool TTreeList::IsWithinLevels(const TTreeList* top, int levels) const
     return levels == 0 || level < topLevel + levels;
 }
 
-bool TTreeList::IsFirstChild() const
-{
-    return m_parent && !m_parent->m_children.empty() && m_parent->m_children.front() == this;
-}
-
-bool TTreeList::IsLastChild() const
-{
-    return m_parent && !m_parent->m_children.empty() && m_parent->m_children.back() == this;
-}
-
 int TTreeList::SubtreeHeight() const
 {
     int height = 1;
@@ -356,11 +346,6 @@ void TTreeList::RestoreLinkAt(int position, TTreeList* other)
     m_links.insert(static_cast<size_t>(at), other);
 }
 
-void TTreeList::LinkTo(const std::string& number)
-{
-    Link(Root()->FindByNumber(number));
-}
-
 bool TTreeList::FillItemList(int k, ItemList& list, Prompts& prompts)
 {
     try {
@@ -377,19 +362,6 @@ bool TTreeList::FillItemList(int k, ItemList& list, Prompts& prompts)
                        "!");
         return false;
     }
-}
-
-std::vector<OutlineRow> TTreeList::OutlineRows()
-{
-    std::vector<OutlineRow> rows;
-    const int baseLevel = Level() - 1;
-    ForEachPreOrder([&rows, baseLevel](TTreeList* node, const std::string& number, int depth) {
-        std::string text = number;
-        text += ' ';
-        text += node->Name();
-        rows.push_back({std::move(text), baseLevel + depth, node});
-    });
-    return rows;
 }
 
 void TTreeList::ForEachPreOrder(const PreOrderVisitor& f)
@@ -471,20 +443,6 @@ void TTreeList::LinkedItemsByClassifier(int from, int levels, const LinkVisitor&
             continue;
         ++count;
         visitor(k, count, item);
-    }
-}
-
-void TTreeList::LinkedItemsWithin(int from, int levels, const LinkVisitor& visitor, int depth,
-                                  const TTreeList* top)
-{
-    std::vector<std::pair<std::string, TTreeList*>> items;
-    collectLinked(from, levels, items);
-    int count = 0;
-    for (const auto& [key, item] : items) {
-        if (!item->IsWithinLevels(top, depth))
-            continue;
-        ++count;
-        visitor(item->ClassifierIndex(), count, item);
     }
 }
 

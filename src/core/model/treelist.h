@@ -50,13 +50,6 @@ struct ItemListEntry {
 };
 using ItemList = std::vector<ItemListEntry>;
 
-// One row of an outline: row text, level (the classifier's tree node is level 0) and the node.
-struct OutlineRow {
-    std::string Text;
-    int Level = 0;
-    TTreeList* Item = nullptr;
-};
-
 // Visitors of the report traversals: (relative level or classifier index, running count, node).
 using LevelVisitor = std::function<void(int level, int count, TTreeList* node)>;
 using LinkVisitor = std::function<void(int classifier, int count, TTreeList* item)>;
@@ -126,8 +119,6 @@ public:
     bool IsDescendantOf(const TTreeList* a) const;
     bool IsWithinLevels(const TTreeList* top, int levels) const;
     bool HasChildrenOrLinks() const { return !m_children.empty() || !m_links.empty(); }
-    bool IsFirstChild() const;
-    bool IsLastChild() const;
     int SubtreeHeight() const;
     // The classifier index of a node below the root (first number component); 0 on the root.
     int ClassifierIndex() const;
@@ -137,7 +128,6 @@ public:
     void Unlink(TTreeList* other);
     bool IsLinkedWith(const TTreeList* other) const;
     bool ToggleLink(TTreeList* other, bool change);
-    void LinkTo(const std::string& number);
     // One side of links exactly as it was, for undoing a delete or an unbinding: the whole
     // list, or one entry at its old position. The other side is the caller's to restore.
     void RestoreLinkList(const std::vector<TTreeList*>& links) { m_links.assign(links); }
@@ -147,14 +137,10 @@ public:
     // Items of classifier k (pre-order, numbers as texts). False, with "Не заданы <name>!"
     // shown, when the classifier has no items or k addresses no tree.
     bool FillItemList(int k, ItemList& list, Prompts& prompts);
-    // The rows of this node and its subtree in pre-order, built in one pass.
-    std::vector<OutlineRow> OutlineRows();
 
     // -- traversals for reports
     void WalkLevels(int from, int levels, const LevelVisitor& visitor);
     void LinkedItemsByClassifier(int from, int levels, const LinkVisitor& visitor, int classifier);
-    void LinkedItemsWithin(int from, int levels, const LinkVisitor& visitor, int depth,
-                           const TTreeList* top);
 
     // Calls f(node, number, depth) for this node (depth 0) and every node below it in
     // pre-order; numbers are built incrementally, so the walk is linear in the subtree's size.

@@ -339,33 +339,6 @@ bool MoveItemRow(OutlineView* outline, TTreeList* a, TTreeList* b)
     return moved;
 }
 
-int RowNumber(const OutlineView* outline, const QModelIndex& row)
-{
-    const OutlineModel* model = outline->Model();
-    TTreeList* node = OutlineModel::ItemOf(row);
-    if (!node || !model->IndexOf(node).isValid())
-        return 0;
-    const auto rows = [](TTreeList* top) {
-        int count = 0;
-        top->ForEachNode([&count](TTreeList*) { ++count; });
-        return count;
-    };
-    // The row itself, its ancestors, and every row of the subtrees before it on each level.
-    int number = 1;
-    for (TTreeList* n = node;; n = n->Parent()) {
-        const std::vector<TTreeList*>& tops = model->Tops();
-        if (const auto top = std::find(tops.begin(), tops.end(), n); top != tops.end()) {
-            for (auto before = tops.begin(); before != top; ++before)
-                number += rows(*before);
-            return number;
-        }
-        TTreeList* parent = n->Parent();
-        for (int i = 0, end = parent->IndexOf(n); i < end; ++i)
-            number += rows(parent->Child(i));
-        ++number;
-    }
-}
-
 }  // namespace Outline
 
 }  // namespace orm

@@ -101,8 +101,6 @@ QModelIndex SelectItemRow(OutlineView* outline, const TTreeList* item);
 // b in the outline, else just before it. The moved rows keep their expanded states. Nothing
 // happens for a top row, for a == b or for b inside a's subtree; true when a moved.
 bool MoveItemRow(OutlineView* outline, TTreeList* a, TTreeList* b);
-// Rows in display order (pre-order over all rows, collapsed ones included), 1-based; 0 for none.
-int RowNumber(const OutlineView* outline, const QModelIndex& row);
 
 }  // namespace Outline
 

@@ -131,9 +131,6 @@ TEST(TreeList, QueriesOnLevels)
     EXPECT_FALSE(s.a->IsWithinLevels(s.a1, 0));
     EXPECT_TRUE(s.a21->IsDescendantOf(s.project.TreeByIndex(1)));
     EXPECT_FALSE(s.a->IsDescendantOf(s.a));
-    EXPECT_TRUE(s.a1->IsFirstChild());
-    EXPECT_FALSE(s.a1->IsLastChild());
-    EXPECT_TRUE(s.a2->IsLastChild());
     EXPECT_EQ(s.a->SubtreeHeight(), 3);
     EXPECT_EQ(s.b->SubtreeHeight(), 1);
     EXPECT_EQ(s.project.SubtreeHeight(), 5);
@@ -190,10 +187,6 @@ TEST(TreeList, LinkedItemsAreVisitedOnceInKeyOrder)
     seen.clear();
     s.project.TreeByIndex(4)->LinkedItemsByClassifier(1, 0, visit, 2);
     EXPECT_EQ(names(seen), (std::vector<std::string>{"p"}));
-
-    seen.clear();
-    s.project.TreeByIndex(4)->LinkedItemsWithin(2, 0, visit, 2, s.a);
-    EXPECT_EQ(names(seen), (std::vector<std::string>{"a1"}));
 }
 
 TEST(TreeList, CopySubtreeCopiesNamesNotLinks)
@@ -232,24 +225,6 @@ TEST(TreeList, FillItemListInPreOrderOrSaysWhatIsMissing)
     TMainTreeList fresh;
     EXPECT_FALSE(fresh.FillItemList(4, empty, prompts));
     EXPECT_EQ(prompts.informs().back(), "Не заданы Структурные звенья!");
-}
-
-TEST(TreeList, OutlineRowsCarryTextLevelAndItem)
-{
-    Sample s;
-    const auto rows = s.project.TreeByIndex(1)->OutlineRows();
-    ASSERT_EQ(rows.size(), 6u);
-    EXPECT_EQ(ToUtf8(rows[0].Text), "1 Бизнес-направления");
-    EXPECT_EQ(rows[0].Level, 0);
-    EXPECT_EQ(rows[4].Text, "1.1.2.1 a21");
-    EXPECT_EQ(rows[4].Level, 3);
-    EXPECT_EQ(rows[4].Item, s.a21);
-    EXPECT_EQ(rows[5].Text, "1.2 b");
-    EXPECT_EQ(rows[5].Level, 1);
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.Text, row.Item->LineText());
-        EXPECT_EQ(row.Level, row.Item->Level() - 1);
-    }
 }
 
 TEST(TreeList, VeryDeepTreesNeedNoDeepRecursion)

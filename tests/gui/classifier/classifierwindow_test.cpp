@@ -205,5 +205,5 @@ TEST_F(ClassifierWindowTest, OutlineHelpersOnALargeTree)
     EXPECT_EQ(w->Outline1->currentIndex(), row);
     EXPECT_EQ(row.data().toString(), QStringLiteral("2.1500.1 y"));
     EXPECT_TRUE(w->Outline1->isExpanded(row.parent()));
-    EXPECT_EQ(Outline::RowNumber(w->Outline1, row), 1 + 1499 * 2 + 1 + 1);
+    EXPECT_TRUE(w->Outline1->viewport()->rect().intersects(w->Outline1->visualRect(row)));
 }
