@@ -14,6 +14,8 @@ packages=(
     fonts-liberation fonts-dejavu-core fontconfig
     # headless GUI runs, screenshots, reading printed PDFs back
     xvfb xauth x11-apps imagemagick poppler-utils
+    # the published web site checked as readers see it (headless Chromium) and as HTML (tidy)
+    chromium chromium-driver tidy
     # a word processor that reads the RTF our viewer writes back to text, in one test (about 45 s
     # to install)
     libreoffice-writer-nogui
@@ -24,6 +26,8 @@ packages=(
     # the installed desktop entry and MIME type checked as a desktop would read them
     # (desktop-file-validate, xmllint, update-mime-database)
     desktop-file-utils libxml2-utils shared-mime-info
+    # the Debian package: dependencies computed by dpkg-shlibdeps, checked by lintian
+    dpkg-dev lintian
     # fuzzing (scripts/fuzz.sh): clang with libFuzzer and the sanitizer runtimes; llvm-symbolizer
     # names the functions in sanitizer reports
     clang libclang-rt-14-dev llvm

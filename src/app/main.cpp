@@ -38,7 +38,9 @@ int main(int argc, char** argv)
     auto context = std::make_unique<orm::AppContext>();
     orm::LoadStartupSettings(*context, orm::ExecutablePath());
 
+    orm::RussianSystemLocale russian;
     QApplication app(argc, argv);
+    russian.Restore();
     QApplication::setApplicationName(QStringLiteral("ormelit"));
     QApplication::setOrganizationName(QStringLiteral("Ormelit"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.ormelit.Ormelit"));

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <algorithm>
 
+#include "app/publishsite.h"
 #include "app/startup.h"
 #include "core/model/edithistory.h"
 #include "core/model/metamodel.h"
@@ -125,10 +126,27 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
                     m_context.Settings.BackgroundPercent, *m_prompts);
     BuildMenu();
     LoadExtraMenu(menuBar(), this, m_context.Settings.SettingsFileName, *m_prompts);
-    // Only now, so that the positions of the extra entries count the menus as they always did.
+    // Only now, so that the positions in the settings file count the menus they were written for.
     MenuFile->insertMenu(m_recentAnchor, MenuRecent);
+    // The Edit menu too: extra entries placed in older settings files must land where they did.
+    createEditMenu();
+    // And the publication entry, below the samples, for the same reason.
+    {
+        const QList<QAction*> file = MenuFile->actions();
+        const qsizetype next = file.indexOf(FileSampl) + 1;
+        auto* publish = new QAction(QStringLiteral("Опубликовать в &HTML…"), MenuFile);
+        publish->setObjectName(QStringLiteral("FilePublish"));
+        connect(publish, &QAction::triggered, this,
+                [this] { PublishProjectAsSite(this, m_context.MainProject, *m_prompts); });
+        MenuFile->insertAction(next > 0 && next < file.size() ? file[next] : nullptr, publish);
+        MenuFile->insertSeparator(publish);
+    }
     m_recent.Load(m_context.State.RecentProjects);
     fillRecentMenu();
+    // The file dialogs start where the user last worked.
+    if (!m_recent.Paths().empty())
+        SetFileDialogFolder(
+            QFileInfo(QFile::decodeName(m_recent.Paths().front().c_str())).absolutePath());
     // A new or opened project destroys every item; the message of a damaged file comes before
     // the windows are reset, and no grid or outline may paint the old items meanwhile. The
     // samples outline lets go of the samples the same way when they are read again.
@@ -197,7 +215,8 @@ void MainWindow::createActions()
              QKeySequence(Qt::CTRL | Qt::Key_P), "samples-open", 16},
             {FileProps1, "FileProps1", "&Установки ...", nullptr,
              QKeySequence(Qt::CTRL | Qt::Key_U), "settings", 17},
-            {FileExit1, "FileExit1", "Вы&ход", "Выход", QKeySequence(), "exit", 18},
+            {FileExit1, "FileExit1", "Вы&ход", "Выход", QKeySequence(Qt::CTRL | Qt::Key_Q),
+             "exit", 18},
             {HelpHelp1, "HelpHelp1", "&Руководство пользователя", "Руководство пользователя",
              QKeySequence(Qt::Key_F1), "help", 61},
             {HelpAbout1, "HelpAbout1", "&О программе", nullptr, QKeySequence(), "about", 62},
@@ -217,8 +236,8 @@ void MainWindow::createActions()
              "Горизонтально", QKeySequence(Qt::CTRL | Qt::Key_G), "window-tile-horizontal", 0},
             {WindowCascade1, "WindowCascade1", "Каскад", "Каскад",
              QKeySequence(Qt::CTRL | Qt::Key_K), "window-cascade", 0},
-            {WindowClose1, "WindowClose1", "Закрыть", nullptr, QKeySequence(), "window-close",
-             40},
+            {WindowClose1, "WindowClose1", "Закрыть", nullptr, QKeySequence(Qt::CTRL | Qt::Key_W),
+             "window-close", 40},
             {WindowCloseAll1, "WindowCloseAll1", "Закрыть все", nullptr, QKeySequence(),
              "window-close-all", 0},
         });
@@ -318,14 +337,54 @@ void MainWindow::createMenus()
     ToolBar1->addAction(FileExit1);
 }
 
+void MainWindow::createEditMenu()
+{
+    MenuEdit = new QMenu(QStringLiteral("&Правка"), this);
+    MenuEdit->setObjectName(QStringLiteral("MenuEdit"));
+    MenuEdit->addAction(EditUndo1);
+    MenuEdit->addAction(EditRedo1);
+    MenuEdit->addSeparator();
+    MenuEdit->addAction(EditFind1);
+    MenuEdit->addAction(FindNext1);
+    MenuEdit->addAction(FindPrevious1);
+    MenuEdit->addSeparator();
+    // Copying and pasting items is the active classifier window's: its own keys work there,
+    // the menu names them and acts on its highlighted row.
+    const auto classifierAction = [this](const char* name, const char* keys,
+                                         QAction* ClassifierWindow::*which) {
+        QAction* action = MenuEdit->addAction(QString::fromUtf8(name) + QChar('\t') +
+                                              QString::fromUtf8(keys));
+        connect(action, &QAction::triggered, this, [this, which] {
+            QMdiSubWindow* sub = m_mdi->activeSubWindow();
+            if (auto* window = sub ? qobject_cast<ClassifierWindow*>(sub->widget()) : nullptr)
+                (window->*which)->trigger();
+        });
+        connect(MenuEdit, &QMenu::aboutToShow, action, [this, action, which] {
+            QMdiSubWindow* sub = m_mdi->activeSubWindow();
+            auto* window = sub ? qobject_cast<ClassifierWindow*>(sub->widget()) : nullptr;
+            if (window)
+                window->UpdateActionStates();
+            action->setEnabled(window && (window->*which)->isEnabled());
+        });
+        return action;
+    };
+    EditCopyItems = classifierAction("Копировать элементы", "Ctrl+C", &ClassifierWindow::ActionCopy);
+    EditCopyItems->setObjectName(QStringLiteral("EditCopyItems"));
+    EditPasteItems =
+        classifierAction("Вставить элементы", "Shift+Ins", &ClassifierWindow::ActionPaste);
+    EditPasteItems->setObjectName(QStringLiteral("EditPasteItems"));
+    // Just before the metamodel's menus: an extra entry placed on the bar after "&Файл" stays
+    // right after it.
+    menuBar()->insertMenu(m_metaMenus.isEmpty() ? MenuWindow->menuAction()
+                                                : m_metaMenus.front()->menuAction(),
+                          MenuEdit);
+}
+
 void MainWindow::BuildMenu()
 {
-    // Everything strictly between "&Файл" and "&Окна" goes first.
-    const QList<QAction*> bar = menuBar()->actions();
-    const qsizetype first = bar.indexOf(MenuFile->menuAction());
-    const qsizetype last = bar.indexOf(MenuWindow->menuAction());
-    for (qsizetype i = first + 1; i < last; ++i)
-        menuBar()->removeAction(bar[i]);
+    // The metamodel's menus go first; the Edit menu and extra entries stay.
+    for (QMenu* menu : m_metaMenus)
+        menuBar()->removeAction(menu->menuAction());
     qDeleteAll(m_metaMenus);
     m_metaMenus.clear();
 
@@ -440,12 +499,9 @@ bool MainWindow::OpenProjectFile(const std::string& path)
 void MainWindow::OpenAtStart(const QString& path)
 {
     const std::string file = QFile::encodeName(path).toStdString();
-    const auto open = [this, file] { OpenProjectFile(file); };
-    // After the splash, so that nothing the load has to say is hidden behind it.
-    if (m_splash)
-        connect(m_splash.data(), &QObject::destroyed, this, open);
-    else
-        QTimer::singleShot(0, this, open);
+    // At once, behind the splash, as soon as the event loop runs: the splash gives way to any
+    // question the load asks.
+    QTimer::singleShot(0, this, [this, file] { OpenProjectFile(file); });
 }
 
 void MainWindow::OpenHandedFile(const std::string& path)
@@ -469,7 +525,7 @@ void MainWindow::openHandedFile()
 {
     // Not while a dialog or a question is up (its own event loop runs, loopLevel > 1): a project
     // replaced under it would leave the dialog holding items that are gone.
-    if (m_splash || QApplication::activeModalWidget() || QThread::currentThread()->loopLevel() > 1) {
+    if (QApplication::activeModalWidget() || QThread::currentThread()->loopLevel() > 1) {
         if (!m_handedWaiting) {
             m_handedWaiting = true;
             QTimer::singleShot(200, this, [this] {
@@ -495,6 +551,7 @@ void MainWindow::rememberProjectFile()
     std::error_code ec;
     if (file.empty() || !std::filesystem::is_regular_file(file, ec))
         return;
+    SetFileDialogFolder(QFileInfo(QFile::decodeName(file.c_str())).absolutePath());
     if (m_recent.Add(file))
         saveRecent();
     fillRecentMenu();
@@ -536,13 +593,18 @@ void MainWindow::UpdateTitle()
 void MainWindow::historyChanged()
 {
     const EditHistory& history = m_context.MainProject.History();
-    const auto describe = [](QAction* action, const char* verb, const std::string& what) {
+    const auto describe = [this](QAction* action, const char* verb, const std::string& what) {
         action->setEnabled(!what.empty());
         const QString hint = what.empty() ? QString::fromUtf8(verb)
                                           : QString::fromUtf8(verb) + QStringLiteral(": ") +
                                                 FromCp1251(what);
         action->setToolTip(hint);
         action->setStatusTip(hint);
+        // The menu names the step as the hint does; a long item name must not widen the menu
+        // past the screen, and an "&" in it is a letter, not an access key.
+        QString caption = fontMetrics().elidedText(hint, Qt::ElideRight,
+                                                   64 * fontMetrics().averageCharWidth());
+        action->setText(caption.replace(QChar('&'), QStringLiteral("&&")));
     };
     describe(EditUndo1, "Отменить", history.UndoText());
     describe(EditRedo1, "Повторить", history.RedoText());
@@ -706,6 +768,16 @@ QMdiSubWindow* MainWindow::addChild(TF_Base* child, const QSize& size)
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(child->windowIcon());
     sub->resize(size);
+    // Ctrl+W is the Window menu's "Закрыть"; the subwindow's own menu offering it as well would
+    // make the key ambiguous, and then neither would close anything.
+    if (QMenu* menu = sub->systemMenu()) {
+        const QKeySequence closeKey = WindowClose1->shortcut();
+        for (QAction* a : menu->actions()) {
+            QList<QKeySequence> keys = a->shortcuts();
+            if (keys.removeAll(closeKey) > 0)
+                a->setShortcuts(keys);
+        }
+    }
     return sub;
 }
 

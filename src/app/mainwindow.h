@@ -70,11 +70,11 @@ public:
     // reset. A file that is not there is reported and leaves the project alone. True when the
     // file was loaded, damaged or not.
     bool OpenProjectFile(const std::string& path);
-    // The project named on the command line: opened once the title splash has gone.
+    // The project named on the command line: opened at once, behind the title splash.
     void OpenAtStart(const QString& path);
     // A later start of the program handed over path (empty for none): this window comes to
     // the front and, unless the project is already that file, opens it as the user would. The
-    // open waits until no dialog is up and the splash has gone.
+    // open waits until no dialog is up.
     void OpenHandedFile(const std::string& path);
     const RecentFiles& Recent() const { return m_recent; }
     // Rebuilds the metamodel's menus between "&Файл" and "&Окна".
@@ -115,6 +115,11 @@ public:
     QMenu* MenuRecent;
     QMenu* MenuWindow;
     QMenu* MenuHelp;
+    // "&Правка", after "&Файл"; added once the extra entries are in.
+    QMenu* MenuEdit = nullptr;
+    // Copy and paste the items of the active classifier window.
+    QAction* EditCopyItems = nullptr;
+    QAction* EditPasteItems = nullptr;
     QToolBar* ToolBar1;
 
 protected:
@@ -124,6 +129,7 @@ protected:
 private:
     void createActions();
     void createMenus();
+    void createEditMenu();
     void menuItemClick(int tag);
     // The child windows tiling and cascading arrange: shown, not minimised, in creation order.
     QList<QMdiSubWindow*> arrangedWindows() const;

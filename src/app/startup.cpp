@@ -7,6 +7,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <clocale>
 #include <filesystem>
 
 #include "gui/kit/appcontext.h"
@@ -145,11 +146,64 @@ public:
         if (qstrcmp(context, "QShortcut") == 0 &&
             (qstrcmp(sourceText, "Return") == 0 || qstrcmp(sourceText, "Enter") == 0))
             return QStringLiteral("Ввод");
+        // The file dialog's type column; Qt's Russian translation has not caught up with the
+        // class that names these.
+        if (qstrcmp(context, "QAbstractFileIconProvider") == 0) {
+            static const char* const names[][2] = {
+                {"Folder", "Папка"}, {"File", "Файл"}, {"Drive", "Диск"},
+                {"Shortcut", "Ярлык"}, {"Unknown", "Неизвестный"}};
+            for (const auto& [english, russian] : names) {
+                if (qstrcmp(sourceText, english) == 0)
+                    return QString::fromUtf8(russian);
+            }
+        }
         return QString();
     }
 };
 
 }  // namespace
+
+RussianSystemLocale::RussianSystemLocale()
+{
+    // The C library's locale as the user set it, kept for the program whatever happens below.
+    const char* current = std::setlocale(LC_ALL, "");
+    m_cLocale = current ? current : "C";
+    for (const char* name : kVariables) {
+        std::optional<QByteArray> value;
+        if (qEnvironmentVariableIsSet(name))
+            value = qgetenv(name);
+        m_saved.push_back(std::move(value));
+    }
+    // LC_ALL would hide the Russian categories; its value stays the text's through LANG.
+    if (qEnvironmentVariableIsSet("LC_ALL")) {
+        qputenv("LANG", qgetenv("LC_ALL"));
+        qunsetenv("LC_ALL");
+    }
+    for (const char* name : {"LC_NUMERIC", "LC_TIME", "LC_MONETARY", "LC_MEASUREMENT",
+                             "LC_MESSAGES"})
+        qputenv(name, "ru_RU.UTF-8");
+}
+
+void RussianSystemLocale::Restore()
+{
+    if (m_restored)
+        return;
+    m_restored = true;
+    // Qt reads the system locale once: from now on it is Russian.
+    (void)QLocale::system().name();
+    std::setlocale(LC_ALL, m_cLocale.c_str());
+    for (std::size_t i = 0; i < std::size(kVariables); ++i) {
+        if (m_saved[i])
+            qputenv(kVariables[i], *m_saved[i]);
+        else
+            qunsetenv(kVariables[i]);
+    }
+}
+
+RussianSystemLocale::~RussianSystemLocale()
+{
+    Restore();
+}
 
 void InstallTranslations(QApplication& app)
 {

@@ -2,9 +2,12 @@
 
 // Start-up steps that come before the main window.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QApplication;
 
@@ -31,6 +34,26 @@ struct CommandLine {
 // 0; a second file or an unknown option explains itself and exits with 2. Qt's own options
 // (-platform, -style, ...) are let through for the application object, which takes them.
 CommandLine ParseCommandLine(const QStringList& arguments);
+
+// Made before the application object and restored right after it: Qt takes its system locale
+// (the numbers, dates and sizes of file dialogs) as Russian whatever the system's, while the C
+// library, the environment and every program started later keep the user's own.
+class RussianSystemLocale {
+public:
+    RussianSystemLocale();
+    ~RussianSystemLocale();
+    RussianSystemLocale(const RussianSystemLocale&) = delete;
+    RussianSystemLocale& operator=(const RussianSystemLocale&) = delete;
+    void Restore();
+
+private:
+    static constexpr const char* kVariables[] = {"LC_ALL",         "LANG",         "LC_NUMERIC",
+                                                 "LC_TIME",        "LC_MONETARY",
+                                                 "LC_MEASUREMENT", "LC_MESSAGES"};
+    std::string m_cLocale;
+    std::vector<std::optional<QByteArray>> m_saved;
+    bool m_restored = false;
+};
 
 // Qt's own Russian translations, so that standard dialogs and buttons speak Russian too.
 void InstallTranslations(QApplication& app);

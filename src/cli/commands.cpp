@@ -11,10 +11,12 @@
 
 #include "cli/exchangecommand.h"
 #include "cli/organigramcommand.h"
+#include "cli/publishcommand.h"
 #include "cli/reportcommand.h"
 #include "core/model/cp1251.h"
 #include "core/model/project.h"
 #include "core/model/safefile.h"
+#include "version.h"
 
 namespace orm::cli {
 
@@ -37,8 +39,8 @@ const char kExitCodes[] =
 
 void printUsage(std::ostream& stream)
 {
-    stream << "Usage:\n" << kResaveUsage << kReportUsage << kOrganigramUsage << kExchangeUsage
-           << kExitCodes;
+    stream << "Usage:\n" << kResaveUsage << kReportUsage << kOrganigramUsage << kPublishUsage
+           << kExchangeUsage << kExitCodes;
 }
 
 int usage(std::ostream& err, const std::string& problem)
@@ -139,12 +141,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         printUsage(out);
         return kOk;
     }
+    if (command == "--version") {
+        out << "ormelit-cli " << ORMELIT_VERSION << "\n";
+        return kOk;
+    }
     if (command == "resave")
         return resave(args, err);
     if (command == "report")
         return RunReport(args, out, err);
     if (command == "organigram")
         return RunOrganigram(args, out, err);
+    if (command == "publish")
+        return RunPublish(args, out, err);
     if (command == "export-grid")
         return RunExportGrid(args, out, err);
     if (command == "import-grid")

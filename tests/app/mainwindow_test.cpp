@@ -1,9 +1,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QTest>
 #include <QToolBar>
 
 #include "app/startup.h"
+#include "core/model/projectedits.h"
 #include "gui/classifier/classifierwindow.h"
 #include "support/guifixture.h"
 #include "support/tempdir.h"
@@ -43,11 +45,13 @@ TEST_F(MainWindowTest, CaptionComesFromProjectAndConfiguredTitle)
 TEST_F(MainWindowTest, MenusAndToolbarAreInPlace)
 {
     EXPECT_EQ(menuTitles(*window),
-              (QStringList{"&Файл", "&Классификаторы", "&Матрицы", "О&тчеты", "&Окна", "&Справка"}));
+              (QStringList{"&Файл", "&Правка", "&Классификаторы", "&Матрицы", "О&тчеты", "&Окна",
+                           "&Справка"}));
     window->BuildMenu();
     EXPECT_EQ(menuTitles(*window),
-              (QStringList{"&Файл", "&Классификаторы", "&Матрицы", "О&тчеты", "&Окна", "&Справка"}));
-    QMenu* classifiers = window->menuBar()->actions().at(1)->menu();
+              (QStringList{"&Файл", "&Правка", "&Классификаторы", "&Матрицы", "О&тчеты", "&Окна",
+                           "&Справка"}));
+    QMenu* classifiers = window->menuBar()->actions().at(2)->menu();
     ASSERT_EQ(classifiers->actions().size(), 4);
     EXPECT_EQ(classifiers->actions().at(3)->text(), QStringLiteral("Структурные звенья"));
     EXPECT_EQ(classifiers->actions().at(3)->data().toInt(), 104);
@@ -80,7 +84,7 @@ TEST_F(MainWindowTest, OneWindowPerClassifierRestoredWhenMinimized)
 
 TEST_F(MainWindowTest, MetamodelMenuOpensClassifiers)
 {
-    QMenu* classifiers = window->menuBar()->actions().at(1)->menu();
+    QMenu* classifiers = window->menuBar()->actions().at(2)->menu();
     classifiers->actions().at(0)->trigger();
     ASSERT_NE(window->FindClassifierWindow(1), nullptr);
     EXPECT_EQ(window->FindClassifierWindow(1)->Outline1->model()->index(0, 0).data().toString(),
@@ -215,4 +219,50 @@ TEST_F(MainWindowTest, ShortcutsReadInRussianConsistently)
     if (text(QKeySequence(Qt::Key_Space)) == "Space")
         GTEST_SKIP() << "Qt's Russian translation is not installed";
     EXPECT_EQ(text(QKeySequence(Qt::SHIFT | Qt::Key_Up)), "Shift+Вверх");
+}
+
+TEST_F(MainWindowTest, EditMenuNamesTheStepAndTheUsualKeysWork)
+{
+    QStringList entries;
+    for (QAction* a : window->MenuEdit->actions())
+        entries << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    EXPECT_EQ(entries, (QStringList{"Отменить", "Повторить", "|", "Найти ...", "Найти далее",
+                                    "Найти назад", "|", "Копировать элементы\tCtrl+C",
+                                    "Вставить элементы\tShift+Ins"}));
+    const auto keys = [](QAction* a) { return a->shortcut().toString(QKeySequence::PortableText); };
+    EXPECT_EQ(keys(window->EditUndo1), QStringLiteral("Ctrl+Z"));
+    EXPECT_EQ(keys(window->EditRedo1), QStringLiteral("Ctrl+Shift+Z"));
+    EXPECT_EQ(keys(window->EditFind1), QStringLiteral("Ctrl+F"));
+    EXPECT_EQ(keys(window->FindNext1), QStringLiteral("F3"));
+    EXPECT_EQ(keys(window->FindPrevious1), QStringLiteral("Shift+F3"));
+    EXPECT_EQ(keys(window->FileExit1), QStringLiteral("Ctrl+Q"));
+    EXPECT_EQ(keys(window->WindowClose1), QStringLiteral("Ctrl+W"));
+
+    // The captions name the step as the hints do; an "&" in a name is no access key.
+    prompts.queueInput("Сбыт & снабжение");
+    window->FilePrjName->trigger();
+    EXPECT_EQ(window->EditUndo1->toolTip(), QStringLiteral("Отменить: название проекта"));
+    EXPECT_EQ(window->EditUndo1->text(), window->EditUndo1->toolTip());
+    window->EditUndo1->trigger();
+    EXPECT_EQ(window->EditUndo1->text(), QStringLiteral("Отменить"));
+    EXPECT_EQ(window->EditRedo1->text(), QStringLiteral("Повторить: название проекта"));
+    TTreeList* item = ProjectEdits::AddItem(project().TreeByIndex(1), ToCp1251("Опт & розница"));
+    window->OpenClassifier(1);
+    ProjectEdits::RenameItem(item, ToCp1251("Опт & розница " + std::string(200, 'x')));
+    const QString undo = window->EditUndo1->text();
+    EXPECT_TRUE(undo.startsWith(QStringLiteral("Отменить: переименование «1.1 Опт && розница")))
+        << undo.toStdString();
+    EXPECT_LT(undo.size(), 90);
+
+    // Ctrl+W closes the active child window; Ctrl+Q asks as closing the window does.
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_EQ(window->ChildWindows().size(), 1);
+    QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(window->ChildWindows().isEmpty());
+    prompts.queueAnswer(Prompts::Answer::Cancel);
+    QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(prompts.shown.back(), "ask: Проект изменен. Сохранить?");
 }

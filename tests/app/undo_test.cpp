@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMdiArea>
 #include <QMenu>
 #include <QTableView>
 #include <QTest>
@@ -360,8 +361,10 @@ TEST_F(UndoTest, APasteOrAMatrixImportIsOneStepThroughTheWindows)
     expectWindowsShowTheProject();
 
     // A text that breaks the rules is named and changes nothing.
+    // Through the Edit menu too, which acts on the active classifier window.
     QGuiApplication::clipboard()->setText(QStringLiteral("x\n\t\ty"));
-    directions->ActionPaste->trigger();
+    window->MdiArea()->setActiveSubWindow(window->SubWindowOf(directions));
+    window->EditPasteItems->trigger();
     EXPECT_EQ(prompts.errors().back(),
               "Строка 2: уровень больше чем на один глубже предыдущей строки.");
     EXPECT_FALSE(window->EditRedo1->toolTip().isEmpty());

@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "core/model/cp1251.h"
 #include "support/tempdir.h"
+#include "version.h"
 
 using namespace orm;
 using test::TempDir;
@@ -104,7 +105,17 @@ TEST(CliResave, UsageAndWriteFailures)
     const Outcome usage = run({"resave", in, in, "--output", dir.path("o")});
     EXPECT_EQ(usage.code, 1);
     EXPECT_NE(usage.err.find("Usage:"), std::string::npos);
-    EXPECT_EQ(run({"--help"}).code, 0);
+    // --help and --version answer on standard output, also from the executable.
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out.substr(0, 6), "Usage:");
+    EXPECT_TRUE(help.err.empty());
+    const std::string cli = ORMELIT_CLI_PATH;
+    EXPECT_EQ(WEXITSTATUS(std::system((cli + " --version > " + dir.path("v")).c_str())), 0);
+    EXPECT_EQ(TempDir::read(dir.path("v")), std::string("ormelit-cli ") + ORMELIT_VERSION + "\n");
+    EXPECT_EQ(WEXITSTATUS(std::system((cli + " --help > " + dir.path("h")).c_str())), 0);
+    EXPECT_EQ(TempDir::read(dir.path("h")), help.out);
+    EXPECT_EQ(WEXITSTATUS(std::system((cli + " --versions 2>/dev/null").c_str())), 1);
 
     const Outcome cannot = run({"resave", in, "--output", dir.path("missing/dir/o.ovx")});
     EXPECT_EQ(cannot.code, 4);

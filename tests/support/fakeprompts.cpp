@@ -56,7 +56,7 @@ std::vector<std::string> FakePrompts::errors() const
 bool FakePrompts::allAnswersUsed() const
 {
     return m_confirms.empty() && m_answers.empty() && m_inputs.empty() && m_opens.empty() &&
-           m_saves.empty();
+           m_saves.empty() && m_folders.empty();
 }
 
 void FakePrompts::Inform(const std::string& text)
@@ -115,6 +115,14 @@ std::optional<std::string> FakePrompts::SaveFileName(const FileDialogSpec& spec)
         whileShown();
     dialogs.push_back(spec);
     return take<std::optional<std::string>>(m_saves, "save file", std::nullopt);
+}
+
+std::optional<std::string> FakePrompts::FolderName(const std::string& title)
+{
+    shown.push_back("folder: " + ToUtf8(title));
+    if (whileShown)
+        whileShown();
+    return take<std::optional<std::string>>(m_folders, "folder", std::nullopt);
 }
 
 }  // namespace orm::test

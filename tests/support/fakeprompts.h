@@ -21,6 +21,7 @@ public:
     void queueInput(std::optional<std::string> utf8);
     void queueOpen(std::optional<std::string> path) { m_opens.push_back(std::move(path)); }
     void queueSave(std::optional<std::string> path) { m_saves.push_back(std::move(path)); }
+    void queueFolder(std::optional<std::string> path) { m_folders.push_back(std::move(path)); }
 
     // What was shown, in order, each entry "<kind>: <text>" with kind inform, error, confirm,
     // ask, input, open, save; texts in UTF-8.
@@ -47,6 +48,7 @@ public:
                                          const std::string& text) override;
     std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
     std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
+    std::optional<std::string> FolderName(const std::string& title) override;
 
 private:
     std::deque<bool> m_confirms;
@@ -54,6 +56,7 @@ private:
     std::deque<std::optional<std::string>> m_inputs;
     std::deque<std::optional<std::string>> m_opens;
     std::deque<std::optional<std::string>> m_saves;
+    std::deque<std::optional<std::string>> m_folders;
 };
 
 }  // namespace orm::test

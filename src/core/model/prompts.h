@@ -52,6 +52,13 @@ public:
                                                  const std::string& text) = 0;
     virtual std::optional<std::string> OpenFileName(const FileDialogSpec& spec) = 0;
     virtual std::optional<std::string> SaveFileName(const FileDialogSpec& spec) = 0;
+    // A folder to write into, chosen under the caption title; nothing when cancelled. Prompts
+    // without a folder to offer decline.
+    virtual std::optional<std::string> FolderName(const std::string& title)
+    {
+        (void)title;
+        return std::nullopt;
+    }
 };
 
 }  // namespace orm

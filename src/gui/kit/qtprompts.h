@@ -34,12 +34,18 @@ public:
                                          const std::string& text) override;
     std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
     std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
+    std::optional<std::string> FolderName(const std::string& title) override;
 
 private:
     QWidget* m_parent;
     std::function<QString()> m_title;
     InputDialog m_input;
 };
+
+// The folder the file dialogs start in: the current project's, or the last one a dialog went
+// to (each accepted dialog sets it); the home folder before either.
+void SetFileDialogFolder(const QString& folder);
+QString FileDialogFolder();
 
 // "Файлы Ормелит (*.ovx *.rem)" from the name and the ";"-separated patterns.
 QString FileFilter(const FileDialogSpec& spec);

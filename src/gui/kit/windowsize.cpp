@@ -1,5 +1,6 @@
 #include "gui/kit/windowsize.h"
 
+#include <QRect>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -37,13 +38,26 @@ void RestoreWindowSize(QWidget* window, const WindowSize& kept)
         return;
     const double scale = scaleOf(window);
     QSize size(qRound(kept.Width * scale), qRound(kept.Height * scale));
-    // A size kept on a larger screen must not push the window off this one.
-    if (const QScreen* screen = window->screen()) {
-        const QSize room = screen->availableGeometry().size();
-        if (room.isValid())
-            size = size.boundedTo(room);
+    size = size.expandedTo(window->minimumSizeHint());
+    const QScreen* screen = window->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    if (!area.isValid()) {
+        window->resize(size);
+        return;
     }
-    window->resize(size.expandedTo(window->minimumSizeHint()));
+    // A size kept on a larger screen (or at a higher resolution) must not push the window,
+    // frame and title bar included, off this one.
+    const QSize frame = (window->frameGeometry().size() - window->geometry().size())
+                            .expandedTo(QSize(0, 0));
+    window->resize(size.boundedTo(area.size() - frame));
+    if (window->isVisible()) {
+        QRect placed = window->frameGeometry();
+        placed.moveLeft(std::clamp(placed.left(), area.left(),
+                                   std::max(area.left(), area.right() + 1 - placed.width())));
+        placed.moveTop(std::clamp(placed.top(), area.top(),
+                                  std::max(area.top(), area.bottom() + 1 - placed.height())));
+        window->move(placed.topLeft());
+    }
 }
 
 void KeepWindowSize(const QWidget* window, ProgramState* state, const char* formName)

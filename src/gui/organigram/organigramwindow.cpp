@@ -313,6 +313,7 @@ void OrganigramWindow::BuildPicture(const TDiagDataPrim& diagram)
 {
     const std::string bytes = BuildOrganigramWmf(diagram);
     SetPicture(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    m_topText = diagram.Count() > 0 ? FromCp1251(diagram.Strings(0)) : QString();
 }
 
 bool OrganigramWindow::SetPicture(const QByteArray& bytes)
@@ -322,6 +323,7 @@ bool OrganigramWindow::SetPicture(const QByteArray& bytes)
     m_picture = std::move(picture);
     m_other = TPicture();
     m_otherBytes.clear();
+    m_topText.clear();
     Image1->SetPicture(&*m_picture);
     ApplyZoom();
     return true;
@@ -339,10 +341,7 @@ void OrganigramWindow::ApplyZoom()
     ZoomItems[m_zoomIndex]->setChecked(true);
 
     if (!HasPicture()) return;
-    const QSize natural =
-        m_picture ? m_picture->SizeAtDpi(Image1->logicalDpiX(), Image1->logicalDpiY())
-                  : QSize(MulDivRound(m_other.Size().width(), Image1->logicalDpiX(), 96),
-                          MulDivRound(m_other.Size().height(), Image1->logicalDpiY(), 96));
+    const QSize natural = NaturalSize();
     int percent = 100;
     if (m_zoomIndex < kFitZoom) {
         percent = kZoomPercents[m_zoomIndex];
@@ -414,38 +413,47 @@ void OrganigramWindow::ExportPdf()
                     [this](QPrinter& pdf) { return PrintPicture(pdf, 1); });
 }
 
-void OrganigramWindow::DrawAtZoom(QPainter& painter) const
+QSize OrganigramWindow::NaturalSize() const
 {
-    const QRectF target(QPointF(0, 0), QSizeF(Image1->size()));
+    if (m_picture) return m_picture->SizeAtDpi(Image1->logicalDpiX(), Image1->logicalDpiY());
+    return QSize(MulDivRound(m_other.Size().width(), Image1->logicalDpiX(), 96),
+                 MulDivRound(m_other.Size().height(), Image1->logicalDpiY(), 96));
+}
+
+void OrganigramWindow::DrawAt(QPainter& painter, const QSize& size) const
+{
+    const QRectF target(QPointF(0, 0), QSizeF(size));
     if (m_picture)
         m_picture->Play(painter, target);
     else
         m_other.Draw(painter, target);
 }
 
-QByteArray OrganigramWindow::RenderSvg() const
+QByteArray OrganigramWindow::RenderSvg(const QString& title) const
 {
-    if (!HasPicture() || Image1->width() <= 0 || Image1->height() <= 0) return QByteArray();
+    const QSize size = HasPicture() ? NaturalSize() : QSize();
+    if (size.isEmpty()) return QByteArray();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
-    svg.setSize(Image1->size());
-    svg.setViewBox(QRect(QPoint(0, 0), Image1->size()));
+    svg.setSize(size);
+    svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setResolution(Image1->logicalDpiX());
-    svg.setTitle(windowTitle());
+    svg.setTitle(title);
     svg.setDescription(QStringLiteral("Ормелит"));
     QPainter painter;
     if (!painter.begin(&svg)) return QByteArray();
-    DrawAtZoom(painter);
+    DrawAt(painter, size);
     painter.end();
     return buffer.data();
 }
 
 QByteArray OrganigramWindow::RenderPng() const
 {
-    if (!HasPicture() || Image1->width() <= 0 || Image1->height() <= 0) return QByteArray();
-    QImage image(Image1->size(), QImage::Format_RGB32);
+    const QSize size = HasPicture() ? NaturalSize() : QSize();
+    if (size.isEmpty()) return QByteArray();
+    QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) return QByteArray();  // too large to hold in memory
     const int dpm = qRound(Image1->logicalDpiX() / 0.0254);
     image.setDotsPerMeterX(dpm);
@@ -453,7 +461,7 @@ QByteArray OrganigramWindow::RenderPng() const
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        DrawAtZoom(painter);
+        DrawAt(painter, size);
     }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -502,11 +510,12 @@ void OrganigramWindow::SavePicture()
     const QString name = QString::fromStdString(*path);
     setWindowTitle(QDir::toNativeSeparators(name));
     if (!HasPicture()) return;
-    // The kind by the name's extension; anything else is the metafile, as it always was.
+    // The kind by the name's extension; any other name is a metafile, the window's own kind.
     const QString suffix = QFileInfo(name).suffix().toLower();
     QByteArray bytes;
     if (suffix == QLatin1String("svg"))
-        bytes = RenderSvg();
+        // Titled by what the chart shows; a loaded picture by its file's name.
+        bytes = RenderSvg(m_topText.isEmpty() ? QFileInfo(name).completeBaseName() : m_topText);
     else if (suffix == QLatin1String("png"))
         bytes = RenderPng();
     else
@@ -554,6 +563,7 @@ void OrganigramWindow::LoadPicture()
     m_picture.reset();
     m_other = std::move(*other);
     m_otherBytes = bytes;
+    m_topText.clear();
     m_stamp = std::move(stamp);
     Image1->SetPicture(&m_other);
     ApplyZoom();

@@ -86,8 +86,9 @@ public:
     // Prints copies of the picture, one page each, on printer; no dialog. False when there was
     // nothing to print or the printer could not start.
     bool PrintPicture(QPrinter& printer, int copies);
-    // The picture as shown at the current zoom, as SVG or PNG file bytes; empty without one.
-    QByteArray RenderSvg() const;
+    // The picture at its natural size (100 %, whatever the zoom shown), as SVG or PNG file
+    // bytes; empty without one.
+    QByteArray RenderSvg(const QString& title) const;
     QByteArray RenderPng() const;
 
     // The print and printer setup dialogs; tests replace them. True when confirmed.
@@ -123,8 +124,10 @@ private:
     void Print();
     void ExportPdf();
     void SavePicture();
-    // The picture at the zoom shown, drawn by the metafile player into painter's device.
-    void DrawAtZoom(QPainter& painter) const;
+    // The picture at 100 % on this screen.
+    QSize NaturalSize() const;
+    // The picture drawn by the metafile player into painter's device at size.
+    void DrawAt(QPainter& painter, const QSize& size) const;
     void LoadPicture();
     void DrawOnPage(QPainter& painter, QPrinter& printer) const;
     bool HasPicture() const { return m_picture || !m_other.IsEmpty(); }
@@ -136,6 +139,8 @@ private:
     // writes back as they were; empty while the picture is a Windows metafile.
     TPicture m_other;
     QByteArray m_otherBytes;
+    // The organigram's top text, the title of its SVG; empty for a loaded picture.
+    QString m_topText;
     int m_zoomIndex = kFitZoom;
     int m_zoomPercent = 100;
     // The file last loaded or saved as it was then: a save over it asks when it changed since.

@@ -173,8 +173,9 @@ QVariant TProjectionModel::headerData(int section, Qt::Orientation orientation, 
     case Qt::DisplayRole:
         return FromCp1251(list[static_cast<size_t>(section)].Text);
     case Qt::ToolTipRole:
+        // A deep number elided in its 71 pixels is whole in the hint, also without item hints.
         if (!m_settings.GridUseHint)
-            return {};
+            return FromCp1251(list[static_cast<size_t>(section)].Text);
         return horizontal ? HintText(-1, section) : HintText(section, -1);
     default:
         return {};
@@ -303,6 +304,8 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
         header->setSectionsClickable(false);
         header->setHighlightSections(true);
         header->setDefaultAlignment(Qt::AlignCenter);
+        // The last components tell deep items apart; the first are their ancestors'.
+        header->setTextElideMode(Qt::ElideLeft);
     }
     StringGrid1->horizontalHeader()->setDefaultSectionSize(71);
     StringGrid1->verticalHeader()->setDefaultSectionSize(23);

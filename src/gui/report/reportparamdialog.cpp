@@ -2,10 +2,12 @@
 
 #include <QAbstractListModel>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListView>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <algorithm>
 
 #include "core/model/cp1251.h"
 #include "core/model/prompts.h"
@@ -160,15 +162,42 @@ void TFrameParam::ComboBox1Change()
     RefreshLevels();
 }
 
+int TextGrowthFor(const QFont& font)
+{
+    return std::max(0, QFontMetrics(font).height() - 16);
+}
+
+int TFrameParam::TextGrowth() const
+{
+    return TextGrowthFor(font());
+}
+
+int TFrameParam::ComboHeight() const
+{
+    // Styles draw a larger frame around a larger font than the designed 21 pixels allow for.
+    const int g = TextGrowth();
+    return g == 0 ? 21 : std::max(21 + g, ComboBox2->sizeHint().height());
+}
+
+int TFrameParam::LevelWidth() const
+{
+    // The caption, and the widest entry beside the drop-down arrow.
+    const QFontMetrics fm(font());
+    return std::max({147, fm.horizontalAdvance(Label2->text()) + 4,
+                     fm.horizontalAdvance(QStringLiteral("Все")) + 40});
+}
+
 void TFrameParam::resizeEvent(QResizeEvent* event)
 {
     QFrame::resizeEvent(event);
     // The caption and the item selector follow both edges, the level column the right edge.
-    const int grow = width() - kWidth;
-    Label1->setGeometry(7, 8, 338 + grow, 16);
-    ComboBox1->setGeometry(7, 28, 338 + grow, 21);
-    Label2->move(350 + grow, 8);
-    ComboBox2->move(350 + grow, 28);
+    const int g = TextGrowth();
+    const int level = LevelWidth();
+    const int levelLeft = width() - 6 - level;
+    Label1->setGeometry(7, 8, levelLeft - 5 - 7, 16 + g);
+    ComboBox1->setGeometry(7, 28 + g, levelLeft - 5 - 7, ComboHeight());
+    Label2->setGeometry(levelLeft, 8, level, 16 + g);
+    ComboBox2->setGeometry(levelLeft, 28 + g, level, ComboHeight());
 }
 
 ReportParamDialog::ReportParamDialog(QWidget* parent, const FontSpec* font) : QDialog(parent)
@@ -257,14 +286,24 @@ void ReportParamDialog::Store(ReportParamRows& rows) const
 void ReportParamDialog::layoutFrames()
 {
     // Frames and button panel are stacked from the top, as wide as the dialog; the dialog is
-    // exactly as tall as they are.
+    // exactly as tall as they are. A larger shared font widens and heightens them as far as
+    // their texts need.
+    const int g = TextGrowthFor(font());
+    int width = kClientWidth;
+    for (TFrameParam* frame : m_frames)
+        width = std::max(width, kClientWidth + frame->NeededWidth() - TFrameParam::kWidth);
+    const QFontMetrics fm(font());
+    const int buttonWidth = std::max({75, fm.horizontalAdvance(OKBtn->text()) + 24,
+                                      fm.horizontalAdvance(CancelBtn->text()) + 24});
+    OKBtn->setGeometry(175, 7, buttonWidth, 27 + g);
+    CancelBtn->setGeometry(175 + buttonWidth + 30, 7, buttonWidth, 27 + g);
     int top = 0;
     for (TFrameParam* frame : m_frames) {
-        frame->setGeometry(0, top, kClientWidth, TFrameParam::kHeight);
-        top += TFrameParam::kHeight;
+        frame->setGeometry(0, top, width, frame->NeededHeight());
+        top += frame->NeededHeight();
     }
-    Panel1->setGeometry(0, top, kClientWidth, kPanelHeight);
-    setFixedSize(kClientWidth, top + kPanelHeight);
+    Panel1->setGeometry(0, top, width, kPanelHeight + g);
+    setFixedSize(width, top + kPanelHeight + g);
 }
 
 void ReportParamDialog::CentreOnScreen()

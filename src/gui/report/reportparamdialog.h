@@ -30,6 +30,15 @@ public:
 
     explicit TFrameParam(QWidget* parent = nullptr);
 
+    // The designed sizes at the default font; a larger font gets the room its text needs:
+    // TextGrowth more pixels of height for each line of text and control, and a level column
+    // wide enough for its caption.
+    int TextGrowth() const;
+    int LevelWidth() const;
+    int ComboHeight() const;
+    int NeededHeight() const { return 28 + TextGrowth() + ComboHeight() + 8; }
+    int NeededWidth() const { return kWidth + LevelWidth() - 147; }
+
     // The entries of the item selector; chooses the first and refreshes the levels.
     void SetChoices(const ItemList& choices);
     // The node of the chosen entry, or nullptr when there is none.
@@ -86,5 +95,8 @@ private:
 
     QList<TFrameParam*> m_frames;
 };
+
+// How much taller than 16 pixels a line of text in font is: none at the default font.
+int TextGrowthFor(const QFont& font);
 
 }  // namespace orm

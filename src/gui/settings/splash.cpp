@@ -1,12 +1,12 @@
 #include "gui/settings/splash.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -42,6 +42,7 @@ TViewForm::TViewForm(QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &QWidget::close);
+    qApp->installEventFilter(this);
 }
 
 void TViewForm::keyPressEvent(QKeyEvent*)
@@ -49,28 +50,23 @@ void TViewForm::keyPressEvent(QKeyEvent*)
     close();
 }
 
-void TViewForm::mousePressEvent(QMouseEvent* event)
+// A click dismisses the splash as a key does. Grabbing it as a caption (a window move) would
+// hold the pointer and keep it up over the main window the user wants to reach.
+void TViewForm::mousePressEvent(QMouseEvent*)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    // Moved by the window manager, as if its caption had been grabbed; by hand where the
-    // platform cannot.
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    m_dragging = true;
-    m_dragOffset = event->globalPosition().toPoint() - pos();
+    close();
 }
 
-void TViewForm::mouseMoveEvent(QMouseEvent* event)
+bool TViewForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - m_dragOffset);
-}
-
-void TViewForm::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        m_dragging = false;
+    // A question asked while the splash is up must not open behind a window that stays on top:
+    // the splash gives way to it.
+    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->isWindow() && widget->isModal())
+            QTimer::singleShot(0, this, &QWidget::close);
+    }
+    return false;
 }
 
 TViewForm* ShowTitle(const AppSettings& settings, Prompts& prompts)

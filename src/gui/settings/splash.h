@@ -1,9 +1,9 @@
 #pragma once
 
 // The title splash: a borderless picture window that stays on top while the program starts
-// behind it, until a key is pressed or its time is up.
+// behind it, until a key is pressed, the mouse is clicked on it, a modal dialog opens or its
+// time is up.
 
-#include <QPoint>
 #include <QString>
 #include <QWidget>
 
@@ -26,12 +26,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-private:
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // The splash with the title picture (or the built-in one) when settings.TitleTime is not 0.

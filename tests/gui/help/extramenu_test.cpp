@@ -51,13 +51,20 @@ TEST_F(ExtraMenuWindow, ItemsGoWhereTheySayAndRunTheirPrograms)
                           "FILE=C:\\Program Files\\x.exe\r\n"
                           "[EXTRAMENU4]\r\nNAME=Нет папки\r\nPOSITION=3.1.2\r\n"
                           "FILE=/no/dir/x\r\n"));
-    EXPECT_EQ(LoadExtraMenu(window->menuBar(), window.get(), ini, prompts), 4);
+    // Loaded as at start-up: the Edit menu and the recent projects come after the extra
+    // entries, so the positions count the menus as they always did.
+    window.reset();
+    context->Settings.SettingsFileName = ini;
+    window = std::make_unique<MainWindow>(*context, &prompts);
 
     EXPECT_EQ(window->MenuFile->actions().at(2)->text(), QStringLiteral("Запуск"));
+    EXPECT_EQ(window->MenuFile->actions().at(5)->menu(), window->MenuRecent);
     const QList<QAction*> bar = window->menuBar()->actions();
     EXPECT_EQ(bar[1]->text(), QStringLiteral("Пусто"));
+    EXPECT_EQ(bar[2]->menu(), window->MenuEdit);
+    EXPECT_EQ(bar[3]->text(), QStringLiteral("&Классификаторы"));
     // The first classifier's command became a submenu holding two new items.
-    QAction* first = bar[2]->menu()->actions().at(0);
+    QAction* first = bar[3]->menu()->actions().at(0);
     EXPECT_EQ(first->text(), QStringLiteral("Бизнес-направления"));
     ASSERT_TRUE(first->menu());
     EXPECT_EQ(texts(first->menu()->actions()), (QStringList{"Нет файла", "Нет папки"}));

@@ -1,5 +1,5 @@
 // The organigram outside the program: PDF pages (also in place of printing without a
-// printer), SVG and PNG pictures at the zoom shown, and the window's remembered size.
+// printer), SVG and PNG pictures at their natural size, and the window's remembered size.
 
 #include <gtest/gtest.h>
 
@@ -119,7 +119,7 @@ TEST_F(OrganigramExport, WithoutAPrinterPrintingOffersThePdf)
     EXPECT_EQ(prompts.dialogs.size(), 1u);
 }
 
-TEST_F(OrganigramExport, SvgAndPngHoldThePictureAtTheZoomShown)
+TEST_F(OrganigramExport, SvgAndPngHoldThePictureAtItsNaturalSize)
 {
     const QSize natural = window->Picture()->SizeAtDpi(96, 96);
     prompts.queueSave(dir.path("chart.png"));
@@ -133,16 +133,20 @@ TEST_F(OrganigramExport, SvgAndPngHoldThePictureAtTheZoomShown)
     EXPECT_EQ(prompts.dialogs.at(0).filterPatterns, "*.wmf");
     EXPECT_EQ(prompts.dialogs.at(0).moreFilters[0].patterns, "*.svg");
 
-    // Half the zoom, half the picture; the SVG draws what the PNG holds.
+    // Whatever the zoom shown, the whole picture; the SVG draws what the PNG holds and is
+    // titled by the chart's top text, not the window's caption (the file's path by now).
     window->SetZoomIndex(1);
     prompts.queueSave(dir.path("half.png"));
     window->ActionSave->trigger();
     const QImage half(QString::fromStdString(dir.path("half.png")));
-    EXPECT_NEAR(half.width(), natural.width() / 2, 1);
+    EXPECT_EQ(half.size(), natural);
+    EXPECT_EQ(half, png);
     prompts.queueSave(dir.path("half.svg"));
     window->ActionSave->trigger();
     const QByteArray svg = TempDir::read(dir.path("half.svg")).c_str();
     EXPECT_TRUE(QString::fromUtf8(svg).contains(QStringLiteral("Направление")));
+    EXPECT_TRUE(QString::fromUtf8(svg).contains(QStringLiteral("<title>1 Бизнес-направления</title>")))
+        << svg.left(400).toStdString();
     QSvgRenderer renderer(svg);
     ASSERT_TRUE(renderer.isValid());
     // Sized in millimetres for 96 dpi, the screen's pixels in the view box.

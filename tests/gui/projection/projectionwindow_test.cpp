@@ -61,7 +61,7 @@ protected:
 
 TEST_F(ProjectionTest, RefusesClassifiersWithoutItems)
 {
-    QMenu* matrices = window->menuBar()->actions().at(2)->menu();
+    QMenu* matrices = window->menuBar()->actions().at(3)->menu();
     matrices->actions().at(0)->trigger();
     EXPECT_EQ(prompts.informs(), (std::vector<std::string>{"Не заданы Бизнес-направления!"}));
     project().TreeByIndex(1)->AddChild("a");
@@ -159,6 +159,12 @@ TEST_F(ProjectionTest, HintsNameTheCellsItems)
     ProjectionWindow* grid = window->OpenProjection(1);
     TProjectionModel* m = grid->Model();
     EXPECT_FALSE(m->data(m->index(1, 2), Qt::ToolTipRole).isValid());
+    // Without item hints a header still shows its whole number, which a deep item's 71 pixels
+    // cut at the left, where its ancestors' components are.
+    EXPECT_EQ(m->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString(),
+              QStringLiteral("1.1.1"));
+    EXPECT_EQ(grid->StringGrid1->horizontalHeader()->textElideMode(), Qt::ElideLeft);
+    EXPECT_EQ(grid->StringGrid1->horizontalHeader()->defaultSectionSize(), 71);
     context->Settings.GridUseHint = true;
     EXPECT_EQ(m->data(m->index(1, 2), Qt::ToolTipRole).toString(), QStringLiteral("1.2 Опт\n4.2 Склад"));
     EXPECT_EQ(m->headerData(0, Qt::Vertical, Qt::ToolTipRole).toString(),

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -11,6 +12,7 @@
 
 #include "app/mainwindow.h"
 #include "core/report/reporttest.h"
+#include "core/settings/appsettings.h"
 #include "gui/report/qtreportui.h"
 #include "gui/report/reportparamdialog.h"
 #include "support/guifixture.h"
@@ -112,6 +114,44 @@ TEST(ParamDialog, FramesStackFromTheTopAndTheDialogFitsThem)
     five.CentreOnScreen();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE((five.geometry().center() - screen.center()).manhattanLength(), 2);
+}
+
+TEST(ParamDialog, ALargerSharedFontGetsTheRoomItsTextNeeds)
+{
+    TTreeList strategic;
+    for (int k = 1; k <= 10; ++k)
+        strategic.AddChild(Metamodel().DisplayName(k, ResKind::Classifier));
+    FakePrompts prompts;
+    for (int size : {12, 16, 24}) {
+        const FontSpec font{"System", size};
+        ReportParamDialog dialog(nullptr, &font);
+        ASSERT_TRUE(dialog.Build(strategic, rowsOf(10), prompts));
+        dialog.show();
+        const QFontMetrics fm(dialog.font());
+        int bottom = 0;
+        for (const TFrameParam* f : dialog.Frames()) {
+            EXPECT_EQ(f->y(), bottom);
+            bottom = f->geometry().bottom() + 1;
+            for (const QLabel* label : {f->Label1, f->Label2})
+                EXPECT_GE(label->height(), fm.height()) << size;
+            EXPECT_GE(f->Label2->width(), fm.horizontalAdvance(f->Label2->text())) << size;
+            for (const QComboBox* box : {f->ComboBox1, f->ComboBox2}) {
+                EXPECT_GE(box->height(), box->sizeHint().height()) << size;
+                EXPECT_LE(box->geometry().right(), f->width()) << size;
+                EXPECT_GE(box->y(), f->Label1->geometry().bottom()) << size;
+            }
+            EXPECT_GE(f->ComboBox2->width(), fm.horizontalAdvance(QStringLiteral("Все")) + 20);
+            EXPECT_GE(f->ComboBox1->width(), 338) << size;
+        }
+        for (const QPushButton* button : {dialog.OKBtn, dialog.CancelBtn}) {
+            EXPECT_GE(button->height(), fm.height()) << size;
+            EXPECT_GE(button->width(), fm.horizontalAdvance(button->text())) << size;
+            EXPECT_LE(button->geometry().bottom(), dialog.Panel1->height()) << size;
+        }
+        EXPECT_LT(dialog.OKBtn->geometry().right(), dialog.CancelBtn->x());
+        EXPECT_EQ(dialog.Panel1->y(), bottom);
+        EXPECT_EQ(dialog.height(), bottom + dialog.Panel1->height());
+    }
 }
 
 TEST(ParamDialog, EachModeOffersItsEntriesAndLevels)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScreen>
@@ -88,21 +89,36 @@ TEST_F(Splash, TimeIsCappedAtOneMinuteAndAKeyOrTheTimerClosesIt)
     QTRY_VERIFY_WITH_TIMEOUT(!form, 3000);
 }
 
-TEST_F(Splash, DraggedWithTheLeftButton)
+TEST_F(Splash, AClickClosesItAndAModalDialogIsNeverBehindIt)
 {
-    TViewForm* form = ShowTitle(settings, prompts);
-    ASSERT_TRUE(form);
-    const QPoint start = form->pos();
-    const QPoint grab = form->mapToGlobal(QPoint(40, 30));
-    mouse(form, QEvent::MouseButtonPress, Qt::LeftButton, grab);
-    mouse(form, QEvent::MouseMove, Qt::LeftButton, grab + QPoint(50, 20));
-    mouse(form, QEvent::MouseButtonRelease, Qt::LeftButton, grab + QPoint(50, 20));
-    EXPECT_EQ(form->pos(), start + QPoint(50, 20));
+    // Any button closes it, without a move.
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+        QPointer<TViewForm> form = ShowTitle(settings, prompts);
+        ASSERT_TRUE(form);
+        const QPoint start = form->pos();
+        const QPoint grab = form->mapToGlobal(QPoint(40, 30));
+        mouse(form, QEvent::MouseButtonPress, button, grab);
+        if (form) {
+            mouse(form, QEvent::MouseMove, button, grab + QPoint(50, 20));
+            EXPECT_EQ(form->pos(), start);
+        }
+        settle();
+        EXPECT_FALSE(form);
+    }
 
-    mouse(form, QEvent::MouseButtonPress, Qt::RightButton, grab);
-    mouse(form, QEvent::MouseMove, Qt::RightButton, grab + QPoint(90, 90));
-    EXPECT_EQ(form->pos(), start + QPoint(50, 20));
-    EXPECT_TRUE(form->isVisible());
+    // A modal dialog makes it give way; a plain window does not.
+    QPointer<TViewForm> form = ShowTitle(settings, prompts);
+    ASSERT_TRUE(form);
+    QWidget plain;
+    plain.show();
+    settle();
+    EXPECT_TRUE(form && form->isVisible());
+    QDialog dialog;
+    dialog.setModal(true);
+    dialog.show();
+    QApplication::processEvents();
+    settle();
+    EXPECT_FALSE(form);
 }
 
 TEST_F(Splash, ConfiguredPictureAtItsPercent)
