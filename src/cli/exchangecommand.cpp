@@ -127,22 +127,43 @@ std::optional<std::string> readInput(const std::string& path, std::ostream& err)
     return bytes;
 }
 
-}  // namespace
+// What both grid commands start with: the arguments, the projection that pairs A and B, the
+// project read. Returns the exit code of a failure, or nothing to go on.
+struct GridCommand {
+    Arguments arguments;
+    int projection = 0;
+};
 
-int RunExportGrid(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+std::optional<int> startGrid(const std::vector<std::string>& args, size_t positionals,
+                             const char* takes, TMainTreeList& project, GridCommand& command,
+                             std::ostream& err)
 {
     const std::optional<Arguments> parsed = parse(args, err);
     if (!parsed)
         return kUsage;
-    if (parsed->positional.size() != 3)
-        return usage(err, "export-grid takes PROJECT A B");
-    const int p = projectionOf(parsed->positional[1], parsed->positional[2]);
-    if (p == 0)
+    if (parsed->positional.size() != positionals)
+        return usage(err, takes);
+    command.arguments = *parsed;
+    command.projection = projectionOf(parsed->positional[1], parsed->positional[2]);
+    if (command.projection == 0)
         return usage(err, "A B must be 1 4, 2 4 or 3 4");
-    CommandProject held;
-    TMainTreeList& project = *held;
     if (!readProject(project, parsed->positional[0], err))
         return kBadProject;
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunExportGrid(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    CommandProject held;
+    TMainTreeList& project = *held;
+    GridCommand command;
+    if (const auto failed =
+            startGrid(args, 3, "export-grid takes PROJECT A B", project, command, err))
+        return *failed;
+    const Arguments* parsed = &command.arguments;
+    const int p = command.projection;
     const auto [first, second] = TStructRes::ProjectionPair(p);
     ErrorPrompts prompts(err);
     ItemList columns;
@@ -165,18 +186,14 @@ int RunExportGrid(const std::vector<std::string>& args, std::ostream& out, std::
 
 int RunImportGrid(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    const std::optional<Arguments> parsed = parse(args, err);
-    if (!parsed)
-        return kUsage;
-    if (parsed->positional.size() != 4)
-        return usage(err, "import-grid takes PROJECT A B FILE.csv");
-    const int p = projectionOf(parsed->positional[1], parsed->positional[2]);
-    if (p == 0)
-        return usage(err, "A B must be 1 4, 2 4 or 3 4");
     CommandProject held;
     TMainTreeList& project = *held;
-    if (!readProject(project, parsed->positional[0], err))
-        return kBadProject;
+    GridCommand command;
+    if (const auto failed = startGrid(args, 4, "import-grid takes PROJECT A B FILE.csv", project,
+                                      command, err))
+        return *failed;
+    const Arguments* parsed = &command.arguments;
+    const int p = command.projection;
     const std::optional<std::string> csv = readInput(parsed->positional[3], err);
     if (!csv)
         return kBadProject;
