@@ -7,6 +7,7 @@
 #include "core/exchange/matrixcsv.h"
 #include "core/model/cp1251.h"
 #include "core/model/project.h"
+#include "core/model/safefile.h"
 #include "support/decliningprompts.h"
 #include "support/projectdump.h"
 
@@ -159,4 +160,20 @@ TEST(MatrixCsv, WrittenAndSpreadsheetFormsReadBack)
         EXPECT_EQ(ToUtf8(bad.Error), fault.error) << fault.text;
         EXPECT_TRUE(bad.Changes.empty());
     }
+}
+
+TEST(MatrixCsv, AGridResavedByLibreOfficeCalcReadsBack)
+{
+    // The grid's export of this project opened in Calc and saved as CSV there: commas, every
+    // field quoted, LF line ends, no byte-order mark.
+    TMainTreeList project;
+    project.ReadProjectText(c("0 P\r\n1 B\r\n1.1 Опт; розница \"Юг\"\r\n1.2 =b\r\n4 S\r\n"
+                              "4.1 Отдел\r\n1.1\r\n4.2 v\r\n"));
+    const auto bytes = ReadFileBytes(std::string(ORMELIT_TEST_DATA) +
+                                     "/exchange/calc-resaved-grid.csv");
+    ASSERT_TRUE(bytes);
+    const MatrixImport same = ReadMatrixCsv(project, 1, 4, *bytes);
+    EXPECT_EQ(ToUtf8(same.Error), "");
+    EXPECT_EQ(same.Unchanged, 4);
+    EXPECT_TRUE(same.Changes.empty());
 }
