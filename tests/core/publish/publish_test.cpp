@@ -115,10 +115,11 @@ TEST(PublishSite, WritesLinkedEscapedSelfContainedPages)
             const fs::path target = Target(path, link);
             ASSERT_TRUE(files.count(target.string())) << link;
             const size_t hash = link.find('#');
-            if (hash != std::string::npos)
+            if (hash != std::string::npos) {
                 EXPECT_NE(files.at(target.string()).find("id=\"" + link.substr(hash + 1) + "\""),
                           std::string::npos)
                     << link;
+            }
         }
         // And an HTML checker finds nothing to complain about.
         const std::string command = "tidy -q -e " + (p.site / path).string() + " 2>&1";
