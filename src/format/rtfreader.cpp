@@ -270,10 +270,19 @@ private:
 enum class Kw {
     Unknown,
     // destinations
-    FontTable, ColorTable, FontAltName, Skip, Upr, Ud, Field, Shown, Pict, SkipHeader,
-    SkipFootnote, SkipAnnotation, SkipDrawing,
+    FontTable, ColorTable, FontAltName, Skip, Upr, Ud, Field, FieldInst, FieldResult, Shown, Pict,
+    SkipAnnotation, SkipDrawing, Footnote, ShapeInst, ShapeName, ShapeValue, ShapeResult,
+    NestTableProps,
+    // headers and footers, in the order of kPartWords
+    Header, HeaderL, HeaderR, HeaderF, Footer, FooterL, FooterR, FooterF,
     // document
-    Ansi, Mac, Pc, Pca, AnsiCpg, Deff, DefTab,
+    Ansi, Mac, Pc, Pca, AnsiCpg, Deff, DefTab, DocWord,
+    // notes
+    FtnAlt, FtnNumbering, AftnNumbering, FtnStart, AftnStart,
+    // sections
+    Sectd, SectWord,
+    // shapes
+    Shape, ShapeGroup, ShpLeft, ShpTop, ShpRight, ShpBottom,
     // font table entries
     Font, FCharset, Cpg, FNil, FBidi, FRoman, FSwiss, FModern, FScript, FDecor, FTech,
     // colour table entries
@@ -286,6 +295,9 @@ enum class Kw {
     Itap,
     // tables
     Trowd, Trleft, Cellx, Trgaph, Trpaddl, Trpaddr, Trpaddt, Trpaddb,
+    // table cells
+    ClVmgf, ClVmrg, ClMgf, ClMrg, ClCbpat, ClCfpat, ClShdng, ClVertalT, ClVertalC, ClVertalB,
+    ClPadL, ClPadR, ClPadT, ClPadB, ClPadFL, ClPadFR, ClPadFT, ClPadFB,
     // page
     PaperW, PaperH, MargL, MargR, MargT, MargB, Landscape, SectPaperW, SectPaperH, SectMargL,
     SectMargR, SectMargT, SectMargB, SectLandscape,
@@ -307,7 +319,8 @@ const std::unordered_map<std::string_view, Kw>& keywords()
     static const std::unordered_map<std::string_view, Kw> table = [] {
         std::unordered_map<std::string_view, Kw> t = {
             {"fonttbl", Kw::FontTable}, {"colortbl", Kw::ColorTable}, {"fname", Kw::FontAltName},
-            {"upr", Kw::Upr}, {"ud", Kw::Ud}, {"field", Kw::Field}, {"fldrslt", Kw::Shown},
+            {"upr", Kw::Upr}, {"ud", Kw::Ud}, {"field", Kw::Field}, {"fldinst", Kw::FieldInst},
+            {"fldrslt", Kw::FieldResult},
             {"listtext", Kw::Shown}, {"pntext", Kw::Shown}, {"result", Kw::Shown},
             {"ansi", Kw::Ansi}, {"mac", Kw::Mac}, {"pc", Kw::Pc}, {"pca", Kw::Pca},
             {"ansicpg", Kw::AnsiCpg}, {"deff", Kw::Deff}, {"deftab", Kw::DefTab},
@@ -348,14 +361,52 @@ const std::unordered_map<std::string_view, Kw>& keywords()
             {"pmmetafile", Kw::OtherPicture}, {"picw", Kw::PicW}, {"pich", Kw::PicH},
             {"picwgoal", Kw::PicWGoal}, {"pichgoal", Kw::PicHGoal},
             {"picscalex", Kw::PicScaleX}, {"picscaley", Kw::PicScaleY}, {"chftn", Kw::Chftn},
-            {"cbpat", Kw::Cbpat}, {"shppict", Kw::Shown}, {"shprslt", Kw::Shown},
-            {"header", Kw::SkipHeader}, {"headerl", Kw::SkipHeader},
-            {"headerr", Kw::SkipHeader}, {"headerf", Kw::SkipHeader},
-            {"footer", Kw::SkipHeader}, {"footerl", Kw::SkipHeader},
-            {"footerr", Kw::SkipHeader}, {"footerf", Kw::SkipHeader},
-            {"footnote", Kw::SkipFootnote}, {"annotation", Kw::SkipAnnotation},
-            {"do", Kw::SkipDrawing},
+            {"cbpat", Kw::Cbpat}, {"shppict", Kw::Shown}, {"shprslt", Kw::ShapeResult},
+            {"shp", Kw::Shape}, {"shpgrp", Kw::ShapeGroup}, {"shpinst", Kw::ShapeInst},
+            {"sn", Kw::ShapeName}, {"sv", Kw::ShapeValue}, {"shpleft", Kw::ShpLeft},
+            {"shptop", Kw::ShpTop}, {"shpright", Kw::ShpRight}, {"shpbottom", Kw::ShpBottom},
+            {"header", Kw::Header}, {"headerl", Kw::HeaderL}, {"headerr", Kw::HeaderR},
+            {"headerf", Kw::HeaderF}, {"footer", Kw::Footer}, {"footerl", Kw::FooterL},
+            {"footerr", Kw::FooterR}, {"footerf", Kw::FooterF}, {"footnote", Kw::Footnote},
+            {"ftnalt", Kw::FtnAlt}, {"annotation", Kw::SkipAnnotation},
+            {"do", Kw::SkipDrawing}, {"nesttableprops", Kw::NestTableProps},
+            {"sectd", Kw::Sectd}, {"ftnstart", Kw::FtnStart}, {"sftnstart", Kw::FtnStart},
+            {"aftnstart", Kw::AftnStart}, {"saftnstart", Kw::AftnStart},
+            {"clvmgf", Kw::ClVmgf}, {"clvmrg", Kw::ClVmrg}, {"clmgf", Kw::ClMgf},
+            {"clmrg", Kw::ClMrg}, {"clcbpat", Kw::ClCbpat}, {"clcfpat", Kw::ClCfpat},
+            {"clshdng", Kw::ClShdng}, {"clvertalt", Kw::ClVertalT},
+            {"clvertalc", Kw::ClVertalC}, {"clvertalb", Kw::ClVertalB},
+            {"clpadl", Kw::ClPadL}, {"clpadr", Kw::ClPadR}, {"clpadt", Kw::ClPadT},
+            {"clpadb", Kw::ClPadB}, {"clpadfl", Kw::ClPadFL}, {"clpadfr", Kw::ClPadFR},
+            {"clpadft", Kw::ClPadFT}, {"clpadfb", Kw::ClPadFB},
         };
+        // How notes are numbered: the numbering of the document and of its sections.
+        for (const char* w : {"ftnnar", "ftnnalc", "ftnnauc", "ftnnrlc", "ftnnruc", "ftnnchi",
+                              "sftnnar", "sftnnalc", "sftnnauc", "sftnnrlc", "sftnnruc",
+                              "sftnnchi"})
+            t.emplace(w, Kw::FtnNumbering);
+        for (const char* w : {"aftnnar", "aftnnalc", "aftnnauc", "aftnnrlc", "aftnnruc",
+                              "aftnnchi", "saftnnar", "saftnnalc", "saftnnauc", "saftnnrlc",
+                              "saftnnruc", "saftnnchi"})
+            t.emplace(w, Kw::AftnNumbering);
+        // Document formatting that a save keeps as it came: where notes go and how they
+        // restart, facing pages, the gutter.
+        for (const char* w : {"ftnbj", "ftntj", "ftnrstpg", "ftnrestart", "ftnrstcont", "aenddoc",
+                              "aendnotes", "aftnbj", "aftntj", "aftnrestart", "aftnrstcont",
+                              "enddoc", "endnotes", "fet", "facingp", "margmirror", "gutter",
+                              "gutterprl"})
+            t.emplace(w, Kw::DocWord);
+        // Section formatting that a save keeps as it came (the page words have their own).
+        for (const char* w :
+             {"sbknone", "sbkcol", "sbkpage", "sbkeven", "sbkodd", "cols", "colsx", "colno",
+              "colsr", "colw", "linebetcol", "guttersxn", "margmirsxn", "headery", "footery",
+              "pgnstarts", "pgncont", "pgnrestart", "pgndec", "pgnucrm", "pgnlcrm", "pgnucltr",
+              "pgnlcltr", "pgnx", "pgny", "vertalt", "vertalc", "vertalj", "vertalb", "linemod",
+              "linex", "linestarts", "linerestart", "lineppage", "linecont", "endnhere",
+              "binfsxn", "binsxn", "stextflow", "rtlsect", "ltrsect", "sftnbj", "sftntj",
+              "sftnrstpg", "sftnrestart", "sftnrstcont", "saftnrestart", "saftnrstcont",
+              "titlepg"})
+            t.emplace(w, Kw::SectWord);
         // Every underline kind shows as an underline.
         for (const char* w : {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
                               "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
@@ -365,14 +416,13 @@ const std::unordered_map<std::string_view, Kw>& keywords()
         // reader must know them, or their contents would show.
         for (const char* w :
              {"stylesheet", "info", "object", "objdata", "objclass", "objname", "atnid",
-              "atnauthor", "atndate", "atnref",
-              "fldinst", "xe", "tc", "txe", "bkmkstart", "bkmkend", "listtable",
+              "atnauthor", "atndate", "atnref", "xe", "tc", "txe", "bkmkstart", "bkmkend", "listtable",
               "listoverridetable", "revtbl", "rsidtbl", "generator", "themedata",
               "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "pgdsctbl",
-              "filetbl", "pn", "pnseclvl", "pntxta", "pntxtb", "nonshppict", "shpinst",
+              "filetbl", "pn", "pnseclvl", "pntxta", "pntxtb", "nonshppict", "nonesttables",
               "template", "docvar", "userprops", "falt", "panose",
               "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "ftncn", "aftncn", "background",
-              "nesttableprops", "mmathPr", "fchars", "lchars", "comment", "author", "operator",
+              "mmathPr", "fchars", "lchars", "comment", "author", "operator",
               "title", "subject", "keywords", "doccomm", "company", "category", "manager",
               "creatim", "revtim", "printim", "buptim", "hlinkbase", "passwordhash",
               "wgrffmtfilter", "listpicture", "protusertbl", "blipuid", "formfield"})
@@ -399,12 +449,26 @@ bool isDestination(Kw kw)
     case Kw::Upr:
     case Kw::Ud:
     case Kw::Field:
+    case Kw::FieldInst:
+    case Kw::FieldResult:
     case Kw::Shown:
     case Kw::Pict:
-    case Kw::SkipHeader:
-    case Kw::SkipFootnote:
     case Kw::SkipAnnotation:
     case Kw::SkipDrawing:
+    case Kw::Footnote:
+    case Kw::ShapeInst:
+    case Kw::ShapeName:
+    case Kw::ShapeValue:
+    case Kw::ShapeResult:
+    case Kw::NestTableProps:
+    case Kw::Header:
+    case Kw::HeaderL:
+    case Kw::HeaderR:
+    case Kw::HeaderF:
+    case Kw::Footer:
+    case Kw::FooterL:
+    case Kw::FooterR:
+    case Kw::FooterF:
         return true;
     default:
         return false;
@@ -412,6 +476,12 @@ bool isDestination(Kw kw)
 }
 
 // ------------------------------------------------------------------------------ state
+
+constexpr int kMaxNesting = 16;         // tables inside tables; deeper ones join their parent
+constexpr int kMaxFields = 1 << 20;
+constexpr int kMaxSections = 4096;      // later sections keep the last one's formatting
+constexpr qsizetype kMaxWords = 4096;   // characters of kept formatting words per section
+constexpr size_t kMaxInstruction = 4096;  // bytes of a field's instruction
 
 enum class Dest : uint8_t {
     Body,        // document text
@@ -421,6 +491,10 @@ enum class Dest : uint8_t {
     FontAltName,
     ColorTable,
     Pict,        // a picture's hex or binary data
+    FieldInst,   // a field's instruction: kept with its result, not shown
+    ShapeInst,   // a shape's properties: its picture and place are read
+    ShapeName,   // the name of a shape property
+    ShapeValue,  // the value of a shape property
 };
 
 struct CharProps {
@@ -435,6 +509,8 @@ struct CharProps {
     bool hidden = false;
     uint8_t vertical = 0;  // 1 superscript, 2 subscript
     uint8_t caps = 0;      // 1 all capitals, 2 small capitals
+    int field = 0;  // the innermost field whose result the text is (1-based); 0 none
+    int mark = 0;   // the note number (\chftn) the text is (1-based); 0 none
 
     bool operator==(const CharProps&) const = default;
 };
@@ -467,12 +543,16 @@ struct State {
     ParaProps par;
     Dest dest = Dest::Body;
     int uc = 1;  // fallback characters after \uN
+    int field = 0;           // the field whose group this is (1-based)
+    bool nestProps = false;  // in \nesttableprops: the row words are a nested table's
+    bool shape = false;      // the group of a shape (\shp)
 };
 
 struct Run {
     CharProps props;
     QString text;
     int picture = -1;  // index into the pictures read; the text is then one U+FFFC
+    int note = 0;      // the note anchored to this text (1-based)
 };
 
 struct Para {
@@ -481,21 +561,86 @@ struct Para {
     std::vector<Run> runs;
 };
 
-struct Cell {
-    std::vector<Para> paras;
-};
-
 // \trgaph and \trpaddl, r, t, b of a row, twips; -1 where the row has none.
 struct RowGaps {
     int gap = -1;
     std::array<int, 4> pad{-1, -1, -1, -1};
 };
 
-struct Row {
+// A cell as its row defines it: its right edge, merges, shading, alignment and padding.
+struct CellDef {
+    int right = 0;
+    bool vFirst = false;  // \clvmgf, \clvmrg: the first cell of a vertical merge, one below it
+    bool vNext = false;
+    bool hNext = false;   // \clmrg: merged into the cell before it
+    uint8_t valign = 0;   // 0 top, 1 centre, 2 bottom
+    int fill = -1;        // \clcbpat, \clcfpat: colour table indices
+    int pattern = -1;
+    int shading = -1;     // \clshdng, hundredths of a per cent
+    std::array<int, 4> pad{-1, -1, -1, -1};  // \clpadl, r, t, b, twips
+    std::array<int, 4> padUnit{-1, -1, -1, -1};  // \clpadfl, ...: 0 means "no padding given"
+};
+
+struct RowDef {
     int left = 0;
     RowGaps gaps;
-    std::vector<int> rights;
+    std::vector<CellDef> cells;
+    CellDef next;  // the words of the cell whose \cellx has not come yet
+};
+
+struct Row;
+
+// A paragraph, or a table when rows holds any.
+struct Item {
+    Para para;
+    std::vector<Row> rows;
+};
+
+struct Cell {
+    std::vector<Item> items;
+};
+
+struct Row {
+    RowDef def;
     std::vector<Cell> cells;
+};
+
+// A table being read at one nesting level: its rows so far, the row and the cell under way.
+struct Level {
+    Cell cell;
+    std::vector<Cell> rowCells;
+    std::vector<Row> rows;
+};
+
+// Where text goes: the run and paragraph under way and the tables open around them. A note,
+// a header or a footer is read into a flow of its own while the body's waits.
+struct Flow {
+    bool runOpen = false;
+    CharProps runProps;
+    std::string bytes;  // code-page bytes of the open run, decoded when the run changes
+    QString runText;
+    Para para;
+    std::vector<Level> levels;  // open tables, the outermost first
+    std::vector<RowDef> defs;   // the row definition of each level
+};
+
+// A note's text, shown at the end of the document.
+struct Note {
+    bool endnote = false;
+    QString number;  // as the document numbers it
+    std::vector<Item> items;
+};
+
+struct FieldDef {
+    QString instruction;
+    int parent = 0;  // the field whose result holds this one (1-based)
+};
+
+// What marks the first paragraph or table of something: a section, a note's text.
+struct Marks {
+    int section = 0;
+    int note = 0;
+    bool endnote = false;
 };
 
 struct FontEntry {
@@ -505,6 +650,7 @@ struct FontEntry {
     int codePage = 0;
     QFont::StyleHint hint = QFont::AnyStyle;
     int family = 0;  // rtf::FamilyWord; 0 when the table gives none
+    QString face;    // the name without the character set it was tagged with
     SymbolFont symbol = SymbolFont::None;
 };
 
@@ -545,14 +691,150 @@ QString sanitized(QString text)
     return text;
 }
 
+
+
+// Windows named a font's versions for other character sets "Arial CE", "Times New Roman Cyr" and
+// so on, and mapped them to the font itself; so does the view, so that the face is found.
+QString baseFace(const QString& name)
+{
+    static const char* const kTags[] = {" CE", " Cyr", " Greek", " Tur", " Baltic",
+                                        " (Arabic)", " (Hebrew)", " (Vietnamese)"};
+    for (const char* tag : kTags) {
+        const QLatin1String t(tag);
+        if (name.size() > t.size() && name.endsWith(t, Qt::CaseInsensitive))
+            return name.left(name.size() - t.size()).trimmed();
+    }
+    return name;
+}
+
+// The kind of face a font table without a family word still names, so that a missing face
+// falls back to one of its kind.
+QFont::StyleHint kindOfFace(const QString& face)
+{
+    static const std::pair<const char*, QFont::StyleHint> kFaces[] = {
+        {"Times New Roman", QFont::Serif}, {"Times", QFont::Serif},
+        {"Georgia", QFont::Serif},         {"Cambria", QFont::Serif},
+        {"Arial", QFont::SansSerif},       {"Helvetica", QFont::SansSerif},
+        {"Verdana", QFont::SansSerif},     {"Tahoma", QFont::SansSerif},
+        {"Calibri", QFont::SansSerif},     {"MS Sans Serif", QFont::SansSerif},
+        {"Courier New", QFont::TypeWriter}, {"Courier", QFont::TypeWriter},
+        {"Consolas", QFont::TypeWriter},   {"Lucida Console", QFont::TypeWriter},
+    };
+    for (const auto& [name, hint] : kFaces) {
+        if (face.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return hint;
+    }
+    return QFont::AnyStyle;
+}
+
+// Note number n as the document numbers its notes: 0 1 2 3, 1 a b c, 2 A B C, 3 i ii iii,
+// 4 I II III, 5 * † ‡ §. Beyond what a kind can write, the number.
+QString noteNumber(int n, int kind)
+{
+    n = std::max(1, n);
+    switch (kind) {
+    case 1:
+    case 2:
+        if (n <= 26 * 4)  // a..z, then aa..zz as word processors go on
+            return QString((n - 1) / 26 + 1,
+                           QChar((kind == 1 ? 'a' : 'A') + (n - 1) % 26));
+        break;
+    case 3:
+    case 4:
+        if (n < 4000) {
+            static const std::pair<int, const char*> kRoman[] = {
+                {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"},
+                {50, "l"},   {40, "xl"},  {10, "x"},  {9, "ix"},   {5, "v"},   {4, "iv"},
+                {1, "i"}};
+            QString out;
+            for (const auto& [value, letters] : kRoman) {
+                for (; n >= value; n -= value)
+                    out += QLatin1String(letters);
+            }
+            return kind == 4 ? out.toUpper() : out;
+        }
+        break;
+    case 5:
+        if (n <= 4 * 4) {
+            static const char16_t kSigns[] = u"*†‡§";
+            return QString((n - 1) / 4 + 1, QChar(kSigns[(n - 1) % 4]));
+        }
+        break;
+    default:
+        break;
+    }
+    return QString::number(n);
+}
+
+// The kind of numbering a word names: \ftnnar, \saftnnrlc and the like.
+int numberingOf(std::string_view word)
+{
+    static const std::pair<const char*, int> kEnds[] = {{"nar", 0},  {"nalc", 1}, {"nauc", 2},
+                                                         {"nrlc", 3}, {"nruc", 4}, {"nchi", 5}};
+    for (const auto& [end, kind] : kEnds) {
+        if (word.ends_with(end))
+            return kind;
+    }
+    return 0;
+}
+
+// Where a HYPERLINK field goes: its address, "#bookmark" after \l; empty for other fields.
+QString hyperlinkTarget(const QString& instruction)
+{
+    // The instruction's words: quoted ones as one, with \\ standing for a backslash.
+    QStringList words;
+    for (qsizetype i = 0; i < instruction.size();) {
+        if (instruction[i].isSpace()) {
+            ++i;
+            continue;
+        }
+        QString word;
+        if (instruction[i] == QChar('"')) {
+            for (++i; i < instruction.size() && instruction[i] != QChar('"'); ++i) {
+                if (instruction[i] == QChar('\\') && i + 1 < instruction.size() &&
+                    (instruction[i + 1] == QChar('\\') || instruction[i + 1] == QChar('"')))
+                    ++i;
+                word += instruction[i];
+            }
+            ++i;
+            words << word;
+        } else {
+            for (; i < instruction.size() && !instruction[i].isSpace(); ++i)
+                word += instruction[i];
+            words << word;
+        }
+    }
+    if (words.isEmpty() || words[0].compare(QLatin1String("HYPERLINK"), Qt::CaseInsensitive) != 0)
+        return {};
+    QString address;
+    QString bookmark;
+    for (qsizetype k = 1; k < words.size(); ++k) {
+        const QString& w = words[k];
+        if (w.size() == 2 && w[0] == QChar('\\')) {
+            const QChar sw = w[1].toLower();
+            // \l, \o and \t take a word; \m, \n and \h none.
+            if (sw == QChar('l') && k + 1 < words.size())
+                bookmark = words[++k];
+            else if ((sw == QChar('o') || sw == QChar('t')) && k + 1 < words.size())
+                ++k;
+        } else if (address.isEmpty()) {
+            address = w;
+        }
+    }
+    if (!bookmark.isEmpty())
+        return address + QChar('#') + bookmark;
+    return address;
+}
+
 // ------------------------------------------------------------------------------ the reader
 
 class RtfParser {
 public:
-    RtfParser(std::string_view in, QTextDocument& doc) : m_in(in), m_doc(doc), m_cursor(&doc)
+    RtfParser(std::string_view in, QTextDocument& doc) : m_in(in), m_doc(doc), m_out{QTextCursor(&doc)}
     {
         m_stack.reserve(64);
         m_stack.emplace_back();
+        m_sectionRecs.emplace_back();
     }
 
     // Reads on until about `paragraphs` more paragraphs (a table row counts as one) are in the
@@ -563,14 +845,14 @@ public:
             return true;
         // One edit block for each step: the document takes the step as one change, not one
         // per insert (which made a long paragraph of many runs quadratic).
-        m_cursor.beginEditBlock();
+        m_out.cursor.beginEditBlock();
         paragraphs = std::max(1L, paragraphs);
         m_target = paragraphs >= LONG_MAX - m_emitted ? LONG_MAX : m_emitted + paragraphs;
         parse();
         m_finished = m_done || m_pos >= m_in.size();
         if (m_finished)
             finish();
-        m_cursor.endEditBlock();
+        m_out.cursor.endEditBlock();
         // The page and the tab width as read so far, so that the part read is complete in
         // itself; they are set again only when a later part changes them.
         if (m_pageSeen && (!m_pageSet || m_setPage != m_page)) {
@@ -710,7 +992,7 @@ private:
             --m_skipChars;
             return j;
         }
-        controlWord(lookup(word), hasParam, param);
+        controlWord(word, lookup(word), hasParam, param);
         return j;
     }
 
@@ -754,6 +1036,8 @@ private:
             return;
         }
         m_stack.push_back(m_stack.back());
+        // A shape's group is its own; the groups inside it are not shapes of their own.
+        m_stack.back().shape = false;
     }
 
     void popGroup()
@@ -769,10 +1053,22 @@ private:
             m_done = true;
             return;
         }
-        const bool picture = cur().dest == Dest::Pict;
+        // A note, header or footer ends with its group, its last paragraph with it.
+        if (m_capture && m_stack.size() == m_capture->depth)
+            endCapture();
+        const State popped = m_stack.back();
         m_stack.pop_back();
-        if (picture && cur().dest != Dest::Pict)
+        const Dest dest = cur().dest;
+        if (popped.dest == Dest::Pict && dest != Dest::Pict)
             finishPicture();
+        else if (popped.dest == Dest::FieldInst && dest != Dest::FieldInst)
+            finishInstruction(popped.field);
+        else if (popped.dest == Dest::ShapeName && dest != Dest::ShapeName)
+            m_shape.property = QString::fromLatin1(m_shapeName).trimmed();
+        else if (popped.dest == Dest::ShapeInst && dest != Dest::ShapeInst)
+            finishShape();
+        if (popped.shape && !m_shapeShown && !m_shapeResult && dest == Dest::Body)
+            m_omitted |= kRtfOmittedDrawings;
     }
 
     // -------------------------------------------------------------- control words
@@ -780,7 +1076,15 @@ private:
     static bool on(bool hasParam, int param) { return !hasParam || param != 0; }
     static int twips(int v) { return std::clamp(v, -kMaxTwips, kMaxTwips); }
 
-    void controlWord(Kw kw, bool has, int param)
+    static QString wordText(std::string_view word, bool has, int param)
+    {
+        QString out = QChar('\\') + QString::fromLatin1(word.data(), static_cast<qsizetype>(word.size()));
+        if (has)
+            out += QString::number(param);
+        return out;
+    }
+
+    void controlWord(std::string_view word, Kw kw, bool has, int param)
     {
         State& s = cur();
         if (m_star) {
@@ -823,31 +1127,139 @@ private:
             if (s.dest == Dest::Hidden)
                 s.dest = Dest::Body;
             break;
-        case Kw::Field:
         case Kw::Shown:
             break;
-        case Kw::Pict:
-            if (s.dest == Dest::Body) {
-                s.dest = Dest::Pict;
-                m_pict = Picture{};
+
+        // Fields: the instruction is kept with the result, which shows.
+        case Kw::Field:
+            if (s.dest == Dest::Body && m_fields.size() < static_cast<size_t>(kMaxFields)) {
+                m_fields.push_back({QString(), s.chr.field});
+                s.field = static_cast<int>(m_fields.size());
+            }
+            break;
+        case Kw::FieldInst:
+            if (s.dest == Dest::Body && s.field > 0 &&
+                m_fields[static_cast<size_t>(s.field - 1)].instruction.isEmpty()) {
+                s.dest = Dest::FieldInst;
+                m_instBytes.clear();
+                m_instText.clear();
             } else {
                 s.dest = Dest::Skip;
             }
             break;
-        // Parts of the document the view leaves out: the load says so.
-        case Kw::SkipHeader:
-        case Kw::SkipFootnote:
+        case Kw::FieldResult:
+            if (s.dest != Dest::Body)
+                s.dest = Dest::Skip;
+            else if (s.field > 0 && !m_fields[static_cast<size_t>(s.field - 1)].instruction.isEmpty())
+                s.chr.field = s.field;
+            break;
+
+        case Kw::Pict:
+            m_pictForShape = false;
+            if (s.dest == Dest::Body) {
+                s.dest = Dest::Pict;
+                m_pict = Picture{};
+            } else if (s.dest == Dest::ShapeValue &&
+                       m_shape.property.compare(QLatin1String("pib"), Qt::CaseInsensitive) == 0) {
+                // The picture of a shape: shown where the shape is, at its size.
+                s.dest = Dest::Pict;
+                m_pict = Picture{};
+                m_pictForShape = true;
+            } else {
+                s.dest = Dest::Skip;
+            }
+            break;
+
+        // Shapes: of a picture (its "pib" property) the picture shows, at the shape's size,
+        // and the result the file gives for readers without shapes does not.
+        case Kw::Shape:
+            if (s.dest == Dest::Body) {
+                s.shape = true;
+                m_shapeShown = false;
+                m_shapeResult = false;
+            }
+            break;
+        case Kw::ShapeGroup:
+            // The shapes of a group are placed in the group's own space: the group's result
+            // stands for them.
+            if (s.dest == Dest::Body) {
+                s.shape = true;
+                m_shapeShown = false;
+                m_shapeResult = false;
+                m_shapeGroup = true;
+            }
+            break;
+        case Kw::ShapeInst:
+            if (s.dest == Dest::Body && !m_shapeGroup) {
+                s.dest = Dest::ShapeInst;
+                m_shape = ShapeRec{};
+            } else {
+                s.dest = Dest::Skip;
+            }
+            m_shapeGroup = false;
+            break;
+        case Kw::ShpLeft:
+        case Kw::ShpTop:
+        case Kw::ShpRight:
+        case Kw::ShpBottom:
+            if (s.dest == Dest::ShapeInst)
+                m_shape.rect[static_cast<size_t>(static_cast<int>(kw) - static_cast<int>(Kw::ShpLeft))] =
+                    std::clamp(param, -4 * kMaxTwips, 4 * kMaxTwips);
+            break;
+        case Kw::ShapeName:
+            if (s.dest == Dest::ShapeInst) {
+                s.dest = Dest::ShapeName;
+                m_shapeName.clear();
+            } else {
+                s.dest = Dest::Skip;
+            }
+            break;
+        case Kw::ShapeValue:
+            s.dest = s.dest == Dest::ShapeInst ? Dest::ShapeValue : Dest::Skip;
+            break;
+        case Kw::ShapeResult:
+            if (s.dest == Dest::Body) {
+                m_shapeResult = true;
+                if (m_shapeShown)
+                    s.dest = Dest::Skip;
+            } else {
+                s.dest = Dest::Skip;
+            }
+            break;
+
+        // Notes, headers and footers are read apart and kept; comments and drawing objects are
+        // left out, and the load says so.
+        case Kw::Footnote:
+            if (s.dest == Dest::Body && !m_capture && m_overflow == 0 && !s.chr.hidden)
+                beginNote();
+            else
+                s.dest = Dest::Skip;
+            break;
+        case Kw::FtnAlt:
+            if (m_capture && m_capture->note > 0)
+                makeEndnote();
+            break;
+        case Kw::Header:
+        case Kw::HeaderL:
+        case Kw::HeaderR:
+        case Kw::HeaderF:
+        case Kw::Footer:
+        case Kw::FooterL:
+        case Kw::FooterR:
+        case Kw::FooterF:
+            if (s.dest == Dest::Body && !m_capture && m_overflow == 0)
+                beginCapture(0, static_cast<int>(kw) - static_cast<int>(Kw::Header));
+            else
+                s.dest = Dest::Skip;
+            break;
         case Kw::SkipAnnotation:
         case Kw::SkipDrawing:
-            if (s.dest == Dest::Body) {
-                m_omitted |= kw == Kw::SkipHeader     ? kRtfOmittedHeaders
-                             : kw == Kw::SkipFootnote ? kRtfOmittedFootnotes
-                             : kw == Kw::SkipAnnotation ? kRtfOmittedAnnotations
-                                                        : kRtfOmittedDrawings;
-                if (kw == Kw::SkipFootnote)
-                    ++m_footnotes;
-            }
+            if (s.dest == Dest::Body)
+                m_omitted |= kw == Kw::SkipAnnotation ? kRtfOmittedAnnotations : kRtfOmittedDrawings;
             s.dest = Dest::Skip;
+            break;
+        case Kw::NestTableProps:
+            s.nestProps = true;
             break;
 
         case Kw::Ansi:
@@ -874,6 +1286,44 @@ private:
                 m_defTab = std::min(param, kMaxTwips);
             break;
 
+        // Formatting of the document and of its sections that a save writes back as it came.
+        case Kw::DocWord:
+            if (s.dest == Dest::Body)
+                keepWord(m_docWords, word, has, param);
+            break;
+        // The document's numbering numbers the notes (a section's is kept, not followed).
+        // Given once a note or number has been read, it would number the ones before it
+        // otherwise when written back at the start: it counts, and is kept, only before.
+        case Kw::FtnNumbering:
+        case Kw::AftnNumbering:
+            if (s.dest != Dest::Body || !m_notes.empty() || m_marks > 0)
+                break;
+            if (word.front() == 's') {
+                keepWord(section().words, word, has, param);
+                break;
+            }
+            (kw == Kw::FtnNumbering ? m_footKind : m_endKind) = numberingOf(word);
+            keepWord(m_docWords, word, has, param);
+            break;
+        case Kw::FtnStart:
+        case Kw::AftnStart:
+            if (s.dest != Dest::Body || !m_notes.empty() || m_marks > 0)
+                break;
+            if (word.front() == 's') {
+                keepWord(section().words, word, has, param);
+                break;
+            }
+            (kw == Kw::FtnStart ? m_footStart : m_endStart) = std::clamp(has ? param : 1, 1, 32767);
+            keepWord(m_docWords, word, has, param);
+            break;
+        case Kw::Sectd:
+            if (s.dest == Dest::Body)
+                section().words.clear();
+            break;
+        case Kw::SectWord:
+            if (s.dest == Dest::Body)
+                keepWord(section().words, word, has, param);
+            break;
         case Kw::Font:
             if (s.dest == Dest::FontTable)
                 beginFont(has ? param : 0);
@@ -928,9 +1378,13 @@ private:
             m_colorSet = true;
             break;
 
-        case Kw::Plain:
+        case Kw::Plain: {
+            // The result of a field stays one whatever its formatting.
+            const int field = s.chr.field;
             s.chr = CharProps{};
+            s.chr.field = field;
             break;
+        }
         case Kw::Bold:
             s.chr.bold = on(has, param);
             break;
@@ -1038,25 +1492,62 @@ private:
             s.par.inTable = on(has, param);
             break;
         case Kw::Itap:
-            s.par.nesting = std::clamp(param, 0, 64);
+            s.par.nesting = std::clamp(param, 0, kMaxNesting);
             if (s.par.nesting > 0)
                 s.par.inTable = true;
             break;
 
         case Kw::Trowd:
-            m_rowLeft = 0;
-            m_rowRights.clear();
-            m_rowGaps = RowGaps{};
+            rowDef() = RowDef{};
             break;
         case Kw::Trgaph:
-            m_rowGaps.gap = std::clamp(param, 0, kMaxTwips);
+            rowDef().gaps.gap = std::clamp(param, 0, kMaxTwips);
             break;
         case Kw::Trpaddl:
         case Kw::Trpaddr:
         case Kw::Trpaddt:
         case Kw::Trpaddb:
-            m_rowGaps.pad[static_cast<size_t>(static_cast<int>(kw) - static_cast<int>(Kw::Trpaddl))] =
+            rowDef().gaps.pad[static_cast<size_t>(static_cast<int>(kw) - static_cast<int>(Kw::Trpaddl))] =
                 std::clamp(param, 0, kMaxTwips);
+            break;
+        case Kw::ClVmgf:
+            rowDef().next.vFirst = on(has, param);
+            break;
+        case Kw::ClVmrg:
+            rowDef().next.vNext = on(has, param);
+            break;
+        case Kw::ClMgf:  // the cell that the next ones merge into is any other cell
+            break;
+        case Kw::ClMrg:
+            rowDef().next.hNext = on(has, param);
+            break;
+        case Kw::ClCbpat:
+            rowDef().next.fill = has ? std::clamp(param, 0, 0xFFFF) : 0;
+            break;
+        case Kw::ClCfpat:
+            rowDef().next.pattern = has ? std::clamp(param, 0, 0xFFFF) : 0;
+            break;
+        case Kw::ClShdng:
+            rowDef().next.shading = std::clamp(param, 0, 10000);
+            break;
+        case Kw::ClVertalT:
+        case Kw::ClVertalC:
+        case Kw::ClVertalB:
+            rowDef().next.valign = static_cast<uint8_t>(static_cast<int>(kw) - static_cast<int>(Kw::ClVertalT));
+            break;
+        case Kw::ClPadL:
+        case Kw::ClPadR:
+        case Kw::ClPadT:
+        case Kw::ClPadB:
+            rowDef().next.pad[static_cast<size_t>(static_cast<int>(kw) - static_cast<int>(Kw::ClPadL))] =
+                std::clamp(param, 0, kMaxTwips);
+            break;
+        case Kw::ClPadFL:
+        case Kw::ClPadFR:
+        case Kw::ClPadFT:
+        case Kw::ClPadFB:
+            rowDef().next.padUnit[static_cast<size_t>(static_cast<int>(kw) - static_cast<int>(Kw::ClPadFL))] =
+                std::clamp(param, 0, 255);
             break;
 
         case Kw::PaperW:
@@ -1075,9 +1566,11 @@ private:
         case Kw::SectMargT:
         case Kw::SectMargB:
         case Kw::SectLandscape:
-            // The first section's page is the one the view keeps.
+            // The first section's page is the one the view keeps; each section keeps its own.
             if (m_sections == 0)
                 pageWord(static_cast<int>(kw) - static_cast<int>(Kw::SectPaperW), has, param);
+            if (s.dest == Dest::Body)
+                keepWord(section().words, word, has, param);
             break;
 
         case Kw::PngBlip:
@@ -1120,12 +1613,17 @@ private:
             s.par.shading = has ? std::clamp(param, 0, 0xFFFF) : 0;
             break;
         case Kw::Trleft:
-            m_rowLeft = twips(param);
+            rowDef().left = twips(param);
             break;
-        case Kw::Cellx:
-            if (m_rowRights.size() < static_cast<size_t>(kMaxColumns))
-                m_rowRights.push_back(std::clamp(param, -kMaxTwips, 2 * kMaxTwips));
+        case Kw::Cellx: {
+            RowDef& def = rowDef();
+            if (def.cells.size() < static_cast<size_t>(kMaxColumns)) {
+                def.next.right = std::clamp(param, -kMaxTwips, 2 * kMaxTwips);
+                def.cells.push_back(def.next);
+            }
+            def.next = CellDef{};
             break;
+        }
 
         case Kw::U:
             if (has)
@@ -1152,12 +1650,19 @@ private:
             endParagraph(End::Par);
             break;
         case Kw::Sect:
-            ++m_sections;
-            endParagraph(End::Par);
+            // It ends the paragraph it stands in, and is no paragraph of its own.
+            if (!m_flow.para.runs.empty() || m_flow.runOpen)
+                endParagraph(End::Par);
+            if (!m_capture) {
+                flushTable();
+                beginSection();
+            }
             break;
-        case Kw::Chftn:  // the mark of the footnote that follows
-            for (const QChar c : QString::number(m_footnotes + 1))
-                character(c.unicode());
+        case Kw::Chftn:  // in a note its own number, elsewhere that of the note that follows
+            if (m_capture && m_capture->note > 0)
+                markText(m_notes[static_cast<size_t>(m_capture->note - 1)].number, m_capture->note);
+            else
+                markText(noteNumber(m_footStart + m_footCount, m_footKind), 0);
             break;
         case Kw::Line:
             character(QChar::LineSeparator);
@@ -1166,21 +1671,21 @@ private:
             character('\t');
             break;
         case Kw::Page:
-            if (!m_para.runs.empty() || m_runOpen)
+            if (!m_flow.para.runs.empty() || m_flow.runOpen)
                 endParagraph(End::Par);
-            m_pageBreak = true;
+            m_out.pageBreak = true;
             break;
         case Kw::Cell:
             endParagraph(End::Cell);
             break;
         case Kw::Row:
-            endRow();
+            endRow(1);
             break;
-        case Kw::NestCell:  // a nested table's cells read as one line of its outer cell
-            character('\t');
+        case Kw::NestCell:
+            endParagraph(End::NestCell);
             break;
         case Kw::NestRow:
-            endParagraph(End::NestedRow);
+            endRow(std::max(2, cur().par.nesting));
             break;
         case Kw::Lquote: character(0x2018); break;
         case Kw::Rquote: character(0x2019); break;
@@ -1202,6 +1707,7 @@ private:
     }
     // clang-format on
 
+
     // -------------------------------------------------------------- text
 
     void textByte(unsigned char c)
@@ -1212,7 +1718,7 @@ private:
             if (s.chr.hidden || (c < 0x20 && c != '\t'))
                 return;
             openRun();
-            m_bytes.push_back(static_cast<char>(c));
+            m_flow.bytes.push_back(static_cast<char>(c));
             break;
         case Dest::FontTable:
             if (c == ';')
@@ -1238,6 +1744,14 @@ private:
                 }
             }
             break;
+        case Dest::FieldInst:
+            if (m_instBytes.size() + static_cast<size_t>(m_instText.size()) < kMaxInstruction)
+                m_instBytes.push_back(static_cast<char>(c < 0x20 ? ' ' : c));
+            break;
+        case Dest::ShapeName:
+            if (m_shapeName.size() < 64)
+                m_shapeName.push_back(static_cast<char>(c));
+            break;
         default:
             break;
         }
@@ -1261,22 +1775,76 @@ private:
         }
     }
 
-    // The picture group has closed: the picture becomes a character of the text.
+    // The picture group has closed: the picture becomes a character of the text (or the
+    // picture of the shape being read).
     void finishPicture()
     {
         Picture pict = std::move(m_pict);
         m_pict = Picture{};
+        pict.nibble = -1;
+        if (m_pictForShape) {
+            m_pictForShape = false;
+            if (pict.known && !pict.data.isEmpty())
+                m_shape.picture = std::move(pict);
+            return;
+        }
         const State& s = cur();
         if (!pict.known || pict.data.isEmpty() || s.dest != Dest::Body || s.chr.hidden) {
             if (s.dest == Dest::Body && !pict.data.isEmpty())
                 m_omitted |= kRtfOmittedDrawings;
             return;
         }
+        addPicture(std::move(pict));
+    }
+
+    void addPicture(Picture pict)
+    {
         closeRun();
-        pict.nibble = -1;
         m_pictures.push_back(std::move(pict));
-        m_para.runs.push_back({s.chr, QString(QChar(QChar::ObjectReplacementCharacter)),
-                               static_cast<int>(m_pictures.size() - 1)});
+        m_flow.para.runs.push_back({cur().chr, QString(QChar(QChar::ObjectReplacementCharacter)),
+                                    static_cast<int>(m_pictures.size() - 1)});
+    }
+
+    // Whether a picture can be shown, told without drawing it.
+    static bool decodable(const Picture& p)
+    {
+        switch (p.kind) {
+        case rtf::PictureKind::Png:
+        case rtf::PictureKind::Jpeg: {
+            QByteArray copy = p.data;
+            QBuffer buffer(&copy);
+            return QImageReader(&buffer, p.kind == rtf::PictureKind::Png ? "png" : "jpeg")
+                .size()
+                .isValid();
+        }
+        case rtf::PictureKind::Wmf:
+            return WmfPicture::Parse(p.data).has_value();
+        case rtf::PictureKind::Emf:
+            return EmfPicture::Parse(p.data).has_value();
+        case rtf::PictureKind::Dib:
+            return p.data.size() >= 12;
+        }
+        return false;
+    }
+
+    // A shape's properties have been read: its picture shows at the shape's size.
+    void finishShape()
+    {
+        std::optional<Picture> pict = std::move(m_shape.picture);
+        m_shape.picture.reset();
+        const State& s = cur();
+        // A picture that cannot be shown leaves the shape to its result.
+        if (!pict || !decodable(*pict) || s.dest != Dest::Body || s.chr.hidden)
+            return;
+        const auto& r = m_shape.rect;
+        if (r[2] > r[0] && r[3] > r[1]) {
+            pict->goalWidth = std::min(r[2] - r[0], kMaxTwips);
+            pict->goalHeight = std::min(r[3] - r[1], kMaxTwips);
+            pict->scaleX = 100;
+            pict->scaleY = 100;
+        }
+        addPicture(std::move(*pict));
+        m_shapeShown = true;
     }
 
     void unicode(int code)
@@ -1293,41 +1861,211 @@ private:
     void character(char16_t ch)
     {
         const State& s = cur();
+        if (s.dest == Dest::FieldInst) {
+            flushInstruction();
+            if (static_cast<size_t>(m_instText.size()) < kMaxInstruction)
+                m_instText.append(QChar(ch));
+            return;
+        }
         if (s.dest != Dest::Body || s.chr.hidden)
             return;
         openRun();
         flushBytes();
-        m_runText.append(QChar(ch));
+        m_flow.runText.append(QChar(ch));
     }
 
     void openRun()
     {
-        if (m_runOpen && m_runProps == cur().chr)
+        if (m_flow.runOpen && m_flow.runProps == cur().chr)
             return;
         closeRun();
-        m_runProps = cur().chr;
-        m_runOpen = true;
+        m_flow.runProps = cur().chr;
+        m_flow.runOpen = true;
     }
 
     void flushBytes()
     {
-        if (m_bytes.empty())
+        if (m_flow.bytes.empty())
             return;
-        const FontEntry* f = font(m_runProps.font);
-        m_runText += m_decoders.decode(m_bytes, f ? codePage(*f) : m_ansiCodePage,
-                                       f ? f->symbol : SymbolFont::None);
-        m_bytes.clear();
+        const FontEntry* f = font(m_flow.runProps.font);
+        m_flow.runText += m_decoders.decode(m_flow.bytes, f ? codePage(*f) : m_ansiCodePage,
+                                            f ? f->symbol : SymbolFont::None);
+        m_flow.bytes.clear();
     }
 
     void closeRun()
     {
-        if (!m_runOpen)
+        if (!m_flow.runOpen)
             return;
         flushBytes();
-        if (!m_runText.isEmpty())
-            m_para.runs.push_back({m_runProps, sanitized(std::move(m_runText))});
-        m_runText = QString();
-        m_runOpen = false;
+        if (!m_flow.runText.isEmpty())
+            m_flow.para.runs.push_back({m_flow.runProps, sanitized(std::move(m_flow.runText))});
+        m_flow.runText = QString();
+        m_flow.runOpen = false;
+    }
+
+    // -------------------------------------------------------------- fields
+
+    void flushInstruction()
+    {
+        if (m_instBytes.empty())
+            return;
+        const FontEntry* f = font(cur().chr.font);
+        m_instText += m_decoders.decode(m_instBytes, f ? codePage(*f) : m_ansiCodePage,
+                                        SymbolFont::None);
+        m_instBytes.clear();
+    }
+
+    void finishInstruction(int field)
+    {
+        flushInstruction();
+        if (field > 0 && field <= static_cast<int>(m_fields.size()))
+            m_fields[static_cast<size_t>(field - 1)].instruction = sanitized(m_instText.trimmed());
+        m_instText.clear();
+    }
+
+    // -------------------------------------------------------------- notes, headers, footers
+
+    // The number of a note (\chftn) that the word processor counts itself; note: the note
+    // whose number it is, when known (0: it stays as given).
+    void markText(const QString& number, int note)
+    {
+        State& s = cur();
+        const CharProps saved = s.chr;
+        s.chr.mark = ++m_marks;
+        m_markNotes.push_back(note);
+        for (const QChar c : number)
+            character(c.unicode());
+        s.chr = saved;
+    }
+
+    // The text of a run: a note's number as the note is numbered when it has been read whole
+    // (an endnote learns that it is one only inside).
+    QString runText(const Run& run) const
+    {
+        const int mark = run.props.mark;
+        if (mark > 0 && static_cast<size_t>(mark) <= m_markNotes.size()) {
+            if (const int note = m_markNotes[static_cast<size_t>(mark - 1)]; note > 0)
+                return m_notes[static_cast<size_t>(note - 1)].number;
+        }
+        return run.text;
+    }
+
+    // A note begins: it is anchored to the text before it, and read apart.
+    void beginNote()
+    {
+        closeRun();
+        Note note;
+        note.number = noteNumber(m_footStart + m_footCount, m_footKind);
+        ++m_footCount;
+        const int id = static_cast<int>(m_notes.size()) + 1;
+        std::vector<Run>& runs = m_flow.para.runs;
+        if (runs.empty() || runs.back().note != 0) {
+            // Nothing to anchor it to (or only another note's mark): its number stands for the
+            // mark the file left out.
+            State& s = cur();
+            const CharProps saved = s.chr;
+            s.chr.vertical = 1;
+            markText(note.number, id);
+            s.chr = saved;
+            closeRun();
+        }
+        if (!runs.empty()) {
+            Run& last = runs.back();
+            // The mark, or else the last character before the note.
+            qsizetype n = last.text.size() >= 2 && last.text.back().isLowSurrogate() ? 2 : 1;
+            if (last.props.mark != 0 || last.picture >= 0 || last.text.size() <= n) {
+                last.note = id;
+                if (last.props.mark > 0 && m_markNotes[static_cast<size_t>(last.props.mark - 1)] == 0)
+                    m_markNotes[static_cast<size_t>(last.props.mark - 1)] = id;
+            } else {
+                Run tail{last.props, last.text.right(n), -1, id};
+                last.text.chop(n);
+                runs.push_back(std::move(tail));
+            }
+        }
+        m_notes.push_back(std::move(note));
+        beginCapture(id, 0);
+    }
+
+    // \ftnalt: the note being read is an endnote, numbered as endnotes are; so is its mark.
+    void makeEndnote()
+    {
+        Note& note = m_notes[static_cast<size_t>(m_capture->note - 1)];
+        if (note.endnote)
+            return;
+        note.endnote = true;
+        --m_footCount;
+        note.number = noteNumber(m_endStart + m_endCount, m_endKind);
+        ++m_endCount;
+    }
+
+    // Text from here to the end of the current group goes to a note (note > 0) or to header or
+    // footer `part` of the current section; the body waits.
+    void beginCapture(int note, int part)
+    {
+        m_saved = std::move(m_flow);
+        m_flow = Flow{};
+        m_capture = Capture{m_stack.size(), note, part, {}};
+        // A note or header starts with paragraphs of its own, not the table or the field
+        // around it.
+        cur().par = ParaProps{};
+        cur().chr.field = 0;
+        cur().field = 0;
+        cur().dest = Dest::Body;
+    }
+
+    void endCapture()
+    {
+        closeRun();
+        if (!m_flow.para.runs.empty())
+            endParagraph(End::Par);
+        flushTable();
+        Capture capture = std::move(*m_capture);
+        m_capture.reset();
+        m_flow = std::move(m_saved);
+        m_saved = Flow{};
+        if (capture.note > 0) {
+            m_notes[static_cast<size_t>(capture.note - 1)].items = std::move(capture.items);
+            return;
+        }
+        // A header or footer: a document of its own, kept with its section.
+        auto doc = std::make_shared<QTextDocument>();
+        doc->setUndoRedoEnabled(false);
+        doc->setDefaultFont(m_doc.defaultFont());
+        Out out{QTextCursor(doc.get())};
+        for (Item& item : capture.items)
+            put(out, item, {}, 1);
+        static const char* const kPartWords[] = {"header", "headerl", "headerr", "headerf",
+                                                 "footer", "footerl", "footerr", "footerf"};
+        const QString word = QLatin1String(kPartWords[capture.part & 7]);
+        std::vector<rtf::PagePart>& parts = section().parts;
+        const auto same = std::find_if(parts.begin(), parts.end(),
+                                       [&](const rtf::PagePart& p) { return p.word == word; });
+        if (same != parts.end())
+            same->text = std::move(doc);
+        else
+            parts.push_back({word, std::move(doc)});
+    }
+
+    // -------------------------------------------------------------- sections
+
+    rtf::Section& section() { return m_sectionRecs.back(); }
+
+    void keepWord(QString& words, std::string_view word, bool has, int param)
+    {
+        if (words.size() < kMaxWords)
+            words += wordText(word, has, param);
+    }
+
+    // \sect: what follows is a section of its own, which its first paragraph or table marks.
+    void beginSection()
+    {
+        ++m_sections;
+        if (m_sectionRecs.size() < static_cast<size_t>(kMaxSections)) {
+            m_sectionRecs.emplace_back();
+            m_pendingSection = static_cast<int>(m_sectionRecs.size()) - 1;
+        }
     }
 
     // -------------------------------------------------------------- font and colour tables
@@ -1352,6 +2090,10 @@ private:
         const int cp = codePage(f);
         f.name = m_decoders.decode(m_fontBytes, cp, SymbolFont::None).trimmed();
         f.altName = m_decoders.decode(m_fontAltBytes, cp, SymbolFont::None).trimmed();
+        f.face = baseFace(f.name);
+        // A face of a known kind falls back to its kind when the table names none.
+        if (f.hint == QFont::AnyStyle && f.family != static_cast<int>(rtf::FamilyWord::Tech))
+            f.hint = kindOfFace(f.altName.isEmpty() ? f.face : f.altName);
         if (cp == kSymbolCodePage) {
             if (f.name.contains(QLatin1String("Wingdings"), Qt::CaseInsensitive))
                 f.symbol = SymbolFont::Wingdings;
@@ -1385,64 +2127,168 @@ private:
         return f.charset >= 0 ? codePageOfCharset(f.charset, m_ansiCodePage) : m_ansiCodePage;
     }
 
+    QColor colorAt(int index) const
+    {
+        if (index < 0 || index >= static_cast<int>(m_colors.size()))
+            return {};
+        return m_colors[static_cast<size_t>(index)];
+    }
+
     // -------------------------------------------------------------- paragraphs and tables
 
-    enum class End { Par, Cell, NestedRow };
+    enum class End { Par, Cell, NestCell };
+
+    // The row definition the table words go to: a nested table's in \nesttableprops.
+    RowDef& rowDef()
+    {
+        const State& s = cur();
+        const int level = s.nestProps ? std::clamp(s.par.nesting, 2, kMaxNesting) : 1;
+        if (m_flow.defs.size() < static_cast<size_t>(level))
+            m_flow.defs.resize(static_cast<size_t>(level));
+        return m_flow.defs[static_cast<size_t>(level - 1)];
+    }
+
+    RowDef definedRow(int level)
+    {
+        if (m_flow.defs.size() < static_cast<size_t>(level))
+            return {};
+        return m_flow.defs[static_cast<size_t>(level - 1)];
+    }
 
     void endParagraph(End how)
     {
         closeRun();
-        Para para = std::move(m_para);
-        m_para = Para{};
+        Para para = std::move(m_flow.para);
+        m_flow.para = Para{};
         para.props = cur().par;
         para.end = cur().chr;
-        if (how != End::Par || para.props.inTable) {
-            m_cell.paras.push_back(std::move(para));
-            if (how == End::Cell)
-                closeCell();
+        // \cell ends a cell of the outermost table, \nestcell one of the table nested in it.
+        int level = 0;
+        if (how == End::Cell)
+            level = 1;
+        else if (how == End::NestCell)
+            level = std::clamp(para.props.nesting, 2, kMaxNesting);
+        else if (para.props.inTable)
+            level = std::clamp(para.props.nesting, 1, kMaxNesting);
+        if (level == 0) {
+            flushTable();
+            deliver(Item{std::move(para), {}});
             return;
         }
-        flushTable();
-        emitParagraph(para);
+        Level& l = openLevel(level);
+        l.cell.items.push_back(Item{std::move(para), {}});
+        if (how != End::Par) {
+            l.rowCells.push_back(std::move(l.cell));
+            l.cell = Cell{};
+        }
     }
 
-    void closeCell()
+    // The table of the given nesting level, the deeper ones closed into their cells first.
+    Level& openLevel(int level)
     {
-        m_rowCells.push_back(std::move(m_cell));
-        m_cell = Cell{};
+        std::vector<Level>& levels = m_flow.levels;
+        while (levels.size() > static_cast<size_t>(level))
+            closeLevel();
+        while (levels.size() < static_cast<size_t>(level))
+            levels.emplace_back();
+        return levels.back();
     }
 
-    void endRow()
+    void endRow(int level)
     {
         closeRun();
-        if (!m_para.runs.empty())
-            endParagraph(End::Cell);
-        if (!m_cell.paras.empty())
-            closeCell();
-        if (m_rowCells.empty())
+        if (!m_flow.para.runs.empty())
+            endParagraph(level == 1 ? End::Cell : End::NestCell);
+        if (m_flow.levels.size() < static_cast<size_t>(level))
             return;
-        m_tableRows.push_back({m_rowLeft, m_rowGaps, m_rowRights, std::move(m_rowCells)});
-        m_rowCells.clear();
+        Level& l = openLevel(level);
+        if (!l.cell.items.empty()) {
+            l.rowCells.push_back(std::move(l.cell));
+            l.cell = Cell{};
+        }
+        if (l.rowCells.empty())
+            return;
+        l.rows.push_back({definedRow(level), std::move(l.rowCells)});
+        l.rowCells.clear();
+    }
+
+    // The deepest open table ends: into the cell around it, or into the text.
+    void closeLevel()
+    {
+        std::vector<Level>& levels = m_flow.levels;
+        const int level = static_cast<int>(levels.size());
+        Level& l = levels.back();
+        if (!l.cell.items.empty())
+            l.rowCells.push_back(std::move(l.cell));
+        if (!l.rowCells.empty())
+            l.rows.push_back({definedRow(level), std::move(l.rowCells)});
+        std::vector<Row> rows = std::move(l.rows);
+        levels.pop_back();
+        if (rows.empty())
+            return;
+        if (levels.empty())
+            deliver(Item{{}, std::move(rows)});
+        else
+            levels.back().cell.items.push_back(Item{{}, std::move(rows)});
     }
 
     void flushTable()
     {
-        if (!m_cell.paras.empty() || !m_rowCells.empty())
-            endRow();
-        if (m_tableRows.empty())
-            return;
-        std::vector<Row> rows = std::move(m_tableRows);
-        m_tableRows.clear();
-        emitTable(rows);
+        while (!m_flow.levels.empty())
+            closeLevel();
     }
 
     void finish()
     {
+        if (m_capture)
+            endCapture();
         closeRun();
         // A last paragraph without its mark still shows; an empty one is only the end.
-        if (!m_para.runs.empty())
+        if (!m_flow.para.runs.empty())
             endParagraph(End::Par);
         flushTable();
+        // A last section with nothing in it still has its formatting and its headers.
+        if (m_pendingSection > 0 &&
+            (!section().words.isEmpty() || !section().parts.empty()))
+            deliver(Item{});
+        emitNotes();
+        for (size_t k = 0; k < m_sectionRecs.size(); ++k) {
+            const rtf::Section& sec = m_sectionRecs[k];
+            if (!sec.words.isEmpty() || !sec.parts.empty())
+                m_doc.addResource(rtf::kSectionResource, rtf::SectionUrl(static_cast<int>(k)),
+                                  QVariant::fromValue(sec));
+        }
+        if (!m_docWords.isEmpty()) {
+            QTextFrameFormat root = m_doc.rootFrame()->frameFormat();
+            root.setProperty(rtf::kDocumentWords, m_docWords);
+            m_doc.rootFrame()->setFrameFormat(root);
+        }
+    }
+
+    // The notes' texts after the text, below a rule: the footnotes, then the endnotes.
+    void emitNotes()
+    {
+        if (m_notes.empty())
+            return;
+        Para rule;
+        QTextBlockFormat ruleFormat;
+        ruleFormat.setProperty(rtf::kNotesRule, true);
+        ruleFormat.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
+                               QTextLength(QTextLength::PercentageLength, 30));
+        writeParagraph(m_out, rule, {}, &ruleFormat);
+        for (const bool endnotes : {false, true}) {
+            for (size_t k = 0; k < m_notes.size(); ++k) {
+                Note& note = m_notes[k];
+                if (note.endnote != endnotes)
+                    continue;
+                const Marks marks{0, static_cast<int>(k) + 1, note.endnote};
+                // A note read without any text keeps a paragraph, so that its mark has one.
+                if (note.items.empty())
+                    note.items.push_back(Item{});
+                for (Item& item : note.items)
+                    put(m_out, item, marks, 1);
+            }
+        }
     }
 
     // -------------------------------------------------------------- into the document
@@ -1457,19 +2303,23 @@ private:
             if (entry->symbol == SymbolFont::None || entry->symbol == SymbolFont::Other) {
                 QStringList families;
                 // "Times New Roman Cyr" is Times New Roman with a Cyrillic code page; the
-                // installed font is found by its own name (\fname), not the tagged one.
-                if (!entry->altName.isEmpty())
-                    families << entry->altName;
-                if (!entry->name.isEmpty() && !families.contains(entry->name))
-                    families << entry->name;
+                // installed font is found by its own name (\fname), or by the name without
+                // the character set, not by the tagged one.
+                for (const QString& name : {entry->altName, entry->face, entry->name}) {
+                    if (!name.isEmpty() && !families.contains(name))
+                        families << name;
+                }
                 if (!families.isEmpty())
                     f.setFontFamilies(families);
+                // The kind of face chooses the fallback when none of them is installed.
                 if (entry->hint != QFont::AnyStyle)
                     f.setFontStyleHint(entry->hint);
                 if (entry->hint == QFont::TypeWriter)
                     f.setFontFixedPitch(true);
                 if (entry->family != 0)
                     f.setProperty(rtf::kFontFamilyWord, entry->family);
+                else if (entry->hint != QFont::AnyStyle)  // a kind known from the face only
+                    f.setProperty(rtf::kFontFamilyWord, static_cast<int>(rtf::FamilyWord::Nil));
             }
         }
         f.setFontPointSize(p.halfPoints / 2.0);
@@ -1491,10 +2341,37 @@ private:
             f.setFontCapitalization(QFont::AllUppercase);
         else if (p.caps == 2)
             f.setFontCapitalization(QFont::SmallCaps);
+        if (p.mark != 0)
+            f.setProperty(rtf::kNoteNumber, p.mark);
+        if (p.field > 0)
+            fieldFormat(f, p.field);
         m_lastFormat = f;
         m_lastFormatProps = p;
         m_lastFormatValid = true;
         return f;
+    }
+
+    // The fields a result belongs to, outermost first; a hyperlink's target for the view.
+    void fieldFormat(QTextCharFormat& f, int field) const
+    {
+        QVariantList ids;
+        QStringList instructions;
+        QString target;
+        for (int id = field; id > 0 && ids.size() < kMaxDepth;) {
+            const FieldDef& def = m_fields[static_cast<size_t>(id - 1)];
+            ids.prepend(id);
+            instructions.prepend(def.instruction);
+            if (target.isEmpty())
+                target = hyperlinkTarget(def.instruction);
+            id = def.parent < id ? def.parent : 0;
+        }
+        f.setProperty(rtf::kFieldIds, ids);
+        f.setProperty(rtf::kFieldInstructions, instructions);
+        if (!target.isEmpty()) {
+            f.setAnchor(true);
+            f.setAnchorHref(target);
+            f.setToolTip(target);
+        }
     }
 
     QTextBlockFormat blockFormat(const ParaProps& p) const
@@ -1553,28 +2430,56 @@ private:
         return f;
     }
 
-    // Writes a paragraph at cursor: into its current block when fresh, else into a new one.
-    void writeParagraph(QTextCursor& cursor, bool& fresh, const Para& para, bool pageBreak)
+
+    // Where emitted text goes: a cursor in the document (or in a header's), and whether its
+    // block is still empty and not yet a paragraph of ours.
+    struct Out {
+        QTextCursor cursor;
+        bool fresh = true;
+        bool pageBreak = false;  // the next paragraph or table starts a page
+    };
+
+    static void markFormat(QTextFormat& f, const Marks& marks)
+    {
+        if (marks.section > 0)
+            f.setProperty(rtf::kSectionStart, marks.section);
+        if (marks.note > 0) {
+            f.setProperty(rtf::kNoteText, marks.note);
+            f.setProperty(rtf::kEndnote, marks.endnote);
+        }
+    }
+
+    // Writes a paragraph at the cursor: into its current block when fresh, else into a new one.
+    void writeParagraph(Out& out, const Para& para, const Marks& marks,
+                        const QTextBlockFormat* extra = nullptr)
     {
         QTextBlockFormat bf = blockFormat(para.props);
         if (para.runs.empty())
             bf.setProperty(rtf::kEmptyParagraph, true);
-        if (pageBreak)
+        if (out.pageBreak)
             bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        out.pageBreak = false;
+        markFormat(bf, marks);
+        if (extra)
+            bf.merge(*extra);
         const QTextCharFormat end = charFormat(para.end);
-        if (fresh) {
-            cursor.setBlockFormat(bf);
+        if (out.fresh) {
+            out.cursor.setBlockFormat(bf);
             // Merged, not set: in a table cell this format also holds the cell's spans.
-            cursor.mergeBlockCharFormat(end);
-            fresh = false;
+            out.cursor.mergeBlockCharFormat(end);
+            out.fresh = false;
         } else {
-            cursor.insertBlock(bf, end);
+            out.cursor.insertBlock(bf, end);
         }
         for (const Run& run : para.runs) {
-            if (run.picture >= 0)
-                insertPicture(cursor, run);
-            else
-                cursor.insertText(run.text, charFormat(run.props));
+            if (run.picture >= 0) {
+                insertPicture(out.cursor, run);
+                continue;
+            }
+            QTextCharFormat f = charFormat(run.props);
+            if (run.note > 0)
+                f.setProperty(rtf::kNoteAnchor, run.note);
+            out.cursor.insertText(runText(run), f);
         }
     }
 
@@ -1683,6 +2588,7 @@ private:
         return image;
     }
 
+
     void insertPicture(QTextCursor& cursor, const Run& run)
     {
         const Picture& p = m_pictures[static_cast<size_t>(run.picture)];
@@ -1692,13 +2598,23 @@ private:
         const QSizeF shown(twips.width() / kTwipsPerUnit, twips.height() / kTwipsPerUnit);
         if (image.isNull()) {
             // Damaged or beyond our bounds: written back, it could make a word processor refuse
-            // the whole file, so it is left out, and the load says so.
+            // the whole file, so it is left out, and the load says so. A note anchored to it
+            // keeps its number as its mark.
             m_omitted |= kRtfOmittedDrawings;
+            if (run.note > 0) {
+                CharProps props = run.props;
+                props.mark = ++m_marks;
+                props.vertical = 1;
+                QTextCharFormat f = charFormat(props);
+                f.setProperty(rtf::kNoteAnchor, run.note);
+                cursor.insertText(m_notes[static_cast<size_t>(run.note - 1)].number, f);
+            }
             return;
         }
+        QTextDocument* doc = cursor.document();
         const QUrl name(QStringLiteral("rtfpict:%1").arg(run.picture));
-        m_doc.addResource(QTextDocument::ImageResource, name, image);
-        m_doc.addResource(rtf::kPictureDataResource, rtf::PictureDataUrl(name.toString()), p.data);
+        doc->addResource(QTextDocument::ImageResource, name, image);
+        doc->addResource(rtf::kPictureDataResource, rtf::PictureDataUrl(name.toString()), p.data);
         QTextImageFormat f;
         f.merge(charFormat(run.props));
         f.setName(name.toString());
@@ -1712,18 +2628,119 @@ private:
         f.setProperty(rtf::kPictGoalHeight, p.goalHeight);
         f.setProperty(rtf::kPictScaleX, p.scaleX);
         f.setProperty(rtf::kPictScaleY, p.scaleY);
+        if (run.note > 0)
+            f.setProperty(rtf::kNoteAnchor, run.note);
         cursor.insertImage(f);
     }
 
-    void emitParagraph(const Para& para)
+    // A paragraph or table of the body (or of the note or header being read) is complete.
+    void deliver(Item item)
     {
-        ++m_emitted;
-        writeParagraph(m_cursor, m_fresh, para, m_pageBreak);
-        m_pageBreak = false;
+        if (m_capture) {
+            m_capture->items.push_back(std::move(item));
+            return;
+        }
+        Marks marks;
+        marks.section = m_pendingSection;
+        m_pendingSection = 0;
+        m_emitted += item.rows.empty() ? 1 : static_cast<long>(item.rows.size());
+        put(m_out, item, marks, 1);
     }
 
-    void emitTable(std::vector<Row>& rows)
+    // Puts an item at out; depth 1 is a table of the text, deeper ones are nested in cells.
+    void put(Out& out, Item& item, const Marks& marks, int depth)
     {
+        if (item.rows.empty())
+            writeParagraph(out, item.para, marks);
+        else
+            writeTable(out, item.rows, marks, depth);
+    }
+
+    // \clmrg: a cell merged into the one before it widens that one and gives it its text.
+    static void mergeAcross(Row& row)
+    {
+        std::vector<CellDef> defs;
+        std::vector<Cell> cells;
+        for (size_t k = 0; k < std::max(row.def.cells.size(), row.cells.size()); ++k) {
+            const bool merged = k < row.def.cells.size() && row.def.cells[k].hNext && !defs.empty();
+            if (merged) {
+                defs.back().right = row.def.cells[k].right;
+                if (k < row.cells.size() && cells.size() == defs.size()) {
+                    for (Item& item : row.cells[k].items) {
+                        if (!item.rows.empty() || !item.para.runs.empty())
+                            cells.back().items.push_back(std::move(item));
+                    }
+                }
+                continue;
+            }
+            if (k < row.def.cells.size())
+                defs.push_back(row.def.cells[k]);
+            if (k < row.cells.size())
+                cells.push_back(std::move(row.cells[k]));
+        }
+        row.def.cells = std::move(defs);
+        row.cells = std::move(cells);
+    }
+
+    // A cell's own shading, vertical alignment and padding.
+    void applyCell(QTextTableCell cell, const CellDef& def) const
+    {
+        QTextTableCellFormat f = cell.format().toTableCellFormat();
+        const QColor fill = colorAt(def.fill);
+        const QColor pattern = colorAt(def.pattern);
+        if (def.shading > 0) {
+            // The pattern's colour over the fill in that share, as word processors show it.
+            const QColor back = fill.isValid() ? fill : QColor(Qt::white);
+            const QColor fore = pattern.isValid() ? pattern : QColor(Qt::black);
+            const double share = def.shading / 10000.0;
+            auto mix = [share](int b, int p) { return static_cast<int>(std::lround(b + (p - b) * share)); };
+            f.setBackground(QColor(mix(back.red(), fore.red()), mix(back.green(), fore.green()),
+                                   mix(back.blue(), fore.blue())));
+            f.setProperty(rtf::kCellShading, def.shading);
+            if (pattern.isValid())
+                f.setProperty(rtf::kCellPattern, pattern);
+            if (fill.isValid())
+                f.setProperty(rtf::kCellFill, fill);
+        } else if (fill.isValid()) {
+            f.setBackground(fill);
+        }
+        if (def.valign == 1)
+            f.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        else if (def.valign == 2)
+            f.setVerticalAlignment(QTextCharFormat::AlignBottom);
+        for (size_t k = 0; k < def.pad.size(); ++k) {
+            if (def.pad[k] < 0 || def.padUnit[k] == 0)
+                continue;
+            f.setProperty(rtf::kCellPadL + static_cast<int>(k), def.pad[k]);
+            // Word takes \clpadl for the top and \clpadt for the left, and so does the view.
+            const qreal units = def.pad[k] / kTwipsPerUnit;
+            switch (k) {
+            case 0: f.setTopPadding(units); break;
+            case 1: f.setRightPadding(units); break;
+            case 2: f.setLeftPadding(units); break;
+            default: f.setBottomPadding(units); break;
+            }
+        }
+        cell.setFormat(f);
+    }
+
+    static bool emptyCell(const Cell& cell)
+    {
+        return std::all_of(cell.items.begin(), cell.items.end(), [](const Item& item) {
+            return item.rows.empty() && item.para.runs.empty();
+        });
+    }
+
+    void writeTable(Out& out, std::vector<Row>& rows, const Marks& marks, int depth)
+    {
+        for (Row& row : rows) {
+            mergeAcross(row);
+            // Empty cells beyond the ones the row defines are no cells (some writers end a
+            // row with more \cell than it has).
+            while (!row.def.cells.empty() && row.cells.size() > row.def.cells.size() &&
+                   emptyCell(row.cells.back()))
+                row.cells.pop_back();
+        }
         // Columns: every cell edge of every row, so that rows of different cuts line up and a
         // cell wider than those above it spans their columns.
         std::vector<std::vector<std::pair<int, int>>> spans(rows.size());
@@ -1731,11 +2748,11 @@ private:
         size_t widest = 0;
         for (size_t r = 0; r < rows.size(); ++r) {
             const Row& row = rows[r];
-            const size_t count = std::max(row.cells.size(), row.rights.size());
+            const size_t count = std::max(row.cells.size(), row.def.cells.size());
             widest = std::max(widest, count);
-            int prev = row.left;
+            int prev = row.def.left;
             for (size_t k = 0; k < count; ++k) {
-                int right = k < row.rights.size() ? row.rights[k] : prev + 1440;
+                int right = k < row.def.cells.size() ? row.def.cells[k].right : prev + 1440;
                 right = std::max(right, prev + 1);
                 spans[r].emplace_back(prev, right);
                 edges.push_back(prev);
@@ -1750,11 +2767,10 @@ private:
                                  : static_cast<int>(std::min<size_t>(widest, kMaxColumns + 1));
         const long cells = static_cast<long>(rows.size()) * columns;
         if (columns <= 0 || columns > kMaxColumns || m_tableCells + cells > kMaxTableCells) {
-            emitRowsAsLines(rows);
+            writeRowsAsLines(out, rows, marks);
             return;
         }
         m_tableCells += cells;
-        m_emitted += static_cast<long>(rows.size());
 
         QTextTableFormat tf;
         tf.setBorder(1);
@@ -1763,13 +2779,15 @@ private:
         tf.setBorderCollapse(true);
         tf.setCellPadding(3);
         tf.setCellSpacing(0);
-        // The file's own gap between cells goes back out when the document is saved.
-        const RowGaps& gaps = rows.front().gaps;
+        // The file's own gap between cells and its indent go back out when it is saved.
+        const RowGaps& gaps = rows.front().def.gaps;
         tf.setProperty(rtf::kCellGap, std::max(0, gaps.gap));
         for (size_t k = 0; k < gaps.pad.size(); ++k) {
             if (gaps.pad[k] >= 0)
                 tf.setProperty(rtf::kCellPadLeft + static_cast<int>(k), gaps.pad[k]);
         }
+        tf.setProperty(rtf::kTableLeft, rows.front().def.left);
+        markFormat(tf, marks);
         if (grid) {
             QList<QTextLength> widths;
             for (size_t c = 0; c + 1 < edges.size(); ++c)
@@ -1777,57 +2795,117 @@ private:
                                           (edges[c + 1] - edges[c]) / kTwipsPerUnit));
             tf.setColumnWidthConstraints(widths);
         }
-        if (m_pageBreak) {
+        if (out.pageBreak) {
             tf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            m_pageBreak = false;
+            out.pageBreak = false;
         }
-        QTextTable* table = m_cursor.insertTable(static_cast<int>(rows.size()), columns, tf);
+        QTextTable* table = out.cursor.insertTable(static_cast<int>(rows.size()), columns, tf);
         auto column = [&](int edge) {
             return static_cast<int>(std::lower_bound(edges.begin(), edges.end(), edge) -
                                     edges.begin());
         };
+        // Vertical merges: a cell that continues the one above it at the same columns.
+        struct Merge {
+            int row, first, span, last;
+        };
+        std::vector<Merge> merges;
+        std::vector<int> open(static_cast<size_t>(columns), -1);  // the merge going on there
         for (size_t r = 0; r < rows.size(); ++r) {
             const int row = static_cast<int>(r);
             for (size_t k = 0; k < spans[r].size() && static_cast<int>(k) < columns; ++k) {
                 int first = static_cast<int>(k);
+                int span = 1;
                 if (grid) {
                     first = column(spans[r][k].first);
-                    const int span = column(spans[r][k].second) - first;
+                    span = column(spans[r][k].second) - first;
                     if (span > 1)
                         table->mergeCells(row, first, 1, span);
                 }
+                const CellDef def = k < rows[r].def.cells.size() ? rows[r].def.cells[k] : CellDef{};
+                int& going = open[static_cast<size_t>(first)];
+                if (def.vNext && going >= 0 && merges[static_cast<size_t>(going)].span == span &&
+                    merges[static_cast<size_t>(going)].last == row - 1) {
+                    merges[static_cast<size_t>(going)].last = row;
+                } else if (def.vFirst) {
+                    merges.push_back({row, first, span, row});
+                    going = static_cast<int>(merges.size()) - 1;
+                } else {
+                    going = -1;
+                }
+                applyCell(table->cellAt(row, first), def);
                 if (k >= rows[r].cells.size())
                     continue;
-                QTextCursor cc = table->cellAt(row, first).firstCursorPosition();
-                bool fresh = true;
-                for (const Para& para : rows[r].cells[k].paras)
-                    writeParagraph(cc, fresh, para, false);
+                Out cell{table->cellAt(row, first).firstCursorPosition()};
+                for (Item& item : rows[r].cells[k].items)
+                    put(cell, item, {}, depth + 1);
             }
+        }
+        // The text of a cell merged into the one above joins it.
+        for (const Merge& m : merges) {
+            if (m.last > m.row)
+                table->mergeCells(m.row, m.first, m.last - m.row + 1, m.span);
         }
         // The block after the table is empty and takes the next paragraph.
-        m_cursor.movePosition(QTextCursor::End);
-        m_fresh = true;
+        out.cursor = table->lastCursorPosition();
+        out.cursor.movePosition(QTextCursor::NextBlock);
+        out.fresh = true;
     }
 
-    void emitRowsAsLines(const std::vector<Row>& rows)
+    // A cell's text on one line, its nested tables' cells separated by tabs.
+    static void flattenCell(std::vector<Item>& items, Para& line)
     {
-        for (const Row& row : rows) {
-            Para line;
-            for (size_t k = 0; k < row.cells.size(); ++k) {
-                if (k > 0 && !line.runs.empty())
-                    line.runs.push_back({line.runs.back().props, QStringLiteral("\t")});
-                for (const Para& para : row.cells[k].paras) {
-                    if (line.runs.empty()) {
-                        line.props = para.props;
-                        line.end = para.end;
-                    }
-                    line.runs.insert(line.runs.end(), para.runs.begin(), para.runs.end());
+        for (Item& item : items) {
+            if (item.rows.empty()) {
+                if (line.runs.empty()) {
+                    line.props = item.para.props;
+                    line.end = item.para.end;
+                }
+                line.runs.insert(line.runs.end(), item.para.runs.begin(), item.para.runs.end());
+                continue;
+            }
+            for (Row& row : item.rows) {
+                for (size_t k = 0; k < row.cells.size(); ++k) {
+                    if (k > 0 && !line.runs.empty())
+                        line.runs.push_back({line.runs.back().props, QStringLiteral("\t")});
+                    flattenCell(row.cells[k].items, line);
                 }
             }
-            line.props.inTable = false;
-            emitParagraph(line);
         }
     }
+
+    // A table too large to show as one: each row a line, its cells separated by tabs.
+    void writeRowsAsLines(Out& out, std::vector<Row>& rows, const Marks& marks)
+    {
+        Marks first = marks;
+        for (Row& row : rows) {
+            Para line;
+            for (size_t k = 0; k < row.cells.size(); ++k) {
+                if (k > 0 && !line.runs.empty()) {
+                    Run tab{line.runs.back().props, QStringLiteral("\t")};
+                    line.runs.push_back(std::move(tab));
+                }
+                flattenCell(row.cells[k].items, line);
+            }
+            line.props.inTable = false;
+            writeParagraph(out, line, first);
+            first.section = 0;
+        }
+    }
+
+    // A note or header being read: where its group ends, and what it has so far.
+    struct Capture {
+        size_t depth = 0;  // the size of the group stack with its group open
+        int note = 0;      // a note's number in the document (1-based), or 0
+        int part = 0;      // else the header or footer (index of kPartWords)
+        std::vector<Item> items;
+    };
+
+    // A shape being read: its place (twips) and its picture.
+    struct ShapeRec {
+        std::array<int, 4> rect{};  // \shpleft, \shptop, \shpright, \shpbottom
+        QString property;           // the name of the property whose value is being read
+        std::optional<Picture> picture;
+    };
 
     std::string_view m_in;
     size_t m_pos = 0;       // where the next step goes on reading
@@ -1838,9 +2916,7 @@ private:
     rtf::Page m_setPage;
     int m_setDefTab = -1;
     QTextDocument& m_doc;
-    QTextCursor m_cursor;
-    bool m_fresh = true;  // the cursor's block is empty and not yet a paragraph of ours
-    bool m_pageBreak = false;
+    Out m_out;
 
     std::vector<State> m_stack;
     int m_overflow = 0;  // groups opened beyond kMaxDepth
@@ -1864,18 +2940,9 @@ private:
     QColor m_color{0, 0, 0};
     bool m_colorSet = false;
 
-    bool m_runOpen = false;
-    CharProps m_runProps;
-    std::string m_bytes;  // code-page bytes of the open run, decoded when the run changes
-    QString m_runText;
-    Para m_para;
-
-    int m_rowLeft = 0;
-    RowGaps m_rowGaps;
-    std::vector<int> m_rowRights;
-    Cell m_cell;
-    std::vector<Cell> m_rowCells;
-    std::vector<Row> m_tableRows;
+    Flow m_flow;   // where text goes now
+    Flow m_saved;  // the body's, while a note or header is read
+    std::optional<Capture> m_capture;
     long m_tableCells = 0;
 
     QTextCharFormat m_lastFormat;
@@ -1886,11 +2953,34 @@ private:
     rtf::Page m_page{12240, 15840, 1800, 1800, 1440, 1440, false};
     bool m_pageSeen = false;
     int m_sections = 0;
+    std::vector<rtf::Section> m_sectionRecs;  // the sections' own formatting and parts
+    int m_pendingSection = 0;  // the section whose first paragraph or table comes next
+    QString m_docWords;
 
     Picture m_pict;
+    bool m_pictForShape = false;  // the picture being read is a shape's
     std::vector<Picture> m_pictures;
     qint64 m_renderedPixels = 0;
-    int m_footnotes = 0;
+
+    ShapeRec m_shape;
+    std::string m_shapeName;
+    bool m_shapeShown = false;   // the current shape's picture is in the text
+    bool m_shapeResult = false;  // the current shape has a result for readers without shapes
+    bool m_shapeGroup = false;   // the next shape instruction is a group's
+
+    std::vector<FieldDef> m_fields;
+    std::string m_instBytes;  // the instruction being read: bytes not yet decoded,
+    QString m_instText;       // and the text so far
+
+    std::vector<Note> m_notes;
+    int m_marks = 0;  // note numbers read (\chftn), to tell each from the next
+    std::vector<int> m_markNotes;  // the note each of them numbers (1-based), or 0
+    int m_footKind = 0;  // how footnotes and endnotes are numbered (noteNumber)
+    int m_endKind = 3;
+    int m_footStart = 1;
+    int m_endStart = 1;
+    int m_footCount = 0;
+    int m_endCount = 0;
     unsigned m_omitted = 0;
 
 public:
@@ -1919,9 +3009,10 @@ RtfReader::RtfReader(std::string_view bytes, QTextDocument& document)
     document.clear();
     // Nothing of a page read before stays: the page is the file's or none.
     if (QTextFrameFormat root = document.rootFrame()->frameFormat();
-        root.hasProperty(rtf::kPaperWidth)) {
+        root.hasProperty(rtf::kPaperWidth) || root.hasProperty(rtf::kDocumentWords)) {
         for (int p = rtf::kPaperWidth; p <= rtf::kLandscape; ++p)
             root.clearProperty(p);
+        root.clearProperty(rtf::kDocumentWords);
         document.rootFrame()->setFrameFormat(root);
     }
     m_parser = std::make_unique<Parser>(bytes, document);

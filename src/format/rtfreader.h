@@ -4,16 +4,19 @@
 // QTextDocument for the report viewer. Qt has no RTF reader of its own.
 //
 // Read: code pages by font (\fcharset, \cpg, \ansicpg) for raw bytes and \'hh, \uN with its
-// fallback (\ucN), font and colour tables, bold, italic, underline, strike-out, sizes, colours,
-// super- and subscript, alignment, indents, spacing before and after, line spacing, tab stops,
-// line, paragraph and page breaks, field results, list texts, tables (as QTextTable), paragraph
-// shading, footnote marks, and pictures (PNG, JPEG, EMF, WMF and DIB; metafiles drawn by our
-// players). Kept for a save without being shown (see rtfdocument.h): the page size, margins and
-// orientation, the font table's family words, the tables' cell gap and padding, and each
-// picture's bytes.
+// fallback (\ucN), font and colour tables (a face named for a character set, "Arial CE", as the
+// face itself), bold, italic, underline, strike-out, sizes, colours, super- and subscript,
+// alignment, indents, spacing before and after, line spacing, tab stops, line, paragraph and page
+// breaks, fields (their results shown, hyperlinks as links), list texts, tables (as QTextTable,
+// with merged and shaded cells and tables nested in cells), paragraph shading, footnotes and
+// endnotes (their texts after the document's), and pictures (PNG, JPEG, EMF, WMF and DIB, also as
+// the picture of a shape; metafiles drawn by our players). Kept for a save without being shown
+// (see rtfdocument.h): the page size, margins and orientation, each section's own formatting,
+// headers and footers, the font table's family words, fields' instructions, the tables' cell gap,
+// padding and indent, and each picture's bytes.
 // Skipped: \* destinations we do not know, objects' data, the document information, style
-// sheet, list tables; and the parts a load reports as left out: headers, footers, footnotes,
-// annotations, drawing objects and pictures of other kinds.
+// sheet, list tables; and the parts a load reports as left out: annotations, drawing objects
+// and pictures of other kinds.
 //
 // A damaged document is read as far as it goes: the group depth, every number and the size of
 // tables are bounded, so no input makes the reader crash, recurse without end or blow up.
@@ -32,8 +35,6 @@ bool LooksLikeRtf(std::string_view bytes);
 // untouched, when the bytes are not RTF (see LooksLikeRtf); anything that starts as RTF is read.
 // What a load left out of the document: parts the view does not show and a save does not keep.
 enum RtfOmitted : unsigned {
-    kRtfOmittedHeaders = 1,      // headers and footers
-    kRtfOmittedFootnotes = 2,    // footnote texts (their marks stay in the text)
     kRtfOmittedAnnotations = 4,  // comments
     kRtfOmittedDrawings = 8,     // drawing objects, pictures of kinds we cannot show
 };

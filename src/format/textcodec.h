@@ -14,9 +14,17 @@ QString FromCp1251(std::string_view bytes);
 std::string ToCp1251(const QString& text);
 // The text as it will be saved: every character that Windows-1251 cannot hold becomes "?".
 QString Cp1251Representable(const QString& text);
-// A text file's bytes as text: UTF-8 after its byte-order mark or when the bytes are valid UTF-8
-// with at least one character beyond ASCII, UTF-16 after its byte-order mark, Windows-1251
-// otherwise (the program's own files, and any byte sequence at all).
-QString DecodeTextFile(std::string_view bytes);
+// How a text file was read.
+struct TextFileDecoding {
+    enum class Encoding { Cp1251, Utf8, Utf16 };
+    Encoding encoding = Encoding::Cp1251;
+    int replaced = 0;  // bytes that were not UTF-8 in a file read as UTF-8, shown as U+FFFD
+};
+
+// A text file's bytes as text: UTF-8 after its byte-order mark, or when the bytes are UTF-8 with
+// at least one character beyond ASCII but for a few stray bytes (each shown as U+FFFD); UTF-16
+// after its byte-order mark; Windows-1251 otherwise (the program's own files, and any byte
+// sequence at all).
+QString DecodeTextFile(std::string_view bytes, TextFileDecoding* how = nullptr);
 
 }  // namespace orm

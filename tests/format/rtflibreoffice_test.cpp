@@ -88,7 +88,7 @@ TEST(RtfLibreOffice, ReadsOurOutputOfEveryKindOfDocumentWhole)
         file.write(written.data(), qint64(written.size()));
         file.close();
         inputs << path;
-        expected.push_back(lines(doc->toPlainText()));
+        expected.push_back(lines(BodyText(*doc)));
     }
 
     // A profile of its own, so that no other LibreOffice (or test) shares it.
@@ -114,5 +114,89 @@ TEST(RtfLibreOffice, ReadsOurOutputOfEveryKindOfDocumentWhole)
         EXPECT_EQ(got, expected[k]) << got.join(QChar('|')).toStdString() << "\n"
                                     << expected[k].join(QChar('|')).toStdString();
         EXPECT_FALSE(expected[k].isEmpty());
+    }
+}
+
+namespace {
+
+// Runs LibreOffice on files, converting each into dir/out with the given filter.
+QString convert(const QString& soffice, const QTemporaryDir& dir, const QString& filter,
+                const QStringList& files)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(soffice,
+                  QStringList{QStringLiteral("-env:UserInstallation=file://") +
+                                  dir.filePath(QStringLiteral("profile")),
+                              QStringLiteral("--headless"), QStringLiteral("--convert-to"), filter,
+                              QStringLiteral("--outdir"), dir.filePath(QStringLiteral("out"))} +
+                      files);
+    EXPECT_TRUE(process.waitForFinished(300000)) << "soffice did not finish";
+    return QString::fromUtf8(process.readAll());
+}
+
+int pagesOf(const QString& pdf)
+{
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    info.waitForFinished(60000);
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    const qsizetype at = out.indexOf(QStringLiteral("Pages:"));
+    return at < 0 ? -1 : out.mid(at + 6).section(QChar('\n'), 0, 0).trimmed().toInt();
+}
+
+}  // namespace
+
+// A word processor makes of a document we saved what it makes of the original: the same text
+// and the same number of pages.
+TEST(RtfLibreOffice, SavedDocumentsHaveTheOriginalsTextAndPages)
+{
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+        GTEST_SKIP() << "soffice (libreoffice-writer-nogui) or pdfinfo (poppler-utils) is not "
+                        "installed: LibreOffice's reading of our RTF is not checked";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const char* const names[] = {"word-parts.rtf", "word97-parts.rtf", "libreoffice-parts.rtf",
+                                 "word.rtf",       "wordpad.rtf",      "libreoffice.rtf",
+                                 "libreoffice-report.rtf", "report.rtf"};
+    QStringList files;
+    for (const char* name : names) {
+        const std::string original = DataFile(name);
+        const std::string saved = WriteRtf(*ReadDocument(original));
+        for (const auto& [prefix, bytes] : {std::pair{"orig-", &original}, {"ours-", &saved}}) {
+            QFile file(dir.filePath(QLatin1String(prefix) + QLatin1String(name)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes->data(), qint64(bytes->size()));
+            files << file.fileName();
+        }
+    }
+    const QString log = convert(soffice, dir, QStringLiteral("txt:Text (encoded):UTF8"), files) +
+                        convert(soffice, dir, QStringLiteral("pdf"), files);
+    auto out = [&](const char* prefix, const char* name, const char* ext) {
+        return dir.filePath(QStringLiteral("out/") + QLatin1String(prefix) +
+                            QString::fromLatin1(name).replace(QStringLiteral(".rtf"),
+                                                              QLatin1String(ext)));
+    };
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        QFile original(out("orig-", name, ".txt"));
+        QFile ours(out("ours-", name, ".txt"));
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly) && ours.open(QIODevice::ReadOnly))
+            << log.toStdString();
+        // The words and their order; not the blanks between them: a list's label is text of
+        // ours (followed by its tab), where the original has LibreOffice number the list.
+        auto words = [](QFile& file) {
+            QStringList out = lines(QString::fromUtf8(file.readAll()));
+            for (QString& line : out)
+                line = line.simplified();
+            return out.join(QChar('\n')).toStdString();
+        };
+        const std::string expected = words(original);
+        EXPECT_FALSE(expected.empty());
+        EXPECT_EQ(words(ours), expected);
+        const int pages = pagesOf(out("orig-", name, ".pdf"));
+        EXPECT_GT(pages, 0) << log.toStdString();
+        EXPECT_EQ(pagesOf(out("ours-", name, ".pdf")), pages);
     }
 }

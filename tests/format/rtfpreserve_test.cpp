@@ -250,20 +250,17 @@ TEST(RtfPreserve, PicturesOfEachKindShownAndWrittenBack)
     EXPECT_EQ(WritePlainText(*second), "ABCDEF");
 }
 
-TEST(RtfPreserve, FootnoteMarksShadingAndWhatTheLoadLeftOut)
+TEST(RtfPreserve, ShadingAndWhatTheLoadLeftOut)
 {
     QTextDocument doc;
     RtfLoadInfo info;
     ASSERT_TRUE(ReadRtf(
         ToCp1251("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fcharset204 Arial;}}"
                  "{\\colortbl;\\red255\\green255\\blue0;}"
-                 "\\pard\\cbpat1 Абзац со сносками{\\super\\chftn}{\\footnote\\pard{\\super\\chftn}"
-                 " Текст сноски}. Ещё{\\super\\chftn}{\\footnote Вторая}\\par"
-                 "\\pard Без заливки\\par}"),
+                 "\\pard\\cbpat1 Абзац с заливкой\\par\\pard Без заливки\\par}"),
         doc, &info));
-    EXPECT_EQ(TopTexts(doc), (std::vector<QString>{U("Абзац со сносками1. Ещё2"),
-                                                   U("Без заливки")}));
-    EXPECT_EQ(info.omitted, unsigned(kRtfOmittedFootnotes));
+    EXPECT_EQ(TopTexts(doc), (std::vector<QString>{U("Абзац с заливкой"), U("Без заливки")}));
+    EXPECT_EQ(info.omitted, 0u);
     EXPECT_EQ(doc.begin().blockFormat().background().color(), QColor(255, 255, 0));
     EXPECT_EQ(doc.begin().next().blockFormat().background().style(), Qt::NoBrush);
     const auto again = ReadDocument(WriteRtf(doc));
@@ -275,7 +272,11 @@ TEST(RtfPreserve, FootnoteMarksShadingAndWhatTheLoadLeftOut)
         unsigned omitted;
     };
     const Case cases[] = {
-        {"{\\header Head\\par}{\\footerf Foot\\par}A", kRtfOmittedHeaders},
+        // Kept: nothing to report.
+        {"{\\header Head\\par}{\\footerf Foot\\par}A{\\footnote Note}", 0},
+        // A shape that is no picture, without a result to show in its place.
+        {"A{\\shp{\\*\\shpinst\\shpleft0\\shpright100{\\sp{\\sn shapeType}{\\sv 1}}}}",
+         kRtfOmittedDrawings},
         {"A{\\*\\atnid x}\\chatn{\\*\\annotation Note}", kRtfOmittedAnnotations},
         {"{\\*\\do\\dobxcolumn\\dprect}A{\\pict\\macpict 0102}", kRtfOmittedDrawings},
         {"A{\\pict\\pngblip 89504e47}", kRtfOmittedDrawings},  // damaged

@@ -38,9 +38,9 @@ double twips(int t)
     return t / 15.0;
 }
 
-std::string rtf(const std::string& body)
+std::string body(const std::string& text)
 {
-    return "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}" + body + "}";
+    return "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}" + text + "}";
 }
 
 }  // namespace
@@ -114,7 +114,7 @@ TEST(RtfReader, GeneratedReportShowsTheLinesOfItsPlainTextTwin)
 TEST(RtfReader, UnicodeWithFallbacks)
 {
     const auto doc =
-        ReadDocument(rtf("A\\u1046?B"                 // one fallback character by default
+        ReadDocument(body("A\\u1046?B"                 // one fallback character by default
                          "{\\uc2\\u8364\\'80\\'80C}"  // two after \uc2
                          "{\\uc0\\u937 D}\\u937?E"    // \uc is scoped to its group
                          "\\u-10179?\\u-8704?F"       // a surrogate pair as two negative numbers
@@ -152,7 +152,8 @@ TEST(RtfReader, DestinationsThatAreNotTextAreSkipped)
         "{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt E}}{\\*\\bkmkstart b}F{\\footnote G}"
         "{\\v H}I{\\upr{J}{\\*\\ud{K}}}{\\listtext L}"
         "{\\object{\\*\\objclass Paint}{\\*\\objdata 0102}{\\result {\\pict 01}}}M\\par}");
-    EXPECT_EQ(doc->toPlainText(), U("ABCDEFIKLM"));
+    // The footnote's text follows the document's, below a rule.
+    EXPECT_EQ(doc->toPlainText(), U("ABCDEFIKLM\n\nG"));
 }
 
 TEST(RtfReader, CharacterAndParagraphFormatting)
@@ -215,7 +216,7 @@ TEST(RtfReader, CharacterAndParagraphFormatting)
 TEST(RtfReader, TablesBecomeTablesWithCellsInTheirColumns)
 {
     const auto doc =
-        ReadDocument(rtf("\\pard Before\\par"
+        ReadDocument(body("\\pard Before\\par"
                          "\\trowd\\trgaph108\\trleft0\\cellx2000\\cellx4000"
                          "\\pard\\intbl A1\\cell\\pard\\intbl B1\\par second line\\cell"
                          // Word repeats the row's definition before its end.
@@ -245,18 +246,18 @@ TEST(RtfReader, TablesBecomeTablesWithCellsInTheirColumns)
 
 TEST(RtfReader, DamagedAndNestedTablesStillShowTheirText)
 {
-    // A nested table's cells join their outer cell's line; a table cut off before \row
-    // still shows.
-    const auto doc = ReadDocument(rtf(
+    // A nested table shows inside its outer cell; a table cut off before \\row still shows.
+    const auto doc = ReadDocument(body(
         "\\trowd\\cellx3000\\cellx6000\\pard\\intbl Outer\\par"
         "\\pard\\intbl\\itap2 n1\\nestcell n2\\nestcell{\\*\\nesttableprops\\trowd\\cellx1000"
         "\\cellx2000\\nestrow}{\\nonesttables\\par}\\pard\\intbl\\itap1 Tail\\cell Last\\cell\\row"
         "\\trowd\\cellx3000\\pard\\intbl Cut off"));
     const auto tables = Tables(*doc);
     ASSERT_EQ(tables.size(), 1u);
-    EXPECT_EQ(CellText(tables[0], 0, 0), U("Outer\nn1\tn2\t\nTail"));
+    EXPECT_EQ(CellText(tables[0], 0, 0), U("Outer\nTail"));
     EXPECT_EQ(CellText(tables[0], 0, 1), U("Last"));
     EXPECT_EQ(CellText(tables[0], 1, 0), U("Cut off"));
+    EXPECT_EQ(WritePlainText(*doc), "Outer n1 n2 Tail\tLast\r\nCut off\t\r\n");
 }
 
 // Files in the shapes that other programs write: Word (hand-written in its shape), WordPad

@@ -57,8 +57,9 @@ QByteArray png(const QColor& color)
 }
 
 // A document with something of everything the parts could cut through: a page given late in
-// the first section, a tab width given after the text began, tables, a page break, pictures,
-// a paragraph without its mark at the end, and what a load leaves out.
+// the first section, a tab width given after the text began, tables (merged and nested), a page
+// break, pictures, notes, a link, a header and a section of its own, a paragraph without its
+// mark at the end, and what a load leaves out.
 std::string mixed()
 {
     std::string rtf =
@@ -76,7 +77,14 @@ std::string mixed()
                        "\\intbl A" + std::to_string(r) + "\\cell B\\cell\\row ";
         }
         if (k == 17)
-            rtf += "\\page{\\header Шапка\\par}";
+            rtf += "\\page{\\header Шапка\\par}A{\\*\\annotation Note}\\par ";
+        if (k == 13)
+            rtf += "B{\\super\\chftn}{\\footnote{\\super\\chftn} Note}{\\field{\\*\\fldinst "
+                   "HYPERLINK \"http://x/\"}{\\fldrslt link}}\\par\\sect\\sectd\\lndscpsxn"
+                   "\\trowd\\clvmgf\\cellx1000\\cellx2000\\pard\\intbl a\\cell"
+                   "\\pard\\intbl\\itap2 n\\nestcell{\\*\\nesttableprops\\trowd\\cellx500"
+                   "\\nestrow}\\pard\\intbl b\\cell\\row\\trowd\\clvmrg\\cellx1000"
+                   "\\cellx2000\\pard\\intbl\\cell c\\cell\\row ";
         if (k == 21)
             rtf += "{\\pict\\pngblip\\picw6\\pich4 " + png(Qt::blue).toHex().toStdString() + "}";
     }
@@ -154,12 +162,16 @@ TEST(RtfReaderParts, EachPartIsCompleteInItself)
     EXPECT_EQ(rtf::DocumentPage(doc)->paperWidth, 16838);
     EXPECT_TRUE(rtf::DocumentPage(doc)->landscape);
     EXPECT_EQ(doc.defaultTextOption().tabStopDistance(), 567 / 15.0);
-    // What was left out so far: the header comes after paragraph 17.
+    // What was left out so far: the comment comes after paragraph 17.
     EXPECT_EQ(reader.Info().omitted, 0u);
     while (!reader.ReadSome(5)) {
     }
-    EXPECT_EQ(reader.Info().omitted, unsigned(kRtfOmittedHeaders));
-    EXPECT_EQ(TopTexts(doc).back(), U("ЖЗ last"));
+    EXPECT_EQ(reader.Info().omitted, unsigned(kRtfOmittedAnnotations));
+    // The last paragraph, then the note's text.
+    const auto texts = TopTexts(doc);
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(texts[texts.size() - 3], U("ЖЗ last"));
+    EXPECT_EQ(texts.back(), U("1 Note"));
 }
 
 TEST(RtfReaderParts, ReaderLeftHalfwayLeavesAUsableDocument)

@@ -7,7 +7,9 @@
 
 #include <QFile>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextFrame>
 #include <QTextTable>
 #include <memory>
@@ -16,6 +18,7 @@
 
 #include "core/model/cp1251.h"
 #include "core/report/reportwriter.h"
+#include "format/rtfdocument.h"
 #include "format/rtfreader.h"
 
 namespace orm::test {
@@ -98,6 +101,19 @@ inline QTextCharFormat FormatOf(const QTextDocument& doc, const QString& text)
     }
     ADD_FAILURE() << "no fragment holds " << text.toStdString();
     return {};
+}
+
+// The document's text without its notes' texts, which follow it.
+inline QString BodyText(const QTextDocument& doc)
+{
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().hasProperty(rtf::kNotesRule)) {
+            QTextCursor cursor(const_cast<QTextDocument*>(&doc));
+            cursor.setPosition(b.position(), QTextCursor::KeepAnchor);
+            return cursor.selection().toPlainText();
+        }
+    }
+    return doc.toPlainText();
 }
 
 inline QString FirstFamily(const QTextCharFormat& f)

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QIcon>
 #include <QLineEdit>
@@ -35,6 +36,7 @@
 #include "core/settings/programstate.h"
 #include "gui/kit/printer.h"
 #include "gui/kit/windowsize.h"
+#include "gui/report/reportlinks.h"
 
 namespace orm {
 
@@ -79,10 +81,6 @@ QMarginsF applyPage(QPrinter& printer, const rtf::Page& page)
 QString omittedText(unsigned omitted)
 {
     QStringList parts;
-    if (omitted & kRtfOmittedHeaders)
-        parts << QStringLiteral("колонтитулы");
-    if (omitted & kRtfOmittedFootnotes)
-        parts << QStringLiteral("тексты сносок");
     if (omitted & kRtfOmittedAnnotations)
         parts << QStringLiteral("примечания");
     if (omitted & kRtfOmittedDrawings)
@@ -112,12 +110,32 @@ QString extensionOf(const QString& name)
 }
 
 // Windows line ends (and lone CRs) as the paragraph breaks of the plain-text view.
-QString textOf(const std::string& bytes)
+QString textOf(const std::string& bytes, TextFileDecoding* how)
 {
-    QString text = DecodeTextFile(bytes);
+    QString text = DecodeTextFile(bytes, how);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QChar('\r'), QChar('\n'));
     return text;
+}
+
+// The view's text as a TXT file: Windows-1251 when it holds every character, else as the user
+// chooses, UTF-8 (with its byte-order mark, so that Windows programs know it) or Windows-1251
+// with "?" for what it lacks; nothing when the user cancels.
+std::optional<std::string> plainTextToSave(const QTextDocument& doc, Prompts& prompts)
+{
+    const QString text = PlainText(doc);
+    if (Cp1251Representable(text) == text)
+        return ToCp1251(text);
+    switch (prompts.AskYesNoCancel(ToCp1251(
+        QStringLiteral("В тексте есть знаки, которых нет в кодировке Windows-1251: при записи в "
+                       "ней они заменятся знаком «?».\nЗаписать файл в кодировке UTF-8?")))) {
+    case Prompts::Answer::Yes:
+        return "\xEF\xBB\xBF" + text.toUtf8().toStdString();
+    case Prompts::Answer::No:
+        return ToCp1251(text);
+    default:
+        return std::nullopt;
+    }
 }
 
 // Qt 6.4 lays out a document without pages as one page of 2^23 pixels (QFIXED_MAX), and a
@@ -367,6 +385,10 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
     RichEdit1->setFont(m_textFont);
     RichEdit1->document()->setDefaultFont(m_textFont);
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    new ReportLinks(RichEdit1, m_prompts, [this] {
+        const QFileInfo file(windowTitle());
+        return file.isAbsolute() ? file.absolutePath() : QString();
+    });
     connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->exec(RichEdit1->viewport()->mapToGlobal(pos));
     });
@@ -442,8 +464,16 @@ void ReportViewer::LoadDocument(std::string bytes)
     doc->setDefaultFont(m_textFont);
     doc->setUndoRedoEnabled(false);
     if (m_plainText || !LooksLikeRtf(bytes)) {
-        doc->setPlainText(textOf(bytes));
+        TextFileDecoding how;
+        doc->setPlainText(textOf(bytes, &how));
         showDocument(doc.release(), 0, HeightEstimate());
+        if (how.replaced > 0) {
+            StatusBar1->showMessage(
+                QStringLiteral("Файл прочитан в кодировке UTF-8; байтов не в UTF-8: %1, они "
+                               "показаны знаком «\uFFFD».")
+                    .arg(how.replaced));
+            StatusBar1->show();
+        }
         return;
     }
     auto pending = std::make_unique<PendingLoad>();
@@ -594,9 +624,12 @@ void ReportViewer::SaveDocument()
     FinishLoading();
     const bool rtf = answer->type == ReportFileType::Rtf;
     std::string bytes;
-    if (!rtf)
-        bytes = WritePlainText(*RichEdit1->document());
-    else if (m_spacingHidden)
+    if (!rtf) {
+        const std::optional<std::string> text = plainTextToSave(*RichEdit1->document(), m_prompts);
+        if (!text)
+            return;
+        bytes = *text;
+    } else if (m_spacingHidden)
         bytes = WriteRtf(*fullDocument());
     else
         bytes = WriteRtf(*RichEdit1->document());

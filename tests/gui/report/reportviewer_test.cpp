@@ -439,7 +439,8 @@ TEST_F(ViewerTest, LoadedRtfKeepsItsPageAndPicturesThroughSaveAndPrint)
               ToCp1251("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\froman\\fcharset204 Times New "
                        "Roman;}}\\paperw16838\\paperh11906\\margl2835\\margr567\\margt567"
                        "\\margb567\\landscape{\\header Шапка\\par}"
-                       "\\pard\\f0 Сноской{\\super\\chftn}{\\footnote Текст сноски}. Рисунок ") +
+                       "\\pard\\f0 Сноской{\\super\\chftn}{\\footnote Текст сноски}{\\*\\annotation "
+                       "Заметка}. Рисунок ") +
                   "{\\*\\shppict{\\pict\\pngblip\\picw20\\pich10\\picwgoal1500\\pichgoal750 " +
                   png.toHex().toStdString() + "}}\\par}");
     const auto viewer = open(true, "Положение.RTF");
@@ -451,7 +452,7 @@ TEST_F(ViewerTest, LoadedRtfKeepsItsPageAndPicturesThroughSaveAndPrint)
     EXPECT_EQ(TopTexts(*doc)[0], U("Сноской1. Рисунок \uFFFC"));
     EXPECT_TRUE(viewer->StatusBar1->isVisible());
     EXPECT_EQ(viewer->StatusBar1->currentMessage(),
-              U("Документ упрощён: не показаны и не будут сохранены колонтитулы, тексты сносок."));
+              U("Документ упрощён: не показаны и не будут сохранены примечания."));
     const rtf::Page page{16838, 11906, 2835, 567, 567, 567, true};
     EXPECT_EQ(rtf::DocumentPage(*doc), page);
 

@@ -28,14 +28,14 @@ using namespace orm::test;
 
 namespace {
 
-// Some thousands of paragraphs of several looks, a table, a page of its own and a header the
+// Some thousands of paragraphs of several looks, a table, a page of its own and a comment the
 // view leaves out: more than the viewer reads before it shows.
 std::string longDocument()
 {
     std::string rtf =
         "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0\\froman\\fcharset204 Times New Roman;}}"
         "{\\colortbl;\\red0\\green0\\blue200;}\\paperw11906\\paperh16838\\margl1701"
-        "{\\header Шапка\\par}";
+        "{\\*\\annotation Заметка}";
     for (int k = 0; k < 6000; ++k) {
         rtf += "\\pard\\sb60\\sa60\\li" + std::to_string(k % 5 * 284) + "\\fs" +
                std::to_string(20 + k % 3 * 4) + (k % 4 ? "\\b0\\cf0 " : "\\b\\cf1 ") +
@@ -110,8 +110,8 @@ TEST_F(ViewerLoadTest, DocumentReadBehindTheViewIsTheDocumentReadAtOnce)
     // What the load left out shows only now that it is known.
     EXPECT_TRUE(viewer->StatusBar1->isVisible());
     EXPECT_EQ(viewer->StatusBar1->currentMessage(),
-              U("Документ упрощён: не показаны и не будут сохранены колонтитулы."));
-    EXPECT_EQ(wholeInfo.omitted, unsigned(kRtfOmittedHeaders));
+              U("Документ упрощён: не показаны и не будут сохранены примечания."));
+    EXPECT_EQ(wholeInfo.omitted, unsigned(kRtfOmittedAnnotations));
 }
 
 TEST_F(ViewerLoadTest, SavingAndPrintingDuringALoadTakeTheWholeDocument)
