@@ -130,7 +130,13 @@ void ClassifierWindow::FillOutline()
 {
     TTreeList* tree = m_hub->Context().MainProject.TreeByIndex(m_tag);
     Outline1->Model()->SetTops({tree});
-    Outline1->expand(Outline1->Model()->index(0, 0));
+    const QModelIndex top = Outline1->Model()->index(0, 0);
+    Outline1->expand(top);
+    {
+        // The classifier's own row starts highlighted, so that Insert works at once.
+        const SyncGuardScope guard(m_hub->Context());
+        Outline1->setCurrentIndex(top);
+    }
     UpdateActionStates();
 }
 
