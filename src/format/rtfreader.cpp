@@ -1861,6 +1861,16 @@ private:
     void character(char16_t ch)
     {
         const State& s = cur();
+        if (s.dest == Dest::FontTable) {
+            // A name outside the font's code page comes as \uN: the bytes before it are read in
+            // the code page, the character as itself.
+            if (m_fontOpen && m_fontText.size() + m_fontBytes.size() < 256) {
+                m_fontText += m_decoders.decode(m_fontBytes, codePage(m_font), SymbolFont::None);
+                m_fontBytes.clear();
+                m_fontText.append(QChar(ch));
+            }
+            return;
+        }
         if (s.dest == Dest::FieldInst) {
             flushInstruction();
             if (static_cast<size_t>(m_instText.size()) < kMaxInstruction)
@@ -2077,6 +2087,7 @@ private:
         m_font = FontEntry{};
         m_fontNumber = number;
         m_fontBytes.clear();
+        m_fontText.clear();
         m_fontAltBytes.clear();
         m_fontOpen = true;
     }
@@ -2088,7 +2099,7 @@ private:
         m_fontOpen = false;
         FontEntry f = m_font;
         const int cp = codePage(f);
-        f.name = m_decoders.decode(m_fontBytes, cp, SymbolFont::None).trimmed();
+        f.name = (m_fontText + m_decoders.decode(m_fontBytes, cp, SymbolFont::None)).trimmed();
         f.altName = m_decoders.decode(m_fontAltBytes, cp, SymbolFont::None).trimmed();
         f.face = baseFace(f.name);
         // A face of a known kind falls back to its kind when the table names none.
@@ -2104,6 +2115,7 @@ private:
         }
         m_fonts[m_fontNumber] = std::move(f);
         m_fontBytes.clear();
+        m_fontText.clear();
         m_fontAltBytes.clear();
     }
 
@@ -2934,6 +2946,7 @@ private:
     int m_fontNumber = 0;
     bool m_fontOpen = false;
     std::string m_fontBytes;
+    QString m_fontText;  // the name's characters before the bytes still in m_fontBytes
     std::string m_fontAltBytes;
 
     std::vector<QColor> m_colors;

@@ -183,6 +183,17 @@ TEST(RtfPreserve, FontTableFamiliesKept)
                               "\\fdecor\\fcharset204 Fancy;"})
         EXPECT_NE(rtf.find(entry), std::string::npos) << entry << "\n" << rtf;
     EXPECT_EQ(WriteRtf(*ReadDocument(rtf)), rtf);
+
+    // A name the font's code page lacks is written with \uN and read back whole, however it
+    // came in.
+    for (const char* table : {"{\\f0\\fnil\\fcharset0 Caf\\'e9;}",
+                              "{\\f0\\fnil Caf\\u233?;}", "{\\f0\\fnil\\uc0 C\\u97 f\\u233;}"}) {
+        const auto doc = ReadDocument(std::string("{\\rtf1\\ansi{\\fonttbl") + table +
+                                      "}\\pard\\f0 x\\par}");
+        EXPECT_EQ(FirstFamily(FormatOf(*doc, U("x"))), U("Café")) << table;
+        const auto again = ReadDocument(WriteRtf(*doc));
+        EXPECT_EQ(FirstFamily(FormatOf(*again, U("x"))), U("Café")) << table;
+    }
 }
 
 // Pictures of each kind are shown (metafiles drawn by our players) and written back byte for
