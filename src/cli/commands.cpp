@@ -117,6 +117,12 @@ int resave(const std::vector<std::string>& args, std::ostream& err)
 
 }  // namespace
 
+int UsageError(std::ostream& err, const std::string& problem, const char* usage)
+{
+    err << "ormelit-cli: " << problem << "\n" << "Usage:\n" << usage;
+    return kUsage;
+}
+
 void LeaveProjectsToProcessExit(bool leave)
 {
     g_leaveProjects = leave;

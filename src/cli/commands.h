@@ -20,6 +20,10 @@ enum ExitCode {
     kCannotWrite = 4,
 };
 
+// A command's usage error: the problem, then that command's lines of the usage text; returns
+// kUsage.
+int UsageError(std::ostream& err, const std::string& problem, const char* usage);
+
 // Runs one command line (without the program name); messages go to err in UTF-8.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

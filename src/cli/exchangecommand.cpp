@@ -46,6 +46,11 @@ private:
     std::ostream& m_err;
 };
 
+int usage(std::ostream& err, const std::string& problem)
+{
+    return UsageError(err, problem, kExchangeUsage);
+}
+
 struct Arguments {
     std::vector<std::string> positional;
     std::optional<std::string> output;
@@ -58,26 +63,20 @@ std::optional<Arguments> parse(const std::vector<std::string>& args, std::ostrea
         const std::string& a = args[i];
         if (a == "--output" || a == "-o") {
             if (i + 1 >= args.size() || parsed.output) {
-                err << "ormelit-cli: --output needs one file name\n" << kExchangeUsage;
+                usage(err, "--output needs one file name");
                 return std::nullopt;
             }
             parsed.output = args[++i];
         } else if (a.rfind("--output=", 0) == 0 && !parsed.output) {
             parsed.output = a.substr(9);
         } else if (!a.empty() && a[0] == '-' && a != "-") {
-            err << "ormelit-cli: unknown option " << a << "\n" << kExchangeUsage;
+            usage(err, "unknown option " + a);
             return std::nullopt;
         } else {
             parsed.positional.push_back(a);
         }
     }
     return parsed;
-}
-
-int usage(std::ostream& err, const std::string& problem)
-{
-    err << "ormelit-cli: " << problem << "\n" << kExchangeUsage;
-    return kUsage;
 }
 
 // The projection whose grid pairs classifier a across with classifier b down, or 0.

@@ -21,10 +21,7 @@ namespace {
 
 int usage(std::ostream& err, const std::string& problem)
 {
-    err << "ormelit-cli: " << problem << "\n"
-        << "Usage:\n"
-        << kOrganigramUsage;
-    return kUsage;
+    return UsageError(err, problem, kOrganigramUsage);
 }
 
 // The node a dotted number addresses, or nullptr. Every component must be a plain positive

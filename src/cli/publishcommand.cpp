@@ -17,10 +17,7 @@ namespace {
 
 int usage(std::ostream& err, const std::string& problem)
 {
-    err << "ormelit-cli: " << problem << "\n"
-        << "Usage:\n"
-        << kPublishUsage;
-    return kUsage;
+    return UsageError(err, problem, kPublishUsage);
 }
 
 }  // namespace

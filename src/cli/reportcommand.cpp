@@ -51,8 +51,7 @@ struct ParamOverride {
 
 int usage(std::ostream& err, const std::string& problem)
 {
-    err << "ormelit-cli: " << problem << "\n" << "Usage:\n" << kReportUsage;
-    return kUsage;
+    return UsageError(err, problem, kReportUsage);
 }
 
 bool allDigits(std::string_view text)
