@@ -3,10 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/model/cp1251.h"
 #include "core/model/itemsearch.h"
 #include "core/model/project.h"
 #include "core/model/projectedits.h"
+#include "core/text/cp1251.h"
 #include "projectgen.h"
 
 using namespace orm;

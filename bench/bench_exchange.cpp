@@ -5,8 +5,8 @@
 
 #include "core/exchange/itemtext.h"
 #include "core/exchange/matrixcsv.h"
-#include "core/model/cp1251.h"
 #include "core/model/project.h"
+#include "core/text/cp1251.h"
 
 using namespace orm;
 

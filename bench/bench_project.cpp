@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "projectgen.h"
 
 using namespace orm;

@@ -9,7 +9,7 @@
 #include <QTextDocument>
 #include <map>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "core/report/reportgen.h"
 #include "format/textcodec.h"
 #include "gui/report/reportparamdialog.h"

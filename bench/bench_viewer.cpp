@@ -11,7 +11,7 @@
 #include <QTextEdit>
 #include <map>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "core/report/reportgen.h"
 #include "gui/report/reportviewer.h"
 #include "projectgen.h"

@@ -14,9 +14,9 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "core/model/cp1251.h"
 #include "core/model/project.h"
 #include "core/settings/inifile.h"
+#include "core/text/cp1251.h"
 #include "format/emfbuilder.h"
 #include "format/picturefiles.h"
 #include "format/rtfreader.h"

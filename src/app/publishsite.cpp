@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QProgressDialog>
 
-#include "core/model/cp1251.h"
 #include "core/model/project.h"
 #include "core/publish/publish.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

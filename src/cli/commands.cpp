@@ -13,9 +13,9 @@
 #include "cli/organigramcommand.h"
 #include "cli/publishcommand.h"
 #include "cli/reportcommand.h"
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
+#include "core/text/cp1251.h"
 #include "version.h"
 
 namespace orm::cli {

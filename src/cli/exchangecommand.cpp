@@ -7,11 +7,11 @@
 #include "cli/reportcommand.h"
 #include "core/exchange/itemtext.h"
 #include "core/exchange/matrixcsv.h"
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/metamodel.h"
 #include "core/model/project.h"
-#include "core/model/prompts.h"
-#include "core/model/safefile.h"
+#include "core/prompts/prompts.h"
+#include "core/text/cp1251.h"
 
 namespace orm::cli {
 

@@ -3,9 +3,9 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "core/io/safefile.h"
 #include "core/model/numbers.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
 #include "core/organigram/organigramfill.h"
 #include "core/organigram/wmfwriter.h"
 

@@ -8,10 +8,10 @@
 #include <ostream>
 
 #include "cli/commands.h"
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
 #include "core/report/reportgen.h"
+#include "core/text/cp1251.h"
 
 namespace orm::cli {
 

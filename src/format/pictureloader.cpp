@@ -9,7 +9,7 @@
 #include <cmath>
 #include <optional>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "core/settings/picturetype.h"
 #include "format/emfplayer.h"
 #include "format/textcodec.h"

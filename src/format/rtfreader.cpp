@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "format/dib.h"
 #include "format/emfplayer.h"
 #include "format/rtfdocument.h"

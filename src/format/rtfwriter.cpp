@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "format/rtfdocument.h"
 #include "format/textcodec.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 
@@ -44,41 +44,13 @@ struct Utf8Census {
 Utf8Census censusUtf8(std::string_view bytes)
 {
     Utf8Census c;
-    const size_t n = bytes.size();
-    for (size_t i = 0; i < n;) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        int length = 0;
-        char32_t cp = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            cp = b & 0x07;
-        }
-        bool ok = length > 0 && i + static_cast<size_t>(length) <= n;
-        for (int k = 1; ok && k < length; ++k) {
-            const auto t = static_cast<unsigned char>(bytes[i + static_cast<size_t>(k)]);
-            ok = (t & 0xC0) == 0x80;
-            cp = cp << 6 | (t & 0x3F);
-        }
-        // No overlong forms, no surrogates, nothing beyond U+10FFFF.
-        ok = ok && !(length == 3 && cp < 0x800) && !(length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
-             !(cp >= 0xD800 && cp <= 0xDFFF);
-        if (ok) {
-            ++c.multibyte;
-            i += static_cast<size_t>(length);
-        } else {
+    while (!bytes.empty()) {
+        const Utf8Char ch = DecodeUtf8Char(bytes);
+        if (ch.length == 0)
             ++c.invalid;
-            ++i;
-        }
+        else if (ch.length > 1)
+            ++c.multibyte;
+        bytes.remove_prefix(ch.length ? ch.length : 1);
     }
     return c;
 }

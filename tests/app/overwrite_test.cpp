@@ -4,7 +4,7 @@
 #include <QAction>
 #include <functional>
 
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
 #include "gui/organigram/organigramwindow.h"

@@ -14,7 +14,7 @@
 
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "gui/kit/appcontext.h"
 #include "gui/organigram/organigramwindow.h"
 #include "gui/report/reportviewer.h"

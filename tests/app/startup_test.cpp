@@ -13,8 +13,8 @@
 
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "core/model/cp1251.h"
 #include "core/settings/programstate.h"
+#include "core/text/cp1251.h"
 #include "gui/kit/appcontext.h"
 #include "gui/settings/splash.h"
 #include "support/fakeprompts.h"

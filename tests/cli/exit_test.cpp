@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 using namespace orm;

@@ -4,10 +4,10 @@
 
 #include <sstream>
 
-#include "core/model/cp1251.h"
 #include "core/model/project.h"
 #include "core/organigram/organigramfill.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "core/model/cp1251.h"
 #include "core/publish/publish.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 #include "version.h"
 

@@ -3,8 +3,8 @@
 #include <QBuffer>
 #include <QPainter>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/text/cp1251.h"
 #include "format/emfbuilder.h"
 #include "format/picturefiles.h"
 #include "format/pictureloader.h"

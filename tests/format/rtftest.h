@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/report/reportwriter.h"
+#include "core/text/cp1251.h"
 #include "format/rtfdocument.h"
 #include "format/rtfreader.h"
 

@@ -2,7 +2,7 @@
 
 #include <QStringDecoder>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "format/textcodec.h"
 
 using namespace orm;

@@ -5,9 +5,9 @@
 #include <random>
 #include <string>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/text/cp1251.h"
 #include "format/wmfbuild.h"
 #include "format/wmfplayer.h"
 

@@ -8,9 +8,9 @@
 #include <QPainter>
 #include <string>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/text/cp1251.h"
 #include "format/recordingdevice.h"
 #include "format/wmfbuild.h"
 

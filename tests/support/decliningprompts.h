@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 
 namespace orm::test {
 

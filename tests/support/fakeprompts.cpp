@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 
 namespace orm::test {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 
 namespace orm::test {
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "gui/kit/appcontext.h"
 #include "support/fakeprompts.h"
 

@@ -8,8 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/model/treelist.h"
+#include "core/text/cp1251.h"
 #include "gui/classifier/outlinemodel.h"
 
 namespace orm::test {

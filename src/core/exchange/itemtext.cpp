@@ -1,8 +1,8 @@
 #include "core/exchange/itemtext.h"
 
-#include "core/model/cp1251.h"
 #include "core/model/projectedits.h"
 #include "core/model/treelist.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -3,8 +3,8 @@
 #include <unordered_set>
 
 #include "core/exchange/itemtext.h"
-#include "core/model/cp1251.h"
 #include "core/model/projectedits.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/model/cp1251.h"  // IsValidUtf8, for the callers that tell encodings apart
+#include "core/text/cp1251.h"  // IsValidUtf8, for the callers that tell encodings apart
 
 namespace orm {
 

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "core/model/cp1251.h"
 #include "core/settings/inifile.h"
 #include "core/settings/profile.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

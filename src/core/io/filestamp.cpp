@@ -5,8 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "core/model/cp1251.h"
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

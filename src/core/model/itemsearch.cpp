@@ -3,8 +3,8 @@
 #include <array>
 #include <string_view>
 
-#include "core/model/cp1251.h"
 #include "core/model/treelist.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -1,6 +1,6 @@
 #include "core/model/metamodel.h"
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 
 #include <algorithm>
 

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <vector>
 
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/metamodel.h"
 #include "core/model/numbers.h"
 #include "core/model/projectedits.h"
-#include "core/model/safefile.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "core/io/filestamp.h"
+#include "core/io/safefile.h"
 #include "core/model/edithistory.h"
-#include "core/model/prompts.h"
-#include "core/model/safefile.h"
 #include "core/model/treelist.h"
+#include "core/prompts/prompts.h"
 
 namespace orm {
 

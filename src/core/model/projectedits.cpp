@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "core/model/cp1251.h"
 #include "core/model/edithistory.h"
 #include "core/model/project.h"
-#include "core/model/prompts.h"
 #include "core/model/treelist.h"
+#include "core/prompts/prompts.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

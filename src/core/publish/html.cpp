@@ -1,6 +1,6 @@
 #include "core/publish/html.h"
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -6,7 +6,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/model/metamodel.h"
 #include "core/model/treelist.h"
 #include "core/organigram/organigramfill.h"
@@ -15,6 +14,7 @@
 #include "core/publish/sitefolder.h"
 #include "core/report/reportgen.h"
 #include "core/report/reportwriter.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

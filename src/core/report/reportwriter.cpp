@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/model/cp1251.h"
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "core/settings/inifile.h"
 #include "core/settings/programstate.h"
+#include "core/text/cp1251.h"
 #include "installpaths.h"
 
 namespace orm {

@@ -4,8 +4,8 @@
 #include <system_error>
 #include <unordered_set>
 
-#include "core/model/cp1251.h"
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -1,9 +1,9 @@
 #include "core/settings/profile.h"
 
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/numbers.h"
-#include "core/model/safefile.h"
 #include "core/settings/inifile.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/model/cp1251.h"
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "core/settings/profile.h"
 #include "core/settings/recentfiles.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

@@ -3,7 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "format/textcodec.h"
 #include "gui/help/runprogram.h"
 

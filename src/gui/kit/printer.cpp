@@ -8,7 +8,7 @@
 #include <QPrinterInfo>
 #include <QRegularExpression>
 
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "format/textcodec.h"
 
 namespace orm {

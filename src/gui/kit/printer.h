@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 
 class QString;
 class QWidget;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 
 class QWidget;
 

@@ -24,10 +24,10 @@
 #include <algorithm>
 #include <string>
 
-#include "core/model/prompts.h"
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/prompts/prompts.h"
 #include "core/settings/programstate.h"
 #include "format/textcodec.h"
 #include "gui/kit/printer.h"

@@ -4,9 +4,9 @@
 #include <QFile>
 
 #include "core/exchange/matrixcsv.h"
+#include "core/io/safefile.h"
 #include "core/model/metamodel.h"
-#include "core/model/prompts.h"
-#include "core/model/safefile.h"
+#include "core/prompts/prompts.h"
 #include "format/textcodec.h"
 #include "gui/kit/printer.h"
 #include "gui/projection/projectionprint.h"

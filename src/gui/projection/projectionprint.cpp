@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/model/metamodel.h"
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "format/textcodec.h"
 
 namespace orm {

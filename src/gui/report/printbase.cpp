@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "gui/kit/printer.h"
 
 namespace orm {

@@ -7,7 +7,7 @@
 #include <QUrl>
 
 #include "core/help/shellopen.h"
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "format/textcodec.h"
 #include "gui/help/runprogram.h"
 

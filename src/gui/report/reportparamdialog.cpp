@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "core/model/cp1251.h"
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "core/report/reportgen.h"
 #include "core/settings/appsettings.h"
+#include "core/text/cp1251.h"
 #include "format/textcodec.h"
 #include "gui/kit/tf_base.h"
 #include "gui/kit/uikit.h"

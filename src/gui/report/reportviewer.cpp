@@ -26,14 +26,14 @@
 #include <QVBoxLayout>
 #include <climits>
 
-#include "core/model/prompts.h"
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
+#include "core/prompts/prompts.h"
 #include "core/report/reportgen.h"
+#include "core/settings/programstate.h"
 #include "format/rtfdocument.h"
 #include "format/rtfreader.h"
 #include "format/rtfwriter.h"
 #include "format/textcodec.h"
-#include "core/settings/programstate.h"
 #include "gui/kit/printer.h"
 #include "gui/kit/windowsize.h"
 #include "gui/report/reportlinks.h"

@@ -12,7 +12,7 @@
 #include <QListView>
 #include <QPushButton>
 
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
 #include "core/settings/appsettings.h"
 #include "core/settings/profile.h"
 #include "format/textcodec.h"

@@ -5,9 +5,9 @@
 
 #include "core/exchange/itemtext.h"
 #include "core/exchange/matrixcsv.h"
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
+#include "core/text/cp1251.h"
 #include "support/decliningprompts.h"
 #include "support/projectdump.h"
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/help/extramenutarget.h"
-#include "core/model/cp1251.h"
 #include "core/settings/profile.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

@@ -6,8 +6,8 @@
 
 #include "core/help/helpanchors.h"
 #include "core/help/helpindex.h"
-#include "core/model/cp1251.h"
 #include "core/settings/profile.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

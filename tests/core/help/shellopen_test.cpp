@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/help/shellopen.h"
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

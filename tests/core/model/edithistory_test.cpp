@@ -5,10 +5,10 @@
 
 #include <random>
 
-#include "core/model/cp1251.h"
 #include "core/model/edithistory.h"
 #include "core/model/project.h"
 #include "core/model/projectedits.h"
+#include "core/text/cp1251.h"
 #include "support/fakeprompts.h"
 
 using namespace orm;

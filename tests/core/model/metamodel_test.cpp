@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/model/cp1251.h"
 #include "core/model/metamodel.h"
+#include "core/text/cp1251.h"
 
 using namespace orm;
 

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
+#include "core/text/cp1251.h"
 #include "support/fakeprompts.h"
 #include "support/tempdir.h"
 

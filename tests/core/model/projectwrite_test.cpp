@@ -10,9 +10,9 @@
 #include <map>
 #include <random>
 
-#include "core/model/cp1251.h"
+#include "core/io/safefile.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
+#include "core/text/cp1251.h"
 #include "support/hash.h"
 
 using namespace orm;

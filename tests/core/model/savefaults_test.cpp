@@ -18,8 +18,8 @@
 #include <set>
 #include <thread>
 
+#include "core/io/safefile.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
 #include "core/settings/inifile.h"
 #include "support/fakeprompts.h"
 #include "support/tempdir.h"

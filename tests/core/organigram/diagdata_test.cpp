@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/drawn.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 namespace {

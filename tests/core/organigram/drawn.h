@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/drawsurface.h"
+#include "core/text/cp1251.h"
 
 namespace orm::test {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <regex>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/drawn.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 namespace {

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/drawn.h"
 #include "core/organigram/wmfreader.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

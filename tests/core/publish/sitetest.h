@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "core/model/cp1251.h"
 #include "core/model/project.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm::test {

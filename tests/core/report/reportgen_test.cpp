@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "core/io/safefile.h"
 #include "core/model/project.h"
-#include "core/model/safefile.h"
 #include "core/report/reportgen.h"
 #include "reporttest.h"
 

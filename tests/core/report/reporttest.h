@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/model/numbers.h"
 #include "core/model/treelist.h"
+#include "core/text/cp1251.h"
 
 namespace orm::test {
 

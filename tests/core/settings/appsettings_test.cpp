@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "core/model/cp1251.h"
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "core/settings/appsettings.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/settings/inifile.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

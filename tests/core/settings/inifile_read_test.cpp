@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "core/model/cp1251.h"
 #include "core/settings/inifile.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/model/cp1251.h"
 #include "core/settings/profile.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/settings/programstate.h"
+#include "core/text/cp1251.h"
 #include "support/tempdir.h"
 
 namespace orm {

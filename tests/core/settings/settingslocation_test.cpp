@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/help/helpindex.h"
-#include "core/model/cp1251.h"
 #include "core/settings/appsettings.h"
+#include "core/text/cp1251.h"
 #include "support/scopedenv.h"
 #include "support/tempdir.h"
 

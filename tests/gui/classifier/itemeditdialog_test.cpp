@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "core/model/cp1251.h"
 #include "core/settings/appsettings.h"
+#include "core/text/cp1251.h"
 #include "gui/classifier/itemeditdialog.h"
 #include "gui/kit/qtprompts.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "gui/help/extramenu.h"
 #include "gui/help/mainwindowfixture.h"
 #include "gui/help/runprogram.h"

@@ -15,8 +15,8 @@
 #include <functional>
 #include <vector>
 
-#include "core/model/cp1251.h"
 #include "core/settings/programstate.h"
+#include "core/text/cp1251.h"
 #include "gui/kit/windowsize.h"
 #include "support/tempdir.h"
 

@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "core/model/cp1251.h"
 #include "core/organigram/diagdata.h"
+#include "core/text/cp1251.h"
 #include "gui/kit/appcontext.h"
 #include "gui/kit/printer.h"
 #include "gui/organigram/organigramwindow.h"

@@ -17,9 +17,9 @@
 #include <QToolButton>
 #include <memory>
 
-#include "core/model/cp1251.h"
 #include "core/organigram/diagdata.h"
 #include "core/organigram/wmfwriter.h"
+#include "core/text/cp1251.h"
 #include "format/emfbuilder.h"
 #include "support/fakeprompts.h"
 #include "support/tempdir.h"

@@ -6,9 +6,9 @@
 #include <QFile>
 #include <sys/stat.h>
 
-#include "core/model/cp1251.h"
 #include "core/model/metamodel.h"
 #include "core/model/project.h"
+#include "core/text/cp1251.h"
 #include "format/textcodec.h"
 #include "gui/kit/printer.h"
 #include "gui/projection/projectionexport.h"

@@ -8,13 +8,13 @@
 #include <map>
 #include <set>
 
-#include "core/model/cp1251.h"
 #include "core/model/metamodel.h"
 #include "core/model/project.h"
+#include "core/text/cp1251.h"
 #include "format/textcodec.h"
-#include "support/pdftools.h"
 #include "gui/projection/projectionprint.h"
 #include "support/fakeprompts.h"
+#include "support/pdftools.h"
 #include "support/tempdir.h"
 
 using namespace orm;

@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "app/mainwindow.h"
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "gui/kit/appcontext.h"
 #include "gui/kit/printer.h"
-#include "gui/report/reportviewer.h"
 #include "gui/report/fakedialogs.h"
+#include "gui/report/reportviewer.h"
 #include "support/fakeprompts.h"
 #include "support/pdftools.h"
 #include "support/tempdir.h"

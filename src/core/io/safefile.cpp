@@ -1,4 +1,4 @@
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 
 #include <array>
 #include <unordered_map>
@@ -87,46 +87,50 @@ bool IsCp1251Representable(char32_t cp)
     return tables().fromUnicode.count(cp) != 0;
 }
 
+Utf8Char DecodeUtf8Char(std::string_view bytes)
+{
+    if (bytes.empty())
+        return {};
+    const auto b = static_cast<unsigned char>(bytes[0]);
+    if (b < 0x80)
+        return {b, 1};
+    std::size_t length = 0;
+    char32_t cp = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        cp = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        cp = b & 0x07;
+    } else {
+        return {};
+    }
+    if (bytes.size() < length)
+        return {};
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto c = static_cast<unsigned char>(bytes[k]);
+        if ((c & 0xC0) != 0x80)
+            return {};
+        cp = cp << 6 | (c & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode.
+    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return {};
+    return {cp, length};
+}
+
 std::string ToCp1251(std::string_view utf8)
 {
     std::string out;
     out.reserve(utf8.size());
-    size_t i = 0;
-    const size_t n = utf8.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        int len = 0;
-        char32_t cp = 0;
-        if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        }
-        bool ok = len > 0 && i + len <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(utf8[i + k]);
-            if ((cc & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok) {
-            out.push_back('?');
-            ++i;
-            continue;
-        }
-        out.push_back(UnicodeToCp1251(cp));
-        i += len;
+    while (!utf8.empty()) {
+        const Utf8Char ch = DecodeUtf8Char(utf8);
+        out.push_back(ch.length ? UnicodeToCp1251(ch.cp) : '?');
+        utf8.remove_prefix(ch.length ? ch.length : 1);
     }
     return out;
 }
@@ -181,39 +185,11 @@ bool EqualsNoCaseCp1251(std::string_view a, std::string_view b)
 
 bool IsValidUtf8(std::string_view bytes)
 {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        std::size_t extra = 0;
-        char32_t cp = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            extra = 2;
-            cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3;
-            cp = b & 0x07;
-        } else {
+    while (!bytes.empty()) {
+        const std::size_t length = DecodeUtf8Char(bytes).length;
+        if (length == 0)
             return false;
-        }
-        if (i + extra >= bytes.size())
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(bytes[i + k]);
-            if ((c & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        // Overlong forms, surrogates and values beyond Unicode.
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += extra + 1;
+        bytes.remove_prefix(length);
     }
     return true;
 }

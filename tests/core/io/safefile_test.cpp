@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/model/safefile.h"
+#include "core/io/safefile.h"
 #include "support/tempdir.h"
 
 using namespace orm;
