@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QScreen>
 #include <QToolBar>
 #include <QWidget>
@@ -66,6 +67,16 @@ QToolBar* MakeChildToolBar(QWidget* owner)
     policy.setRetainSizeWhenHidden(true);
     bar->setSizePolicy(policy);
     return bar;
+}
+
+QMenu* MakeDocumentPopupMenu(QWidget* owner, const DocumentActions& actions)
+{
+    auto* menu = new QMenu(owner);
+    menu->setObjectName(QStringLiteral("PopupMenu1"));
+    menu->addActions({actions.Print, actions.PrintSetup, actions.ExportPdf});
+    menu->addSeparator();
+    menu->addActions({actions.Save, actions.Load, actions.Exit});
+    return menu;
 }
 
 void TieCurrentToSelection(QAbstractItemView* view)

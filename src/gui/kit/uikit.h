@@ -1,6 +1,7 @@
 #pragma once
 
-// Small builders shared by the windows: bundled icons, actions from a table, child toolbars.
+// Small builders shared by the windows: bundled icons, actions from a table, child toolbars,
+// the popup menu of a document window.
 
 #include <QIcon>
 #include <QKeySequence>
@@ -9,6 +10,7 @@
 class QAbstractItemView;
 class QAction;
 class QDialog;
+class QMenu;
 class QToolBar;
 class QWidget;
 
@@ -40,6 +42,19 @@ void MakeActions(QWidget* owner, std::initializer_list<ActionSpec> specs,
 // room: a click that activates the window must not shift the rows under the pointer between
 // the press and the release.
 QToolBar* MakeChildToolBar(QWidget* owner);
+
+// The commands of a window that shows one document (a report, an organigram).
+struct DocumentActions {
+    QAction* Print;
+    QAction* PrintSetup;
+    QAction* ExportPdf;
+    QAction* Save;
+    QAction* Load;
+    QAction* Exit;
+};
+// Its popup menu ("PopupMenu1"): the printing commands, then the file and closing ones, so that
+// every document window offers them in one order.
+QMenu* MakeDocumentPopupMenu(QWidget* owner, const DocumentActions& actions);
 
 // Makes the highlighted row or cell of view and its current index one and the same, so that
 // what the user sees marked is what every key and action works on: a selection made elsewhere

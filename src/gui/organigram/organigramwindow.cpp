@@ -31,6 +31,7 @@
 #include "core/settings/programstate.h"
 #include "format/textcodec.h"
 #include "gui/kit/printer.h"
+#include "gui/kit/uikit.h"
 #include "gui/kit/windowsize.h"
 #include "gui/report/printbase.h"
 
@@ -230,15 +231,8 @@ void OrganigramWindow::createActions()
         ZoomItems[i] = item;
     }
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    PopupMenu1->addAction(ActionPrint);
-    PopupMenu1->addAction(ActionPrintSetup);
-    PopupMenu1->addAction(ActionExportPdf);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(ActionSave);
-    PopupMenu1->addAction(ActionLoad);
-    PopupMenu1->addAction(ActionExit);
+    PopupMenu1 = MakeDocumentPopupMenu(this, {ActionPrint, ActionPrintSetup, ActionExportPdf,
+                                              ActionSave, ActionLoad, ActionExit});
 }
 
 void OrganigramWindow::createControls()

@@ -35,6 +35,7 @@
 #include "format/rtfwriter.h"
 #include "format/textcodec.h"
 #include "gui/kit/printer.h"
+#include "gui/kit/uikit.h"
 #include "gui/kit/windowsize.h"
 #include "gui/report/reportlinks.h"
 
@@ -358,15 +359,8 @@ ReportViewer::ReportViewer(Prompts& prompts, ViewerDialogs* dialogs, QWidget* pa
     ToolBar1->addSeparator();
     ToolBar1->addAction(ActionExit);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    PopupMenu1->addAction(ActionPrint);
-    PopupMenu1->addAction(ActionPrintSetup);
-    PopupMenu1->addAction(ActionExportPdf);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(ActionSave);
-    PopupMenu1->addAction(ActionLoad);
-    PopupMenu1->addAction(ActionExit);
+    PopupMenu1 = MakeDocumentPopupMenu(this, {ActionPrint, ActionPrintSetup, ActionExportPdf,
+                                              ActionSave, ActionLoad, ActionExit});
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(ActionWordWrap);
 
@@ -720,6 +714,7 @@ void ReportViewer::printPages(QPrinter& p, bool ownPage, const QMarginsF& wanted
     // a twelfth of their size at 1200 dpi.
     copy->setPageSize(QSizeF(p.width() * qreal(logicalDpiX()) / p.logicalDpiX(),
                              p.height() * qreal(logicalDpiY()) / p.logicalDpiY()));
+    AnnouncePages(p, copy->pageCount());
     copy->print(&p);
 }
 
