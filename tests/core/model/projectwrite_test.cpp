@@ -1,5 +1,5 @@
-// The project writer: a generated project's file stays byte for byte what it was (a hash taken
-// before the writer was made faster), and after edits that move, delete and relink items every
+// The project writer: a generated project's file is byte for byte the stored one (its hash is
+// kept here, so any byte the writer changes shows), and after edits that move, delete and relink items every
 // write equals a plain rendering of the rule (each node in pre-order with its number, each link
 // once under the later of its two items, its partners in pre-order).
 
@@ -125,7 +125,7 @@ TEST(ProjectWrite, WritesAfterEditsFollowTheRule)
             }
         }
     }
-    // A tree beyond the four written ones and links into it are left out, as before.
+    // A tree beyond the four written ones and links into it are left out.
     TTreeList* extra = project.Append(std::make_unique<TTreeList>(&project));
     TTreeList* outside = extra->AddChild("outside");
     items.front()->Link(outside);

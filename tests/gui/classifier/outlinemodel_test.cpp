@@ -134,7 +134,7 @@ TEST_F(OutlineModelTest, EveryEditKeepsTheRowsEqualToTheTreeAndExpandedRowsExpan
         EXPECT_TRUE(test::HeldRowsAreLive(w->Outline1));
     }
     EXPECT_FALSE(project().Modified());
-    // Rows of items that were there all along are expanded as before (the copy has gone).
+    // Rows of items that were there all along stay expanded (the copy has gone).
     ASSERT_TRUE(expandedAtEnd.count(a));
     EXPECT_TRUE(expanded(w).count(a));
     EXPECT_TRUE(expanded(w).count(tree));

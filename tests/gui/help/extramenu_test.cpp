@@ -52,7 +52,7 @@ TEST_F(ExtraMenuWindow, ItemsGoWhereTheySayAndRunTheirPrograms)
                           "[EXTRAMENU4]\r\nNAME=Нет папки\r\nPOSITION=3.1.2\r\n"
                           "FILE=/no/dir/x\r\n"));
     // Loaded as at start-up: the Edit menu and the recent projects come after the extra
-    // entries, so the positions count the menus as they always did.
+    // entries, so the positions count only the menus that settings files know.
     window.reset();
     context->Settings.SettingsFileName = ini;
     window = std::make_unique<MainWindow>(*context, &prompts);
@@ -211,7 +211,7 @@ TEST_F(RunProgramTest, AddressesGoToTheDesktopsUrlHandler)
     });
     EXPECT_EQ(codeOf("https://example.org/справка?a=1", "ignored", dir.path("no folder")), 0);
     EXPECT_EQ(codeOf("mailto:office@example.org", "", ""), 0);
-    // A drive letter is no scheme: the path is checked as before.
+    // A drive letter is no scheme: the path is checked as a path.
     EXPECT_EQ(codeOf("C:/program.exe", "", ""), kShellPathNotFound);
     takes = false;
     EXPECT_EQ(codeOf("foo:bar", "", ""), kShellNoAssociation);

@@ -162,7 +162,7 @@ TEST_F(OrganigramExport, SvgAndPngHoldThePictureAtItsNaturalSize)
     EXPECT_NEAR(a.top(), b.top(), 2);
     EXPECT_NEAR(a.right(), b.right(), 2);
     EXPECT_NEAR(a.bottom(), b.bottom(), 2);
-    // Any other name is the metafile, as before.
+    // Any other name is written as the metafile.
     prompts.queueSave(dir.path("chart.emf"));
     window->ActionSave->trigger();
     EXPECT_EQ(TempDir::read(dir.path("chart.emf")).substr(0, 4), "\xD7\xCD\xC6\x9A");
