@@ -194,6 +194,28 @@ TEST(WmfPlayer, PlaceableBytesKeepThePicture)
     EXPECT_TRUE(IsRed(At(Render(framed, 200, 100), 100, 40)));
 }
 
+// A plain file without a window is framed by what it draws, and centred text puts that frame's
+// edges between units: the placeable header keeps the size, which rounding each edge on its own
+// would make a unit larger for some of these.
+TEST(WmfPlayer, PlaceableBytesKeepTheSizeOfAFrameBetweenUnits)
+{
+    const double unitMm = 25.4 / WmfPicture::kPlainUnitsPerInch;
+    for (const char* text : {"i", "Wi", "Mmm", "Отдел", "Управление кадров"}) {
+        for (int x = 100; x <= 103; ++x) {
+            WmfBuild b;
+            b.Font(-17, "Arial").Select(0).TextAlign(6).TextOut(x, 10, Cp1251(text));
+            const auto plain = WmfPicture::Parse(b.Plain());
+            ASSERT_TRUE(plain);
+            const auto framed = WmfPicture::Parse(plain->PlaceableBytes());
+            ASSERT_TRUE(framed);
+            const QSizeF before = plain->PhysicalSizeMm();
+            const QSizeF after = framed->PhysicalSizeMm();
+            EXPECT_NEAR(after.width(), before.width(), unitMm / 2 + 1e-9) << text << " " << x;
+            EXPECT_NEAR(after.height(), before.height(), unitMm / 2 + 1e-9) << text << " " << x;
+        }
+    }
+}
+
 TEST(WmfPlayer, RefusesWhatIsNoMetafile)
 {
     EXPECT_FALSE(WmfPicture::Parse(QByteArray()));
