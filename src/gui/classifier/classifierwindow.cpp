@@ -160,13 +160,14 @@ std::unordered_set<const TTreeList*> ClassifierWindow::expandedNodes() const
 
 std::vector<int> ClassifierWindow::ExpandedWithin(TTreeList* item) const
 {
-    const std::unordered_set<const TTreeList*> expanded = expandedNodes();
+    // The subtree is walked, not every open row of the window: deleting a leaf among 10^5 open
+    // rows looks at one node.
     std::vector<int> positions;
-    if (expanded.empty() || !item)
+    if (!item)
         return positions;
     int position = 0;
     item->ForEachNode([&](TTreeList* node) {
-        if (node->Count() > 0 && expanded.count(node))
+        if (node->Count() > 0 && Outline1->isExpanded(Outline::RowOf(Outline1, node)))
             positions.push_back(position);
         ++position;
     });
