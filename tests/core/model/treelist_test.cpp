@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <random>
 
-#include "core/model/cp1251.h"
+#include "core/text/cp1251.h"
 #include "core/model/project.h"
 #include "support/fakeprompts.h"
 
