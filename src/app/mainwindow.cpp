@@ -137,7 +137,7 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
         auto* publish = new QAction(QStringLiteral("Опубликовать в &HTML…"), MenuFile);
         publish->setObjectName(QStringLiteral("FilePublish"));
         connect(publish, &QAction::triggered, this,
-                [this] { PublishProjectAsSite(this, m_context.MainProject, *m_prompts); });
+                [this] { PublishProjectAsSite(m_context.MainProject, *m_prompts); });
         MenuFile->insertAction(next > 0 && next < file.size() ? file[next] : nullptr, publish);
         MenuFile->insertSeparator(publish);
     }
@@ -486,11 +486,9 @@ bool MainWindow::OpenProjectFile(const std::string& path)
         }
         return false;
     }
-    TMainTreeList& project = m_context.MainProject;
-    if (!project.QuerySave(*m_prompts))
+    // Refused to let unsaved changes go, or cancelled while reading: everything stays.
+    if (!m_context.MainProject.OpenProjectFile(path, *m_prompts))
         return false;
-    project.LoadProjectFile(path, *m_prompts);
-    project.SetModified(false);
     ResetWindows();
     rememberProjectFile();
     return true;

@@ -67,8 +67,8 @@ public:
     void ExecuteCommand(int tag) override;
     // Opens the project file at path as File → Open would once a file is chosen: the save
     // query, the load (a damaged file shows its message and keeps what was read), the windows
-    // reset. A file that is not there is reported and leaves the project alone. True when the
-    // file was loaded, damaged or not.
+    // reset. A file that is not there is reported and leaves the project alone, and so does a
+    // reading the user cancels. True when the file was loaded, damaged or not.
     bool OpenProjectFile(const std::string& path);
     // The project named on the command line: opened at once, behind the title splash.
     void OpenAtStart(const QString& path);

@@ -2,8 +2,6 @@
 
 // File → "Опубликовать в HTML…": the project as a static web site in a folder the user picks.
 
-class QWidget;
-
 namespace orm {
 
 class Prompts;
@@ -11,6 +9,6 @@ class TMainTreeList;
 
 // Asks for the folder, publishes with a progress dialog whose Cancel leaves the folder as it
 // was, and tells the outcome; every message goes through prompts.
-void PublishProjectAsSite(QWidget* parent, TMainTreeList& project, Prompts& prompts);
+void PublishProjectAsSite(TMainTreeList& project, Prompts& prompts);
 
 }  // namespace orm

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "core/model/edithistory.h"
+#include "core/model/projectedits.h"
 #include "gui/classifier/classifierwindow.h"
 #include "gui/classifier/dragdrop.h"
 #include "gui/projection/projectionwindow.h"
@@ -230,8 +231,7 @@ TEST_F(UndoTest, RandomRunsWithGridsOpenEndWhereReplayingTheSurvivingEditsDoes)
             w->ActionDown->trigger();
             replay = [a](TMainTreeList& p) {
                 TTreeList* item = p.FindByNumber(a);
-                item->Parent()->Move(item->Parent()->IndexOf(item),
-                                     item->Parent()->IndexOf(item) + 1);
+                ProjectEdits::MoveItemTo(item, item->Parent(), item->Parent()->IndexOf(item) + 1);
             };
             break;
         case 6: {

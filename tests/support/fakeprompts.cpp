@@ -125,4 +125,11 @@ std::optional<std::string> FakePrompts::FolderName(const std::string& title)
     return take<std::optional<std::string>>(m_folders, "folder", std::nullopt);
 }
 
+void FakePrompts::ShowWork(const std::string& text,
+                           const std::function<void(const Progress&)>& work)
+{
+    works.push_back(ToUtf8(text));
+    work(workProgress);
+}
+
 }  // namespace orm::test

@@ -32,6 +32,10 @@ public:
     // Runs while each question or message is "on screen", as a repaint of the windows behind a
     // real box would.
     std::function<void()> whileShown;
+    // The line of each piece of long work run (RunWork), in UTF-8, and the progress every
+    // one of them reports to (none unless a test sets one).
+    std::vector<std::string> works;
+    Progress workProgress;
     // Only the texts of information boxes, in UTF-8.
     std::vector<std::string> informs() const;
     // Only the texts of error boxes, in UTF-8.
@@ -49,6 +53,10 @@ public:
     std::optional<std::string> OpenFileName(const FileDialogSpec& spec) override;
     std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
     std::optional<std::string> FolderName(const std::string& title) override;
+
+protected:
+    void ShowWork(const std::string& text,
+                  const std::function<void(const Progress&)>& work) override;
 
 private:
     std::deque<bool> m_confirms;

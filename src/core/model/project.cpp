@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/io/safefile.h"
@@ -59,10 +60,17 @@ private:
 };
 
 // The same lines read from a file in blocks: a project file is never held whole in memory. The
-// view a line is returned in lasts until the next call.
+// view a line is returned in lasts until the next call. Each block read is told to progress as
+// bytes read of the file's size.
 class FileLineReader {
 public:
-    explicit FileLineReader(int fd) : m_fd(fd), m_buffer(kBlock, '\0') {}
+    FileLineReader(int fd, const Progress& progress)
+        : m_fd(fd), m_buffer(kBlock, '\0'), m_progress(progress)
+    {
+        struct stat st{};
+        if (m_progress && ::fstat(fd, &st) == 0)
+            m_size = static_cast<uint64_t>(st.st_size);
+    }
     bool next(std::string_view& line)
     {
         size_t scan = m_pos;
@@ -119,17 +127,25 @@ private:
             const ssize_t n = ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
             if (n > 0) {
                 m_end += static_cast<size_t>(n);
+                m_read += static_cast<uint64_t>(n);
+                // A file that grew while it was read has more to read than its size said.
+                ReportProgress(m_progress, m_read, std::max(m_size, m_read));
                 return;
             }
             if (n < 0 && errno == EINTR)
                 continue;
             m_failed = n < 0;
             m_eof = true;
+            if (!m_failed)
+                ReportProgress(m_progress, m_read, m_read);
             return;
         }
     }
     int m_fd;
     std::string m_buffer;
+    const Progress& m_progress;
+    uint64_t m_size = 0;
+    uint64_t m_read = 0;
     size_t m_pos = 0;
     size_t m_end = 0;
     bool m_eof = false;
@@ -174,6 +190,7 @@ class BlockWriter {
 public:
     explicit BlockWriter(ByteSink& sink) : m_sink(sink) { m_block.reserve(kBlock + 4096); }
     std::string& Text() { return m_block; }
+    bool Full() const { return m_block.size() >= kBlock; }
     // Hands the block on once it is full; false when the sink failed.
     bool Pass(bool last = false)
     {
@@ -355,6 +372,13 @@ void TMainTreeList::Reset()
 
 bool TMainTreeList::QuerySave(Prompts& prompts)
 {
+    bool discarded = false;
+    return querySave(prompts, discarded);
+}
+
+bool TMainTreeList::querySave(Prompts& prompts, bool& discarded)
+{
+    discarded = false;
     if (!Modified())
         return true;
     switch (prompts.AskYesNoCancel(text("Проект изменен. Сохранить?"))) {
@@ -363,6 +387,7 @@ bool TMainTreeList::QuerySave(Prompts& prompts)
         break;
     case Prompts::Answer::No:
         SetModified(false);
+        discarded = true;
         break;
     case Prompts::Answer::Cancel:
         break;
@@ -380,12 +405,31 @@ bool TMainTreeList::NewProject(Prompts& prompts)
 
 bool TMainTreeList::OpenProject(Prompts& prompts)
 {
-    if (!QuerySave(prompts))
+    bool discarded = false;
+    if (!querySave(prompts, discarded))
         return false;
     const auto path = prompts.OpenFileName(ProjectOpenDialog());
     if (!path)
         return false;
-    LoadProjectFile(*path, prompts);
+    return openFile(*path, prompts, discarded);
+}
+
+bool TMainTreeList::OpenProjectFile(const std::string& path, Prompts& prompts)
+{
+    bool discarded = false;
+    if (!querySave(prompts, discarded))
+        return false;
+    return openFile(path, prompts, discarded);
+}
+
+bool TMainTreeList::openFile(const std::string& path, Prompts& prompts, bool discarded)
+{
+    if (!loadFile(path, prompts)) {
+        // The changes the user let go were let go for the project that was to replace them.
+        if (discarded)
+            SetModified(true);
+        return false;
+    }
     SetModified(false);
     return true;
 }
@@ -394,15 +438,25 @@ bool TMainTreeList::SaveProject(Prompts& prompts)
 {
     if (m_fileName.empty() || m_readInPart)
         return SaveProjectAs(prompts);
+    return writeFile(prompts) == SaveOutcome::Saved;
+}
+
+TMainTreeList::SaveOutcome TMainTreeList::writeFile(Prompts& prompts)
+{
     if (!MayReplaceFile(m_stamp, m_fileName, prompts))
-        return false;
-    if (!WriteProjectFile()) {
+        return SaveOutcome::Failed;
+    bool written = false;
+    if (!prompts.RunWork(text("Сохранение проекта…"), [&](const Progress& progress) {
+            written = WriteProjectFile(nullptr, progress);
+        }))
+        return SaveOutcome::Cancelled;
+    if (!written) {
         prompts.Inform(text("Ошибка сохранения проекта!"));
-        return false;
+        return SaveOutcome::Failed;
     }
     SetModified(false);
     m_history.SetClean();
-    return true;
+    return SaveOutcome::Saved;
 }
 
 bool TMainTreeList::SaveProjectAs(Prompts& prompts)
@@ -431,9 +485,15 @@ bool TMainTreeList::SaveProjectAs(Prompts& prompts)
                              text("» не полностью.\nЗаменить этот файл прочитанной частью?"),
                          Prompts::Answer::No))
         return false;
-    m_fileName = name;
-    m_readInPart = false;
-    return SaveProject(prompts);
+    std::string before = std::exchange(m_fileName, name);
+    const bool readInPart = std::exchange(m_readInPart, false);
+    const SaveOutcome outcome = writeFile(prompts);
+    // Cancelled, the project stays the one it was, under its old name.
+    if (outcome == SaveOutcome::Cancelled) {
+        m_fileName = std::move(before);
+        m_readInPart = readInPart;
+    }
+    return outcome == SaveOutcome::Saved;
 }
 
 std::string_view TMainTreeList::EditProjectName(Prompts& prompts)
@@ -466,16 +526,26 @@ std::optional<EditEffect> TMainTreeList::Redo()
 
 bool TMainTreeList::LoadProjectFile(const std::string& path, Prompts& prompts)
 {
-    const LoadResult result = ReadProjectFile(path);
+    const std::optional<LoadResult> result = loadFile(path, prompts);
+    return result && result->Ok;
+}
+
+std::optional<LoadResult> TMainTreeList::loadFile(const std::string& path, Prompts& prompts)
+{
+    LoadResult result;
+    if (!prompts.RunWork(text("Открытие проекта…"), [&](const Progress& progress) {
+            result = ReadProjectFile(path, progress);
+        }))
+        return std::nullopt;
     m_readInPart = !result.Ok || result.CutOff;
     if (!result.Ok)
         prompts.Inform(text("Не верный формат проекта!"));
     else if (result.CutOff)
         prompts.Inform(ToCp1251(CutOffWarning(path)));
-    return result.Ok;
+    return result;
 }
 
-LoadResult TMainTreeList::ReadProjectFile(const std::string& path)
+LoadResult TMainTreeList::ReadProjectFile(const std::string& path, const Progress& progress)
 {
     FileHandle file(openRegularFile(path));
     // Taken before reading: a change while the file is read shows at the next save.
@@ -484,16 +554,33 @@ LoadResult TMainTreeList::ReadProjectFile(const std::string& path)
     if (file.Get() < 0) {
         result = ReadProjectText(std::string());
     } else {
-        FileLineReader lines(file.Get());
-        result = readProject(lines);
+        // Read beside the project, which a cancel (WorkCancelled from the reader) leaves as it
+        // was; the views let go of the old items only when the new ones are there.
+        TMainTreeList staging;
+        FileLineReader lines(file.Get(), progress);
+        result = staging.readProject(lines);
         // What was read before a failed read stays, as after a format fault.
         result.Unreadable = lines.Failed();
+        takeContent(staging);
     }
     m_fileName = path;
     m_stamp = std::move(stamp);
     if (file.Get() < 0 || result.Unreadable)
         result = {false, "Cannot read the file", true};
     return result;
+}
+
+void TMainTreeList::takeContent(TMainTreeList& staging)
+{
+    Reset();
+    // Reset left one empty tree per classifier; staging takes them to its grave.
+    std::swap(m_children, staging.m_children);
+    for (TTreeList* tree : m_children)
+        tree->m_parent = this;
+    for (TTreeList* tree : staging.m_children)
+        tree->m_parent = &staging;
+    SetName(staging.Name());
+    SetModified(staging.Modified());
 }
 
 LoadResult TMainTreeList::ReadProjectText(const std::string& bytes)
@@ -579,7 +666,7 @@ std::string TMainTreeList::ProjectFileText()
     return std::move(sink.Text);
 }
 
-void TMainTreeList::WriteProjectText(ByteSink& sink)
+void TMainTreeList::WriteProjectText(ByteSink& sink, const Progress& progress)
 {
     const int trees = std::min(Count(), kWrittenTrees);
 
@@ -587,7 +674,16 @@ void TMainTreeList::WriteProjectText(ByteSink& sink)
     // starts unwritten, and the walk gives each its position as it writes it, so a partner with
     // a smaller position is one already written. The walk keeps the number of the node it is at;
     // a partner's number is made from its positions, which costs no more than writing it.
-    ForEachNode([](TTreeList* node) { node->m_writeOrder = UINT32_MAX; });
+    // Progress counts the nodes written below the root, which are all but those of trees the
+    // file has no place for.
+    uint64_t total = 0;
+    ForEachNode([&total](TTreeList* node) {
+        node->m_writeOrder = UINT32_MAX;
+        ++total;
+    });
+    --total;
+    for (int k = trees; k < Count(); ++k)
+        m_children[static_cast<size_t>(k)]->ForEachNode([&total](TTreeList*) { --total; });
     BlockWriter writer(sink);
     std::string& out = writer.Text();
     auto appendComponent = [&out](uint32_t component) {
@@ -639,6 +735,8 @@ void TMainTreeList::WriteProjectText(ByteSink& sink)
             appendNumberOf(partner);
             out += "\r\n";
         }
+        if (writer.Full())
+            ReportProgress(progress, order, total);
         return writer.Pass();
     };
     bool ok = true;
@@ -665,13 +763,15 @@ void TMainTreeList::WriteProjectText(ByteSink& sink)
         stack.clear();
     }
     writer.Pass(true);
+    ReportProgress(progress, order, total);
 }
 
-bool TMainTreeList::WriteProjectFile(std::string* error)
+bool TMainTreeList::WriteProjectFile(std::string* error, const Progress& progress)
 {
     FileStamp written;
     if (!WriteFileAtomically(
-            m_fileName, [this](ByteSink& sink) { WriteProjectText(sink); }, error, &written))
+            m_fileName, [&](ByteSink& sink) { WriteProjectText(sink, progress); }, error,
+            &written))
         return false;
     m_stamp = std::move(written);
     return true;

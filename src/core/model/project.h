@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/io/filestamp.h"
+#include "core/io/progress.h"
 #include "core/io/safefile.h"
 #include "core/model/edithistory.h"
 #include "core/model/treelist.h"
@@ -49,27 +50,36 @@ public:
     // The caller may go on (nothing unsaved is left, or the user let it go).
     bool QuerySave(Prompts& prompts);
     bool NewProject(Prompts& prompts);
-    // True when a file was chosen, whether it loaded or not.
+    // True when a file was chosen and read, whether it loaded whole or not. A reading the user
+    // cancelled leaves the project as it was, its modified flag too, and gives false.
     bool OpenProject(Prompts& prompts);
+    // The same for a file named beforehand (the recent list, the command line, another start).
+    bool OpenProjectFile(const std::string& path, Prompts& prompts);
     // True when the project was written. A project read only in part (a format fault, or a
     // file cut off) is not written over the file it came from unasked: its first save goes
     // through the save dialog. Nor is a file that changed on disk since it was read or saved.
+    // A save the user cancelled leaves the file and the project as they were, and says nothing.
     bool SaveProject(Prompts& prompts);
     bool SaveProjectAs(Prompts& prompts);
     std::string_view EditProjectName(Prompts& prompts);
 
     // Reads the file into this project; a format fault shows "Не верный формат проекта!", a
-    // file cut off its own message.
+    // file cut off its own message. False also when the user cancelled the reading.
     bool LoadProjectFile(const std::string& path, Prompts& prompts);
-    // The same without a message: the project keeps what was read before a fault.
-    LoadResult ReadProjectFile(const std::string& path);
+    // The same without a message: the project keeps what was read before a fault. The file
+    // is read beside the project, which takes its place only once the reading is over, so a
+    // reading cancelled through progress (bytes read of the file's size) throws WorkCancelled
+    // and leaves the project untouched.
+    LoadResult ReadProjectFile(const std::string& path, const Progress& progress = {});
     LoadResult ReadProjectText(const std::string& bytes);
     // The whole file as written: CR LF line ends, Windows-1251.
     std::string ProjectFileText();
-    // The same bytes handed to sink a block at a time.
-    void WriteProjectText(ByteSink& sink);
+    // The same bytes handed to sink a block at a time, with progress told the items written
+    // of all; WorkCancelled when it says stop.
+    void WriteProjectText(ByteSink& sink, const Progress& progress = {});
     // Writes ProjectFileText to FileName through a temporary file; false and *error on failure.
-    bool WriteProjectFile(std::string* error = nullptr);
+    // A cancel through progress throws WorkCancelled and leaves the file as it was.
+    bool WriteProjectFile(std::string* error = nullptr, const Progress& progress = {});
     // The file as it was last read or written, for the check before the next save over it.
     const std::optional<FileStamp>& Stamp() const { return m_stamp; }
 
@@ -87,8 +97,20 @@ public:
     void SetBeforeReset(std::function<void()> watcher) { m_beforeReset = std::move(watcher); }
 
 private:
+    enum class SaveOutcome { Saved, Failed, Cancelled };
+
     template <typename Lines>
     LoadResult readProject(Lines& lines);
+    // The project takes the trees, name and modified flag of staging, which is left empty.
+    void takeContent(TMainTreeList& staging);
+    // QuerySave that also tells whether the user let unsaved changes go.
+    bool querySave(Prompts& prompts, bool& discarded);
+    // LoadProjectFile with the open command's handling of the modified flag.
+    bool openFile(const std::string& path, Prompts& prompts, bool discarded);
+    // The file read with progress shown; nothing when the user cancelled.
+    std::optional<LoadResult> loadFile(const std::string& path, Prompts& prompts);
+    // The file written to FileName after the check that no one else changed it.
+    SaveOutcome writeFile(Prompts& prompts);
 
     std::string m_fileName;
     std::function<void()> m_beforeReset;

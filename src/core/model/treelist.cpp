@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <map>
 
-#include "core/text/cp1251.h"
 #include "core/model/metamodel.h"
 #include "core/model/nodepool.h"
 #include "core/model/numbers.h"
 #include "core/prompts/prompts.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 
@@ -114,17 +113,6 @@ std::unique_ptr<TTreeList> TTreeList::TakeAt(int i)
 void TTreeList::DeleteAt(int i)
 {
     TakeAt(i).reset();
-}
-
-void TTreeList::Move(int from, int to)
-{
-    TTreeList* node = Child(from);
-    Child(to);
-    if (from == to)
-        return;
-    m_children.erase(static_cast<size_t>(from));
-    m_children.insert(static_cast<size_t>(to), node);
-    renumberChildren(static_cast<size_t>(std::min(from, to)));
 }
 
 void TTreeList::Clear()
@@ -276,17 +264,6 @@ bool TTreeList::IsDescendantOf(const TTreeList* a) const
     return false;
 }
 
-bool TTreeList::IsWithinLevels(const TTreeList* top, int levels) const
-{
-    if (this != top && !IsDescendantOf(top))
-        return false;
-    const int level = Level();
-    const int topLevel = top->Level();
-    if (level < topLevel)
-        return false;
-    return levels == 0 || level < topLevel + levels;
-}
-
 int TTreeList::SubtreeHeight() const
 {
     int height = 1;
@@ -417,32 +394,6 @@ void TTreeList::WalkLevels(int from, int levels, const LevelVisitor& visitor)
             continue;
         for (size_t i = frame.node->m_children.size(); i-- > 0;)
             stack.push_back({frame.node->m_children[i], frame.depth + 1});
-    }
-}
-
-void TTreeList::collectLinked(int from, int levels,
-                              std::vector<std::pair<std::string, TTreeList*>>& out)
-{
-    std::map<std::string, TTreeList*> sorted;
-    WalkLevels(from, levels, [&sorted](int, int, TTreeList* node) {
-        for (TTreeList* linked : node->m_links)
-            sorted.emplace(PadNumber(linked->Number()), linked);
-    });
-    out.assign(sorted.begin(), sorted.end());
-}
-
-void TTreeList::LinkedItemsByClassifier(int from, int levels, const LinkVisitor& visitor,
-                                        int classifier)
-{
-    std::vector<std::pair<std::string, TTreeList*>> items;
-    collectLinked(from, levels, items);
-    int count = 0;
-    for (const auto& [key, item] : items) {
-        const int k = item->ClassifierIndex();
-        if (classifier != 0 && k != classifier)
-            continue;
-        ++count;
-        visitor(k, count, item);
     }
 }
 

@@ -52,7 +52,6 @@ using ItemList = std::vector<ItemListEntry>;
 
 // Visitors of the report traversals: (relative level or classifier index, running count, node).
 using LevelVisitor = std::function<void(int level, int count, TTreeList* node)>;
-using LinkVisitor = std::function<void(int classifier, int count, TTreeList* item)>;
 
 class TTreeList {
 public:
@@ -77,7 +76,6 @@ public:
     std::unique_ptr<TTreeList> TakeAt(int i);
     // Removes and destroys the child at i.
     void DeleteAt(int i);
-    void Move(int from, int to);
     void Clear();
 
     // -- fields
@@ -117,7 +115,6 @@ public:
     std::string LineText() const;
     int Level() const;
     bool IsDescendantOf(const TTreeList* a) const;
-    bool IsWithinLevels(const TTreeList* top, int levels) const;
     bool HasChildrenOrLinks() const { return !m_children.empty() || !m_links.empty(); }
     int SubtreeHeight() const;
     // The classifier index of a node below the root (first number component); 0 on the root.
@@ -138,9 +135,10 @@ public:
     // shown, when the classifier has no items or k addresses no tree.
     bool FillItemList(int k, ItemList& list, Prompts& prompts);
 
-    // -- traversals for reports
+    // -- traversals
+    // Calls visitor(level, count, node) in pre-order for the nodes from level `from` (this node
+    // is level 1) down `levels` levels (0: all), count numbering the visits from 1.
     void WalkLevels(int from, int levels, const LevelVisitor& visitor);
-    void LinkedItemsByClassifier(int from, int levels, const LinkVisitor& visitor, int classifier);
 
     // Calls f(node, number, depth) for this node (depth 0) and every node below it in
     // pre-order; numbers are built incrementally, so the walk is linear in the subtree's size.
@@ -172,7 +170,6 @@ protected:
 private:
     [[noreturn]] static void throwBadPosition(int component);
     void renumberChildren(size_t from);
-    void collectLinked(int from, int levels, std::vector<std::pair<std::string, TTreeList*>>& out);
 
     TTreeList* m_parent = nullptr;
     NodeVector<TTreeList*> m_children;  // owned

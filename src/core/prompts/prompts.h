@@ -4,9 +4,12 @@
 // window. The GUI answers with message boxes and file dialogs; tests answer from a script.
 // Texts are Windows-1251 bytes like every other text of the core; file names are native paths.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "core/io/progress.h"
 
 namespace orm {
 
@@ -58,6 +61,29 @@ public:
     {
         (void)title;
         return std::nullopt;
+    }
+
+    // Long work under a line that says what it does ("Открытие проекта…"); work reports to the
+    // Progress it is given. The GUI shows a busy cursor at once and, when the work lasts, a
+    // progress dialog whose Cancel makes that Progress answer false. False when the work was
+    // cancelled, that is when it threw WorkCancelled.
+    bool RunWork(const std::string& text, const std::function<void(const Progress&)>& work)
+    {
+        try {
+            ShowWork(text, work);
+        } catch (const WorkCancelled&) {
+            return false;
+        }
+        return true;
+    }
+
+protected:
+    // Runs work with a Progress that shows how it goes; prompts without a screen give none.
+    virtual void ShowWork(const std::string& text,
+                          const std::function<void(const Progress&)>& work)
+    {
+        (void)text;
+        work(Progress());
     }
 };
 

@@ -122,7 +122,7 @@ std::string Today()
 class Site {
 public:
     Site(TTreeList& project, SiteFolder& folder, const PublishOptions& options,
-         const PublishProgress& progress)
+         const Progress& progress)
         : m_project(project), m_folder(folder), m_options(options), m_progress(progress)
     {
     }
@@ -155,7 +155,7 @@ private:
     TTreeList& m_project;
     SiteFolder& m_folder;
     const PublishOptions& m_options;
-    const PublishProgress& m_progress;
+    const Progress& m_progress;
 
     std::vector<Item> m_items;
     std::unordered_map<const TTreeList*, size_t> m_index;
@@ -790,7 +790,7 @@ bool Site::writeStart()
 }  // namespace
 
 PublishOutcome PublishSite(TTreeList& project, const std::string& folder,
-                           const PublishOptions& options, const PublishProgress& progress)
+                           const PublishOptions& options, const Progress& progress)
 {
     PublishOutcome outcome;
     PublishOptions used = options;

@@ -11,8 +11,9 @@
 // republication replaces only the files the earlier one listed in its marker file.
 
 #include <cstddef>
-#include <functional>
 #include <string>
+
+#include "core/io/progress.h"
 
 namespace orm {
 
@@ -22,8 +23,6 @@ struct PublishOptions {
     std::string Date;  // the date shown on the start page (UTF-8); empty: today
 };
 
-// Called now and then with the work done and the whole; false cancels the publication.
-using PublishProgress = std::function<bool(std::size_t done, std::size_t total)>;
 
 enum class PublishResult { Done, Cancelled, Refused, Failed };
 
@@ -36,9 +35,10 @@ struct PublishOutcome {
 // The name of the marker file an earlier publication leaves in its folder.
 inline constexpr const char* kSiteMarker = ".ormelit-site";
 
+// progress is told how far the writing has got; when it says stop, the publication is
+// Cancelled.
 PublishOutcome PublishSite(TTreeList& project, const std::string& folder,
-                           const PublishOptions& options = {},
-                           const PublishProgress& progress = {});
+                           const PublishOptions& options = {}, const Progress& progress = {});
 
 // Pages larger than this are split into parts (reports, long lists of bindings).
 inline constexpr std::size_t kPageBudget = 2 * 1024 * 1024;

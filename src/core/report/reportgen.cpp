@@ -4,9 +4,9 @@
 #include <array>
 #include <charconv>
 
-#include "core/text/cp1251.h"
 #include "core/model/numbers.h"
 #include "core/prompts/prompts.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 
@@ -153,7 +153,7 @@ class TReportObj::DocumentIndex {
 public:
     static constexpr uint32_t kAbsent = UINT32_MAX;
 
-    explicit DocumentIndex(TTreeList& root)
+    DocumentIndex(TTreeList& root, TReportObj& owner) : m_owner(owner)
     {
         struct Frame {
             uint32_t at;
@@ -182,6 +182,7 @@ public:
                 continue;
             }
             const int i = top.next++;
+            m_owner.tick();
             // The root's own number "0" is not part of its children's numbers.
             if (top.at == 0) {
                 number.clear();
@@ -213,6 +214,9 @@ public:
 
     uint32_t find(const TTreeList* node) const
     {
+        // An empty slot holds nullptr: no node is found there.
+        if (!node)
+            return kAbsent;
         const size_t mask = m_slots.size() - 1;
         for (size_t slot = home(node);; slot = (slot + 1) & mask) {
             if (m_slots[slot].node == node)
@@ -245,6 +249,7 @@ public:
         const int limit = levels > 0 ? from + levels - 1 : 0;
         const int base = m_entries[start].level - 1;
         for (uint32_t at = start; at < m_entries[start].end;) {
+            m_owner.tick();
             const Entry& e = m_entries[at];
             const int depth = e.level - base;
             if (depth >= from)
@@ -254,20 +259,14 @@ public:
     }
 
     // The items linked to what walk(start, from, levels) visits, each once, in padded-number
-    // order; false (out unspecified) when one of them is not in the index.
-    bool linkedItems(uint32_t start, int from, int levels, std::vector<Linked>& out)
+    // order. Links join items of one project, so every partner is in the index.
+    void linkedItems(uint32_t start, int from, int levels, std::vector<Linked>& out)
     {
         m_places.clear();
-        bool known = true;
         walk(start, from, levels, [&](int, TTreeList* node, uint32_t) {
-            for (const TTreeList* linked : node->Links()) {
-                const uint32_t at = find(linked);
-                known = known && at != kAbsent;
-                m_places.push_back(at);
-            }
+            for (const TTreeList* linked : node->Links())
+                m_places.push_back(find(linked));
         });
-        if (!known)
-            return false;
         if (m_positionOrdered) {
             std::sort(m_places.begin(), m_places.end());
             m_places.erase(std::unique(m_places.begin(), m_places.end()), m_places.end());
@@ -277,7 +276,6 @@ public:
         out.clear();
         for (const uint32_t at : m_places)
             out.push_back({m_entries[at].node, at});
-        return true;
     }
 
 private:
@@ -311,6 +309,7 @@ private:
     }
 
     std::string m_keys;
+    TReportObj& m_owner;
 
     struct Entry {
         TTreeList* node;
@@ -377,23 +376,29 @@ ReportFault TReportObj::PrepareParameters(int n, std::string& message)
     return ReportFault::None;
 }
 
-bool TReportObj::BuildReport(int n, const ReportOptions& options, ByteSink& sink)
+bool TReportObj::BuildReport(int n, const ReportOptions& options, ByteSink& sink,
+                             const Progress& progress)
 {
     m_writer.SetSink(&sink);
-    const bool built = BuildReport(n, options);
-    m_writer.SetSink(nullptr);
-    return built;
+    struct Unset {
+        TReportWriter& writer;
+        ~Unset() { writer.SetSink(nullptr); }
+    } unset{m_writer};
+    return BuildReport(n, options, progress);
 }
 
-bool TReportObj::BuildReport(int n, const ReportOptions& options)
+bool TReportObj::BuildReport(int n, const ReportOptions& options, const Progress& progress)
 {
     m_writer.ClearOutput();
     m_document = ReportDocument{};
     m_index.reset();
     m_sectionCount = 0;
+    m_sectionTotal = 0;
     m_reportNumber = n;
     m_writer.SetRtf(options.Rtf);
     m_useInformation = options.UseInformation;
+    m_progress = progress ? &progress : nullptr;
+    m_ticks = 0;
 
     if (m_writer.IsRtf())
         m_writer.WriteRtf(kRtfHead);
@@ -403,7 +408,13 @@ bool TReportObj::BuildReport(int n, const ReportOptions& options)
     } catch (const ELoadInvalid&) {
     } catch (const EListError&) {
     } catch (const EScaleInvalid&) {
+    } catch (const WorkCancelled&) {
+        m_progress = nullptr;
+        m_index.reset();
+        m_writer.ClearOutput();
+        throw;
     }
+    m_progress = nullptr;
     m_index.reset();
     if (!composed) {
         m_writer.ClearOutput();
@@ -412,6 +423,7 @@ bool TReportObj::BuildReport(int n, const ReportOptions& options)
     if (m_writer.IsRtf())
         m_writer.WriteRtf(kRtfTail);
     m_writer.Flush();
+    ReportProgress(progress, m_sectionTotal, m_sectionTotal);
 
     m_document.IsRtf = m_writer.IsRtf();
     m_document.Caption =
@@ -458,24 +470,22 @@ std::string TReportObj::classifierName(int k) const
 TReportObj::DocumentIndex& TReportObj::index()
 {
     if (!m_index)
-        m_index = std::make_unique<DocumentIndex>(*m_root);
+        m_index = std::make_unique<DocumentIndex>(*m_root, *this);
     return *m_index;
 }
 
 std::string TReportObj::lineText(const TTreeList* node)
 {
     const uint32_t at = index().find(node);
-    if (at == DocumentIndex::kAbsent)
-        return node->LineText();
-    return std::string(m_index->number(at)) + " " + std::string(node->Name());
+    return at == DocumentIndex::kAbsent
+               ? std::string()
+               : std::string(m_index->number(at)) + " " + std::string(node->Name());
 }
 
 void TReportObj::itemLine(ParaStyle style, const TTreeList* node, uint32_t at)
 {
-    if (at == DocumentIndex::kAbsent)
-        m_writer.WriteLine(style, node->LineText());
-    else
-        m_writer.WriteItemLine(style, index().number(at), node->Name());
+    tick();
+    m_writer.WriteItemLine(style, index().number(at), node->Name());
 }
 
 void TReportObj::itemLine(ParaStyle style, const TTreeList* node)
@@ -483,44 +493,33 @@ void TReportObj::itemLine(ParaStyle style, const TTreeList* node)
     itemLine(style, node, index().find(node));
 }
 
+// Every item a report starts from is one of the project's, so the index holds it; a node from
+// elsewhere would have nothing of this project below it.
 template <typename Visit>
 void TReportObj::walk(TTreeList* start, int from, int levels, Visit&& visit)
 {
-    DocumentIndex& ix = index();
-    const uint32_t at = ix.find(start);
-    if (at != DocumentIndex::kAbsent) {
-        ix.walk(at, from, levels, visit);
-        return;
-    }
-    start->WalkLevels(from, levels, [&](int level, int, TTreeList* node) {
-        visit(level, node, ix.find(node));
-    });
+    const uint32_t at = index().find(start);
+    if (at != DocumentIndex::kAbsent)
+        m_index->walk(at, from, levels, visit);
 }
 
 void TReportObj::linkedItems(TTreeList* start, int from, int levels, std::vector<Linked>& out)
 {
-    DocumentIndex& ix = index();
-    const uint32_t at = ix.find(start);
-    if (at != DocumentIndex::kAbsent && ix.linkedItems(at, from, levels, out))
-        return;
     out.clear();
-    start->LinkedItemsByClassifier(
-        from, levels, [&](int, int, TTreeList* item) { out.push_back({item, ix.find(item)}); },
-        0);
+    const uint32_t at = index().find(start);
+    if (at != DocumentIndex::kAbsent)
+        m_index->linkedItems(at, from, levels, out);
 }
 
 int TReportObj::classifierOf(const Linked& item)
 {
-    return item.At == DocumentIndex::kAbsent ? item.Node->ClassifierIndex()
-                                             : index().classifier(item.At);
+    return index().classifier(item.At);
 }
 
 bool TReportObj::isWithinLevels(const Linked& item, const TTreeList* top, int levels)
 {
     const uint32_t at = index().find(top);
-    if (item.At == DocumentIndex::kAbsent || at == DocumentIndex::kAbsent)
-        return item.Node->IsWithinLevels(top, levels);
-    return m_index->isWithinLevels(item.At, at, levels);
+    return at != DocumentIndex::kAbsent && m_index->isWithinLevels(item.At, at, levels);
 }
 
 void TReportObj::WriteHeader(std::string subject, std::string title, const std::string& subtitle)
@@ -549,8 +548,19 @@ void TReportObj::WriteHeader(std::string subject, std::string title, const std::
     }
 }
 
+void TReportObj::beat()
+{
+    m_ticks = 0;
+    // The section being written is not done yet.
+    ReportProgress(*m_progress, static_cast<uint64_t>(std::max(0, m_sectionCount - 1)),
+                   static_cast<uint64_t>(m_sectionTotal));
+}
+
 void TReportObj::WriteSection(const std::string& title)
 {
+    if (m_progress)
+        ReportProgress(*m_progress, static_cast<uint64_t>(m_sectionCount),
+                       static_cast<uint64_t>(m_sectionTotal));
     line(ParaStyle::Heading, "");
     ++m_sectionCount;
     line(ParaStyle::Heading, roman(m_sectionCount) + ". " + title);
@@ -614,6 +624,8 @@ void TReportObj::composeStructure()
     const ReportParam& p = row(1);
     TTreeList* start = p.StartItem;
     const std::string subtitle = t(extended ? "(расширенное)" : "(простое)");
+    // One section per classifier listed, the units and their distribution.
+    m_sectionTotal = (extended ? 3 : 2) + 2;
 
     // The organisation reports start below the tree node of the structural units, the unit
     // reports at the unit itself.
@@ -677,6 +689,7 @@ void TReportObj::composeActivity()
     TTreeList* start = p.StartItem;
     TTreeList* units = m_root->TreeByIndex(4);
     const std::string activities = t("Процессы/функции внутрифирменной деятельности");
+    m_sectionTotal = 4;
 
     WriteHeader(std::string(start->Name()), std::string(), std::string());
 
@@ -718,6 +731,7 @@ void TReportObj::composeActivity()
 
 void TReportObj::composeStrategic()
 {
+    m_sectionTotal = static_cast<int>(strategicSections(m_reportNumber).size());
     WriteHeader(std::string(m_root->Name()), std::string(), std::string());
     for (const Section& section : strategicSections(m_reportNumber)) {
         WriteSection(t(section.Title));
@@ -741,7 +755,12 @@ void MakeReport(int n, TTreeList& project, const ReportOptions& options, ReportU
     }
     if (!ui.AskParameters(n, project, report.Params()))
         return;
-    if (!report.BuildReport(n, options)) {
+    bool built = false;
+    if (!prompts.RunWork(t("Формирование отчёта…"), [&](const Progress& progress) {
+            built = report.BuildReport(n, options, progress);
+        }))
+        return;
+    if (!built) {
         prompts.Inform(ReportFailureMessage(n));
         return;
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/io/progress.h"
 #include "core/model/metamodel.h"
 #include "core/model/treelist.h"
 #include "core/report/reportwriter.h"
@@ -79,10 +80,14 @@ public:
     // Writes report n from Params in the chosen format. False when it cannot be composed: a
     // number outside 1..12, a row the report reads that has no start item of its classifier in
     // this project, or a fault of the model on the way; the partial document is dropped.
-    bool BuildReport(int n, const ReportOptions& options);
+    // progress is told the report's sections written of all, and now and then within a long
+    // one; when it says stop, the partial document is dropped and WorkCancelled thrown.
+    bool BuildReport(int n, const ReportOptions& options, const Progress& progress = {});
     // The same with the document's bytes handed to sink as they are made: the document's
-    // Bytes stay empty. On false, part of the document may have reached the sink already.
-    bool BuildReport(int n, const ReportOptions& options, ByteSink& sink);
+    // Bytes stay empty. On false or a cancel, part of the document may have reached the sink
+    // already.
+    bool BuildReport(int n, const ReportOptions& options, ByteSink& sink,
+                     const Progress& progress = {});
     // The document of the last successful BuildReport (moved out).
     ReportDocument TakeDocument() { return std::move(m_document); }
 
@@ -117,7 +122,19 @@ private:
     void composeActivity();
     void composeStrategic();
 
-    void line(ParaStyle style, const std::string& text) { m_writer.WriteLine(style, text); }
+    void line(ParaStyle style, const std::string& text)
+    {
+        tick();
+        m_writer.WriteLine(style, text);
+    }
+    // One step of work (a node walked, a paragraph written); every few thousand of them tell
+    // the progress, so that a cancel is heard within a long section too.
+    void tick()
+    {
+        if (m_progress && ++m_ticks >= kTicksPerBeat)
+            beat();
+    }
+    void beat();
     const ReportParam& row(int k) const { return m_params[static_cast<size_t>(k - 1)]; }
     bool rowsUsable(int needed) const;
     std::string classifierName(int k) const;
@@ -146,6 +163,10 @@ private:
     ReportParamRows m_params{};
     bool m_useInformation = false;
     int m_sectionCount = 0;
+    int m_sectionTotal = 0;  // sections of the report being composed
+    static constexpr int kTicksPerBeat = 4096;
+    const Progress* m_progress = nullptr;  // while a report is built with one
+    int m_ticks = 0;
     std::unique_ptr<DocumentIndex> m_index;
     ReportDocument m_document;
 };
@@ -163,7 +184,8 @@ public:
 };
 
 // The command "make report n": ask for the parameters, write the document, show it. Messages
-// ("Не заданы ...!", "Отчет : ...\nНе работает!") go through prompts.
+// ("Не заданы ...!", "Отчет : ...\nНе работает!") go through prompts, and so does the progress
+// of the writing; a cancelled report shows nothing and says nothing.
 void MakeReport(int n, TTreeList& project, const ReportOptions& options, ReportUi& ui,
                 Prompts& prompts);
 

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <algorithm>
 
 #include "core/io/safefile.h"
 #include "format/textcodec.h"
@@ -76,8 +77,27 @@ void SetPrinterInstalledForTesting(std::optional<bool> installed)
     g_printerInstalled = installed;
 }
 
+bool ExportPrinter::newPage()
+{
+    if (m_cancelled)
+        return false;
+    if (m_progress && *m_progress &&
+        !(*m_progress)(static_cast<std::uint64_t>(m_pages),
+                       static_cast<std::uint64_t>(std::max(m_pageCount, m_pages + 1)))) {
+        m_cancelled = true;
+        return false;
+    }
+    ++m_pages;
+    return QPrinter::newPage();
+}
+
+void AnnouncePages(QPrinter& printer, int count)
+{
+    if (auto* exporting = dynamic_cast<ExportPrinter*>(&printer))
+        exporting->SetPageCount(count);
+}
+
 PdfExport::PdfExport(const QPrinter& like, const QString& jobName)
-    : m_printer(QPrinter::HighResolution)
 {
     m_printer.setOutputFormat(QPrinter::PdfFormat);
     m_printer.setPageLayout(like.pageLayout());
@@ -116,11 +136,25 @@ bool AskAndExportPdf(Prompts& prompts, const QPrinter& like, const QString& capt
         return false;
     const QString shown = QDir::toNativeSeparators(QFile::decodeName(path->c_str()));
     PdfExport pdf(like, caption);
-    if (!pages(pdf.Printer())) {
+    bool drawn = false;
+    bool committed = false;
+    if (!prompts.RunWork(text("Экспорт в PDF…"), [&](const Progress& progress) {
+            ExportPrinter& printer = pdf.Printer();
+            printer.SetProgress(&progress);
+            drawn = pages(printer);
+            printer.SetProgress(nullptr);
+            if (printer.Cancelled())
+                throw WorkCancelled{};
+            const auto count = static_cast<std::uint64_t>(printer.Pages());
+            ReportProgress(progress, count, count);
+            committed = drawn && pdf.Commit(*path);
+        }))
+        return false;
+    if (!drawn) {
         prompts.ShowError(text("Нечего экспортировать: нет ни одной страницы."));
         return false;
     }
-    if (!pdf.Commit(*path)) {
+    if (!committed) {
         prompts.ShowError(
             ToCp1251(QStringLiteral("Не удается записать файл \"%1\".").arg(shown)));
         return false;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "core/io/progress.h"
 #include "core/prompts/prompts.h"
 
 class QString;
@@ -30,26 +31,52 @@ QString PrintJobName(const QString& caption);
 bool PrinterInstalled();
 void SetPrinterInstalledForTesting(std::optional<bool> installed);
 
+// The printer of an export. Every page after the first begins with newPage, which tells the
+// pages done to the progress the export runs under and refuses the page once the user has
+// cancelled, so that any print loop stops there.
+class ExportPrinter : public QPrinter {
+public:
+    ExportPrinter() : QPrinter(QPrinter::HighResolution) {}
+    void SetProgress(const Progress* progress) { m_progress = progress; }
+    // The pages the printout will make, for the progress; unknown until told.
+    void SetPageCount(int count) { m_pageCount = count; }
+    bool newPage() override;
+    // Pages begun.
+    int Pages() const { return m_pages; }
+    bool Cancelled() const { return m_cancelled; }
+
+private:
+    const Progress* m_progress = nullptr;
+    int m_pageCount = 0;
+    int m_pages = 1;
+    bool m_cancelled = false;
+};
+
+// Tells printer, when it is an export's, how many pages a printout is about to make.
+void AnnouncePages(QPrinter& printer, int count);
+
 // A PDF printer with the paper, orientation and margins of like, so that a printout laid out
 // on it makes the pages printing on like would make. It writes into a private temporary
 // folder; Commit puts the finished file in place through the program's safe save, so a failed
-// export never leaves a half-written file under the user's name.
+// or cancelled export never leaves a half-written file under the user's name.
 class PdfExport {
 public:
     PdfExport(const QPrinter& like, const QString& jobName);
-    QPrinter& Printer() { return m_printer; }
+    ExportPrinter& Printer() { return m_printer; }
     // False, with a short reason in *error, when there was nothing to write or the file could
     // not be saved.
     bool Commit(const std::string& path, std::string* error = nullptr);
 
 private:
     QTemporaryDir m_folder;
-    QPrinter m_printer;
+    ExportPrinter m_printer;
 };
 
 // The export command's questions: the file (a PDF named after the job, in the folder of the
 // last export), then the write through pages(printer), which draws every page and returns false
-// when there is none. A failure is reported through prompts. True when the file was written.
+// when there is none, with its progress by page ("Экспорт в PDF…") through prompts. A failure is
+// reported through prompts; a cancel says nothing and writes nothing. True when the file was
+// written.
 bool AskAndExportPdf(Prompts& prompts, const QPrinter& like, const QString& caption,
                      const std::function<bool(QPrinter&)>& pages);
 

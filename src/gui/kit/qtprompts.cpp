@@ -1,5 +1,6 @@
 #include "gui/kit/qtprompts.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <algorithm>
 
 #include "format/textcodec.h"
+#include "gui/kit/busywork.h"
 
 namespace orm {
 
@@ -87,6 +89,15 @@ Prompts::Answer QtPrompts::AskYesNoCancel(const std::string& text)
     default:
         return Answer::Cancel;
     }
+}
+
+void QtPrompts::ShowWork(const std::string& text,
+                         const std::function<void(const Progress&)>& work)
+{
+    // Modal to the dialog the work was started from (a report viewer exporting), if any.
+    QWidget* modal = QApplication::activeModalWidget();
+    BusyWork busy(modal ? modal : m_parent, FromCp1251(text), m_title());
+    work(busy.Callback());
 }
 
 std::optional<std::string> QtPrompts::InputText(const std::string& caption,

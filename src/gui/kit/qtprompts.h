@@ -36,6 +36,11 @@ public:
     std::optional<std::string> SaveFileName(const FileDialogSpec& spec) override;
     std::optional<std::string> FolderName(const std::string& title) override;
 
+protected:
+    // A busy cursor, and a progress dialog over the window in front when the work lasts.
+    void ShowWork(const std::string& text,
+                  const std::function<void(const Progress&)>& work) override;
+
 private:
     QWidget* m_parent;
     std::function<QString()> m_title;

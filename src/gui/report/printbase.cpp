@@ -352,9 +352,12 @@ bool TPrintReportObj::runJob(int first, int last, int copies)
         return false;
     m_painter = &painter;
     applyToPainter();
+    AnnouncePages(*m_printer, count * copies);
     for (int i = 0; i < count * copies; ++i) {
-        if (i > 0)
-            m_printer->newPage();
+        // A printer that cannot start the next page (it failed, or the export was cancelled)
+        // would only have every page drawn over the last.
+        if (i > 0 && !m_printer->newPage())
+            break;
         m_currentPage = m_collate ? first + i % count : first + i / copies;
         DrawPage();
     }

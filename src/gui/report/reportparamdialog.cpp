@@ -7,7 +7,12 @@
 #include <QListView>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionViewItem>
 #include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "core/prompts/prompts.h"
 #include "core/report/reportgen.h"
@@ -82,9 +87,58 @@ public:
     }
 };
 
+// A drop-down list whose list opens as wide as its widest entry, however large the font, so
+// that no entry is cut short; never wider than the screen.
+class DropDownList : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override
+    {
+        fitListToEntries();
+        QComboBox::showPopup();
+    }
+
+private:
+    void fitListToEntries()
+    {
+        QAbstractItemView* list = view();
+        const int n = count();
+        // A classifier of tens of thousands of items is not measured whole: its widest entry
+        // is among its longest.
+        constexpr int kMeasuredAll = 2000;
+        constexpr int kLongest = 256;
+        std::vector<std::pair<qsizetype, int>> rows;  // (length, row)
+        rows.reserve(static_cast<size_t>(n));
+        for (int row = 0; row < n; ++row)
+            rows.emplace_back(itemText(row).size(), row);
+        if (n > kMeasuredAll) {
+            std::nth_element(rows.begin(), rows.begin() + kLongest, rows.end(),
+                             std::greater<>());
+            rows.resize(kLongest);
+        }
+        // Measured as the list's delegate lays the entry out, margins and rounding included.
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.font = list->font();
+        option.fontMetrics = QFontMetrics(option.font);
+        int widest = 0;
+        for (const auto& [length, row] : rows) {
+            const QModelIndex index = model()->index(row, modelColumn(), rootModelIndex());
+            const QSize hint = list->itemDelegateForIndex(index)->sizeHint(option, index);
+            widest = std::max(widest, hint.width());
+        }
+        int width = widest + 2 * list->frameWidth();
+        if (n > maxVisibleItems())
+            width += list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        if (const QScreen* s = screen())
+            width = std::min(width, s->availableGeometry().width());
+        list->setMinimumWidth(width);
+    }
+};
+
 QComboBox* dropDownList(QWidget* parent, const char* name)
 {
-    auto* box = new QComboBox(parent);
+    auto* box = new DropDownList(parent);
     box->setObjectName(QLatin1String(name));
     box->setEditable(false);
     auto* style = new DropDownListStyle;

@@ -12,6 +12,7 @@
 
 #include "core/io/safefile.h"
 #include "core/model/project.h"
+#include "core/model/projectedits.h"
 #include "core/text/cp1251.h"
 #include "support/hash.h"
 
@@ -105,7 +106,7 @@ TEST(ProjectWrite, WritesAfterEditsFollowTheRule)
             TTreeList* parent = item->Parent();
             switch (rng() % 4) {
             case 0:
-                parent->Move(parent->IndexOf(item), static_cast<int>(rng() % parent->Count()));
+                ProjectEdits::MoveItemTo(item, parent, static_cast<int>(rng() % parent->Count()));
                 break;
             case 1:
                 items.push_back(item->AddChild("new"));

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <random>
 
-#include "core/text/cp1251.h"
 #include "core/model/project.h"
+#include "core/text/cp1251.h"
 #include "support/fakeprompts.h"
 
 using namespace orm;
@@ -122,13 +122,6 @@ TEST(TreeList, LinksAreSymmetricAndDieWithTheirItems)
 TEST(TreeList, QueriesOnLevels)
 {
     Sample s;
-    EXPECT_TRUE(s.a->IsWithinLevels(s.a, 1));
-    EXPECT_FALSE(s.a1->IsWithinLevels(s.a, 1));
-    EXPECT_TRUE(s.a1->IsWithinLevels(s.a, 2));
-    EXPECT_FALSE(s.a21->IsWithinLevels(s.a, 2));
-    EXPECT_TRUE(s.a21->IsWithinLevels(s.a, 0));
-    EXPECT_FALSE(s.b->IsWithinLevels(s.a, 0));
-    EXPECT_FALSE(s.a->IsWithinLevels(s.a1, 0));
     EXPECT_TRUE(s.a21->IsDescendantOf(s.project.TreeByIndex(1)));
     EXPECT_FALSE(s.a->IsDescendantOf(s.a));
     EXPECT_EQ(s.a->SubtreeHeight(), 3);
@@ -159,34 +152,6 @@ TEST(TreeList, WalkLevelsVisitsTheChosenLevels)
     s.a->WalkLevels(0, 0, visit);
     s.a->WalkLevels(1, -1, visit);
     EXPECT_TRUE(seen.empty());
-}
-
-TEST(TreeList, LinkedItemsAreVisitedOnceInKeyOrder)
-{
-    Sample s;
-    s.u->Link(s.a21);
-    s.u->Link(s.b);
-    s.v->Link(s.b);
-    s.v->Link(s.a1);
-    TTreeList* t2item = s.project.TreeByIndex(2)->AddChild("p");
-    s.v->Link(t2item);
-
-    std::vector<TTreeList*> seen;
-    std::vector<int> classifiers;
-    std::vector<int> counts;
-    auto visit = [&](int k, int count, TTreeList* item) {
-        seen.push_back(item);
-        classifiers.push_back(k);
-        counts.push_back(count);
-    };
-    s.project.TreeByIndex(4)->LinkedItemsByClassifier(1, 0, visit, 0);
-    EXPECT_EQ(names(seen), (std::vector<std::string>{"a1", "a21", "b", "p"}));
-    EXPECT_EQ(classifiers, (std::vector<int>{1, 1, 1, 2}));
-    EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 4}));
-
-    seen.clear();
-    s.project.TreeByIndex(4)->LinkedItemsByClassifier(1, 0, visit, 2);
-    EXPECT_EQ(names(seen), (std::vector<std::string>{"p"}));
 }
 
 TEST(TreeList, CopySubtreeCopiesNamesNotLinks)

@@ -46,7 +46,7 @@ struct Published {
     TMainTreeList project;
     fs::path site = dir.root() / "site";
     Published() { test::LoadSiteProject(project); }
-    PublishOutcome publish(const PublishProgress& progress = {})
+    PublishOutcome publish(const Progress& progress = {})
     {
         return PublishSite(project, site.string(), kOptions, progress);
     }

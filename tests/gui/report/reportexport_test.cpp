@@ -16,6 +16,7 @@
 #include "gui/report/reportviewer.h"
 #include "support/fakeprompts.h"
 #include "support/pdftools.h"
+#include "support/progressrecorder.h"
 #include "support/tempdir.h"
 
 namespace orm {
@@ -77,6 +78,31 @@ TEST_F(ReportExport, PdfHoldsThePagesPrintingMakes)
     EXPECT_EQ(PageSize(exported), QStringLiteral("Page size: 842 x 595 pts (A4)"));
     EXPECT_EQ(prompts.dialogs.at(0).initialFileName, "Положение о структуре.pdf");
     EXPECT_TRUE(prompts.shown.size() == 1 && prompts.errors().empty());
+}
+
+// The export's progress goes by page up to the whole; cancelled at any page, it leaves the file
+// that was there and says nothing.
+TEST_F(ReportExport, PdfProgressGoesByPageAndACancelLeavesTheOldFile)
+{
+    ReportViewer viewer(prompts);
+    viewer.LoadDocument(ThreePages());
+    const std::string path = dir.write("Положение.pdf", "old");
+    for (size_t cancelAt : {1, 2, 3, 0}) {
+        test::ProgressRecorder progress{{}, cancelAt};
+        prompts.workProgress = progress.Callback();
+        prompts.queueSave(path);
+        viewer.ActionExportPdf->trigger();
+        if (cancelAt > 0) {
+            EXPECT_EQ(progress.calls.size(), cancelAt);
+            EXPECT_EQ(TempDir::read(path), "old");
+        } else {
+            EXPECT_EQ(progress.calls.front(), std::make_pair(uint64_t{1}, uint64_t{3}));
+            progress.ExpectClimbsTo(3);
+        }
+    }
+    EXPECT_EQ(test::PdfPageCount(QString::fromStdString(path)), 3);
+    EXPECT_EQ(prompts.works, std::vector<std::string>(4, "Экспорт в PDF…"));
+    EXPECT_TRUE(prompts.errors().empty() && prompts.informs().empty());
 }
 
 TEST_F(ReportExport, WithoutAPrinterPrintingOffersThePdf)

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -151,6 +153,42 @@ TEST(ParamDialog, ALargerSharedFontGetsTheRoomItsTextNeeds)
         EXPECT_LT(dialog.OKBtn->geometry().right(), dialog.CancelBtn->x());
         EXPECT_EQ(dialog.Panel1->y(), bottom);
         EXPECT_EQ(dialog.height(), bottom + dialog.Panel1->height());
+    }
+}
+
+// A larger shared font: the item list opens as wide as its entries need, none cut short.
+TEST(ParamDialog, TheItemListOpensWideEnoughForEveryEntry)
+{
+    TMainTreeList project;
+    TTreeList* units = project.TreeByIndex(4);
+    for (const char* name : {"Дирекция по развитию региональной сети", "Склад", "Отдел ШЩЖ"}) {
+        for (int i = 0; i < 4; ++i)
+            units->AddChild(ToCp1251(name));
+    }
+    FakePrompts prompts;
+    for (int size : {8, 14, 20}) {
+        const FontSpec font{"DejaVu Sans", size};
+        ReportParamDialog dialog(nullptr, &font);
+        ASSERT_TRUE(dialog.Build(project, rowsOf(3), prompts));
+        dialog.show();
+        QComboBox* box = dialog.Frames()[0]->ComboBox1;
+        box->showPopup();
+        const QAbstractItemView* list = box->view();
+        ASSERT_TRUE(list->isVisible());
+        EXPECT_EQ(list->font(), dialog.font());
+        // What the list's delegate asks for an entry is what it draws it in without eliding.
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.font = list->font();
+        option.fontMetrics = QFontMetrics(option.font);
+        for (int i = 0; i < box->count(); ++i) {
+            const QModelIndex index = box->model()->index(i, 0);
+            const int needed = list->itemDelegateForIndex(index)->sizeHint(option, index).width();
+            EXPECT_GT(needed, QFontMetrics(option.font).horizontalAdvance(box->itemText(i)));
+            EXPECT_LE(needed, list->viewport()->width()) << size << " " << i;
+            EXPECT_LE(needed, list->visualRect(index).width()) << size << " " << i;
+        }
+        box->hidePopup();
     }
 }
 
