@@ -87,6 +87,7 @@ public:
     void SetBeforeReset(std::function<void()> watcher) { m_beforeReset = std::move(watcher); }
 
 private:
+    class LinkLines;
     template <typename Lines>
     LoadResult readProject(Lines& lines);
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <map>
 
-#include "core/model/cp1251.h"
 #include "core/model/metamodel.h"
 #include "core/model/nodepool.h"
 #include "core/model/numbers.h"
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 

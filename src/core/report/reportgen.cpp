@@ -4,9 +4,9 @@
 #include <array>
 #include <charconv>
 
-#include "core/model/cp1251.h"
 #include "core/model/numbers.h"
-#include "core/model/prompts.h"
+#include "core/prompts/prompts.h"
+#include "core/text/cp1251.h"
 
 namespace orm {
 
