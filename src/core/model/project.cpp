@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -14,6 +15,7 @@
 
 #include "core/io/safefile.h"
 #include "core/model/metamodel.h"
+#include "core/model/nodepool.h"
 #include "core/model/numbers.h"
 #include "core/model/projectedits.h"
 #include "core/text/cp1251.h"
@@ -265,7 +267,8 @@ public:
     explicit PathWalker(TTreeList& root) : m_root(root) {}
 
     // The node addressed by the first n components of parts.
-    TTreeList* walk(const std::vector<int>& parts, size_t n)
+    TTreeList* walk(const std::vector<int>& parts, size_t n) { return walk(parts.data(), n); }
+    TTreeList* walk(const int* parts, size_t n)
     {
         size_t i = 0;
         while (i < n && i < m_path.size() && m_path[i].value == parts[i])
@@ -320,6 +323,200 @@ private:
 };
 
 }  // namespace
+
+// Link lines name items anywhere in the classifiers read before the current one. Linked as they
+// come, each would walk down through nodes long gone from the cache; so they wait here, and a
+// batch of them is resolved in the order of the items they name: pre-order, which for a file
+// being read is also the order of the nodes in memory. What comes out is what linking each line
+// as it is read gives:
+// - an item lists its partners in the order of the lines: first those of its own link lines,
+//   which follow its item line, then the items whose link lines name it;
+// - a pair named twice is linked once;
+// - the first line that names no item is the fault: the lines before it are linked, and what
+//   the file held after that line's item is taken back.
+// A batch ends with the block of its classifier, so no item waits both as the owner of link
+// lines and as an item they name.
+class TMainTreeList::LinkLines {
+public:
+    explicit LinkLines(TTreeList& root) : m_root(root) {}
+
+    // A link line of source, the last item read: its number as written and the components.
+    void Add(TTreeList* source, std::string_view number, const std::vector<int>& parts)
+    {
+        if (m_sources.empty() || m_sources.back() != source)
+            m_sources.push_back(source);
+        const uint64_t line = m_sourceOf.size();
+        const size_t depth = walked(number, parts);
+        m_keys.push_back(sortCode(parts, depth) << kLineBits | line);
+        m_sourceOf.push_back(static_cast<uint32_t>(m_sources.size() - 1));
+        m_parts.insert(m_parts.end(), parts.begin(), parts.begin() + static_cast<ptrdiff_t>(depth));
+        m_partsEnd.push_back(m_parts.size());
+        if (m_keys.size() >= m_batch || m_parts.size() >= kBatchParts)
+            Resolve();
+    }
+
+    // Links the lines added so far. At a line that names no item, see above; then throws the
+    // fault.
+    void Resolve()
+    {
+        const size_t count = m_sourceOf.size();
+        if (count == 0)
+            return;
+        // The batches grow with the file: the more items the lines may name, the more lines it
+        // takes for the walk to find them close together.
+        m_lines += count;
+        m_batch = std::clamp<size_t>(m_lines / 4, kSmallBatch, kBatch);
+        sortByCode();
+        m_targets.assign(count, nullptr);
+        size_t failed = count;
+        std::string fault;
+        PathWalker walker(m_root);
+        for (const uint64_t key : m_keys) {
+            const size_t line = key & kLineMask;
+            if (line > failed)
+                continue;
+            const size_t begin = line == 0 ? 0 : m_partsEnd[line - 1];
+            const size_t depth = m_partsEnd[line] - begin;
+            try {
+                TTreeList* target = walker.walk(m_parts.data() + begin, depth);
+                // The root and the trees; known by the depth, without a look at the node.
+                if (depth < 2)
+                    throw ELoadInvalid("Link line names no item");
+                m_targets[line] = target;
+            } catch (const std::exception& e) {
+                failed = line;
+                fault = e.what();
+            }
+        }
+        // The named items take their partners in the order of the lines (the sort keeps it
+        // among lines naming one item). Their nodes and lists are fetched a few lines ahead.
+        for (size_t i = 0; i < count; ++i) {
+            if (i + 2 * kFetchAhead < count)
+                __builtin_prefetch(m_targets[m_keys[i + 2 * kFetchAhead] & kLineMask]);
+            if (i + kFetchAhead < count) {
+                if (const TTreeList* next = m_targets[m_keys[i + kFetchAhead] & kLineMask])
+                    __builtin_prefetch(next->m_links.data());
+            }
+            const size_t line = m_keys[i] & kLineMask;
+            if (line >= failed)
+                continue;
+            TTreeList* target = m_targets[line];
+            TTreeList* source = m_sources[m_sourceOf[line]];
+            // The lines of one item come together, so a pair already linked has that item last
+            // in the partner's list.
+            if (!target->m_links.empty() && target->m_links.back() == source) {
+                m_targets[line] = nullptr;
+                continue;
+            }
+            target->m_links.push_back(source);
+        }
+        // The owners of the lines take theirs in file order.
+        for (size_t line = 0; line < failed; ++line) {
+            if (m_targets[line])
+                m_sources[m_sourceOf[line]]->m_links.push_back(m_targets[line]);
+        }
+        TTreeList* faulty = failed < count ? m_sources[m_sourceOf[failed]] : nullptr;
+        m_keys.clear();
+        m_sourceOf.clear();
+        m_sources.clear();
+        m_parts.clear();
+        m_partsEnd.clear();
+        if (faulty) {
+            dropAfter(faulty);
+            throw ELoadInvalid(fault);
+        }
+    }
+
+private:
+    static constexpr int kLineBits = 16;
+    static constexpr uint64_t kLineMask = (uint64_t{1} << kLineBits) - 1;
+    static constexpr size_t kBatch = size_t{1} << kLineBits;
+    static constexpr size_t kSmallBatch = 4096;
+    static constexpr size_t kBatchParts = size_t{1} << 20;
+    static constexpr size_t kFetchAhead = 8;
+
+    // The components a link line names: a trailing dot ends the number ("1.1." is 1.1).
+    static size_t walked(std::string_view number, const std::vector<int>& parts)
+    {
+        return parts.size() - (number.back() == '.' ? 1 : 0);
+    }
+
+    // The first 64 - kLineBits bits of a code of the number that sorts as the items do in
+    // pre-order: component v is coded as x = v + 1 in bit_width(x) - 1 ones, a zero and the low
+    // bit_width(x) - 1 bits of x, so codes keep the order of the values, none is the start of
+    // another, and a number sorts before the numbers below it. Numbers whose codes are cut off
+    // short alike stay in file order, which costs the walk only some of its locality.
+    static uint64_t sortCode(const std::vector<int>& parts, size_t n)
+    {
+        int room = 64 - kLineBits;
+        uint64_t code = 0;
+        for (size_t i = 0; i < n && room > 0; ++i) {
+            const uint64_t x = parts[i] > 0 ? static_cast<uint64_t>(parts[i]) + 1 : 1;
+            const int width = std::bit_width(x);
+            const uint64_t low = (uint64_t{1} << (width - 1)) - 1;
+            const int length = 2 * width - 1;
+            const uint64_t bits = (low << width) | (x & low);
+            if (length > room)
+                return code << room | bits >> (length - room);
+            code = code << length | bits;
+            room -= length;
+        }
+        return code << room;
+    }
+
+    // Sorts the keys by code, keeping file order among equal codes: a radix sort over the code
+    // bits, a pass for each 12 of them that the keys do not all share.
+    void sortByCode()
+    {
+        constexpr int kDigitBits = 12;
+        constexpr uint64_t kDigitMask = (uint64_t{1} << kDigitBits) - 1;
+        const size_t count = m_keys.size();
+        m_sorted.resize(count);
+        std::vector<uint32_t> starts(size_t{1} << kDigitBits);
+        for (int shift = kLineBits; shift < 64; shift += kDigitBits) {
+            std::fill(starts.begin(), starts.end(), 0);
+            for (const uint64_t key : m_keys)
+                ++starts[key >> shift & kDigitMask];
+            if (starts[m_keys.front() >> shift & kDigitMask] == count)
+                continue;
+            uint32_t at = 0;
+            for (uint32_t& start : starts)
+                at += std::exchange(start, at);
+            for (const uint64_t key : m_keys)
+                m_sorted[starts[key >> shift & kDigitMask]++] = key;
+            m_keys.swap(m_sorted);
+        }
+    }
+
+    // Takes back what the file held after item last: its children, the later siblings of it and
+    // of each of its ancestors, and the items of the later trees.
+    static void dropAfter(TTreeList* last)
+    {
+        last->Clear();
+        for (TTreeList* node = last; TTreeList* parent = node->Parent(); node = parent) {
+            const int keep = parent->IndexOf(node) + 1;
+            for (int i = parent->Count(); i-- > keep;) {
+                if (parent->Parent())
+                    parent->DeleteAt(i);
+                else
+                    parent->ChildAt(i)->Clear();  // a tree stays, without items
+            }
+        }
+    }
+
+    TTreeList& m_root;
+    size_t m_batch = kSmallBatch;
+    size_t m_lines = 0;  // lines resolved so far
+    // Per line of the batch, in file order: sort code and line, its item in m_sources, where
+    // the components it names end in m_parts, and the item it names.
+    std::vector<uint64_t> m_keys;
+    std::vector<uint64_t> m_sorted;  // room for the sort
+    std::vector<uint32_t> m_sourceOf;
+    std::vector<size_t> m_partsEnd;
+    std::vector<TTreeList*> m_targets;
+    std::vector<TTreeList*> m_sources;  // the items whose lines these are, in file order
+    std::vector<int> m_parts;
+};
 
 std::string CutOffWarning(const std::string& path)
 {
@@ -559,8 +756,10 @@ LoadResult TMainTreeList::ReadProjectFile(const std::string& path, const Progres
         TMainTreeList staging;
         FileLineReader lines(file.Get(), progress);
         result = staging.readProject(lines);
-        // What was read before a failed read stays, as after a format fault.
-        result.Unreadable = lines.Failed();
+        // What was read before a failed read stays, as after a format fault. A format fault
+        // before the failure ends the reading there, even when the reader, holding link lines
+        // back, went further.
+        result.Unreadable = lines.Failed() && result.Ok;
         takeContent(staging);
     }
     m_fileName = path;
@@ -595,6 +794,7 @@ LoadResult TMainTreeList::readProject(Lines& lines)
     Reset();
     std::string_view line;
     bool added = false;
+    LinkLines links(*this);
     try {
         if (!lines.next(line))
             throw ELoadInvalid("Line count = 0");
@@ -606,13 +806,8 @@ LoadResult TMainTreeList::readProject(Lines& lines)
         int block = 0;  // first component of the last heading or item line
         // Link lines belong to the item that the last item line created.
         TTreeList* lastItem = nullptr;
-        // Each item gets a serial; a partner marked with it is already linked to the item. An
-        // item's links all come from its own link lines while it is the last one read, so the
-        // mark finds a repeated line without searching link lists, however long they are.
-        uint32_t serial = 0;
         std::vector<int> parts;
         PathWalker items(*this);
-        PathWalker links(*this);
         while (lines.next(line)) {
             const auto [number, name] = splitLine(line);
             if (number.empty())
@@ -621,6 +816,7 @@ LoadResult TMainTreeList::readProject(Lines& lines)
             const int b = parts.front();
             const bool single = parts.size() == 1;
             if (block < b && single) {
+                links.Resolve();
                 block = b;  // a classifier heading; its name is the metamodel's
                 lastItem = nullptr;
                 continue;
@@ -629,29 +825,29 @@ LoadResult TMainTreeList::readProject(Lines& lines)
                 // An item line; when block < b it opens a block whose heading is missing.
                 if (single)
                     throw ELoadInvalid("Item number without a parent");
+                if (block < b)
+                    links.Resolve();
                 TTreeList* parent = items.walk(parts, parts.size() - 1);
                 lastItem = parent->AppendNamed(name);
-                ++serial;
                 added = true;
                 block = b;
                 continue;
             }
             if (!lastItem)
                 throw ELoadInvalid("Link line without an item");
-            // A trailing dot ends the number ("1.1." is 1.1), as in FindByNumber.
-            TTreeList* other =
-                links.walk(parts, parts.size() - (number.back() == '.' ? 1 : 0));
-            if (!other->Parent() || !other->Parent()->Parent())
-                throw ELoadInvalid("Link line names no item");
-            // A pair is linked once.
-            if (other->m_readMark != serial) {
-                other->m_readMark = serial;
-                lastItem->Link(other);
-            }
+            links.Add(lastItem, number, parts);
         }
+        links.Resolve();
     } catch (const std::exception& e) {
+        // The link lines before the fault count, unless one of them is an earlier fault.
+        std::string fault = e.what();
+        try {
+            links.Resolve();
+        } catch (const std::exception& earlier) {
+            fault = earlier.what();
+        }
         SetModified(added);
-        return {false, e.what()};
+        return {false, std::move(fault)};
     }
     SetModified(added);
     LoadResult whole;
@@ -670,20 +866,27 @@ void TMainTreeList::WriteProjectText(ByteSink& sink, const Progress& progress)
 {
     const int trees = std::min(Count(), kWrittenTrees);
 
-    // A link is written under whichever of its two items comes later in pre-order. Every node
-    // starts unwritten, and the walk gives each its position as it writes it, so a partner with
-    // a smaller position is one already written. The walk keeps the number of the node it is at;
-    // a partner's number is made from its positions, which costs no more than writing it.
-    // Progress counts the nodes written below the root, which are all but those of trees the
-    // file has no place for.
+    // A link is written under whichever of its two items comes later in pre-order. Each node
+    // gets its position in pre-order before it is written, so a partner with a smaller position
+    // is one already written. The positions are kept in a flat array by pool slot: a partner's
+    // is found from its address, without a visit to the partner itself, which may lie anywhere
+    // in a project of millions of nodes. The walk keeps the number of the node it is at; a
+    // partner's number is made from its positions, which costs no more than writing it.
+    constexpr uint32_t kUnwritten = UINT32_MAX;
+    const uint32_t slots = PoolSlotLimit(sizeof(TTreeList));
+    // Every node of a tree comes from the pool; the spare last entry, never written, only keeps
+    // a stray one harmless.
+    std::vector<uint32_t> orderOf(size_t{slots} + 1, kUnwritten);
+    auto slotOf = [slots](const TTreeList* node) {
+        return std::min(PoolSlot(node, sizeof(TTreeList)), slots);
+    };
+    // Progress counts the nodes written, which are those of the written trees; counted only for
+    // someone watching, since the count visits every node.
     uint64_t total = 0;
-    ForEachNode([&total](TTreeList* node) {
-        node->m_writeOrder = UINT32_MAX;
-        ++total;
-    });
-    --total;
-    for (int k = trees; k < Count(); ++k)
-        m_children[static_cast<size_t>(k)]->ForEachNode([&total](TTreeList*) { --total; });
+    if (progress) {
+        for (int k = 0; k < trees; ++k)
+            m_children[static_cast<size_t>(k)]->ForEachNode([&total](TTreeList*) { ++total; });
+    }
     BlockWriter writer(sink);
     std::string& out = writer.Text();
     auto appendComponent = [&out](uint32_t component) {
@@ -716,15 +919,21 @@ void TMainTreeList::WriteProjectText(ByteSink& sink, const Progress& progress)
     uint32_t order = 0;
     auto write = [&](TTreeList* node) {
         const uint32_t own = order++;
-        node->m_writeOrder = own;
+        if (const uint32_t slot = slotOf(node); slot < slots)
+            orderOf[slot] = own;
         out += number;
         out += ' ';
         out += node->Name();
         out += "\r\n";
         earlier.clear();
         for (const TTreeList* other : node->m_links) {
-            if (other->m_writeOrder < own)
-                earlier.emplace_back(other->m_writeOrder, other);
+            const uint32_t at = orderOf[slotOf(other)];
+            if (at < own) {
+                // Its number is read below, after the other partners have been looked at: the
+                // fetches overlap.
+                __builtin_prefetch(other);
+                earlier.emplace_back(at, other);
+            }
         }
         if (earlier.size() > 1) {
             std::sort(earlier.begin(), earlier.end());

@@ -99,6 +99,7 @@ public:
 private:
     enum class SaveOutcome { Saved, Failed, Cancelled };
 
+    class LinkLines;
     template <typename Lines>
     LoadResult readProject(Lines& lines);
     // The project takes the trees, name and modified flag of staging, which is left empty.

@@ -4,7 +4,7 @@
 // project name), for each classifier's tree node and for every item below it. A node owns its
 // children; links between items of different classifiers are symmetric and non-owning.
 //
-// A project may hold millions of nodes, so a node is kept small (64 bytes; its name and longer
+// A project may hold millions of nodes, so a node is kept small (56 bytes; its name and longer
 // lists in blocks of their own) and everything comes from the pool of nodepool.h: reading a
 // project, walking it and tearing it down touch few cache lines and rarely call the allocator.
 
@@ -179,11 +179,6 @@ private:
     uint32_t m_modified : 1 = 0;   // meaningful on the root only
     uint32_t m_isProject : 1 = 0;  // the root of a TMainTreeList
     int m_position = -1;          // index in the parent's child list
-    // Scratch of the project writer: the node's pre-order position in the file being written,
-    // or UINT32_MAX while it is not yet written.
-    uint32_t m_writeOrder = 0;
-    // Scratch of the project reader: the serial of the last item read that links to this node.
-    uint32_t m_readMark = 0;
     friend class TMainTreeList;
 };
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QScreen>
@@ -27,9 +28,57 @@ void InitResources()
     (void)done;
 }
 
+namespace {
+
+// A bundled icon read when it is first drawn. Reading a picture costs a parse, and most of the
+// actions made at start-up sit in menus that may never open.
+class LazyIconEngine : public QIconEngine {
+public:
+    explicit LazyIconEngine(QString path) : m_path(std::move(path)) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return false; }
+    QString key() const override { return QStringLiteral("ormelit-bundled"); }
+    QIconEngine* clone() const override { return new LazyIconEngine(m_path); }
+
+private:
+    const QIcon& icon()
+    {
+        if (!m_read) {
+            m_icon = QIcon(m_path);
+            m_read = true;
+        }
+        return m_icon;
+    }
+    QString m_path;
+    QIcon m_icon;
+    bool m_read = false;
+};
+
+}  // namespace
+
 QIcon BundledIcon(const char* name)
 {
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+    return QIcon(new LazyIconEngine(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))));
 }
 
 void MakeActions(QWidget* owner, std::initializer_list<ActionSpec> specs,

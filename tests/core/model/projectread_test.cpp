@@ -10,7 +10,10 @@
 
 #include <climits>
 #include <fstream>
+#include <random>
+#include <sstream>
 
+#include "core/model/numbers.h"
 #include "core/model/project.h"
 
 using namespace orm;
@@ -195,4 +198,148 @@ TEST(ProjectReadFile, WhatIsNoRegularFileIsUnreadable)
         EXPECT_FALSE(project.Modified());
     }
     ::unlink(fifo.c_str());
+}
+
+namespace {
+
+// The reader as the format describes it, a line at a time: each link line is resolved and
+// linked when it is read, with the look-ups of FindByNumber.
+LoadResult readLineByLine(TMainTreeList& project, const std::string& text)
+{
+    project.Reset();
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    bool added = false;
+    try {
+        if (lines.empty())
+            throw ELoadInvalid("Line count = 0");
+        const auto [first, projectName] = SplitAt(lines[0], " ");
+        if (ComponentCount(first) != 1 || Component(first, 1) != 0)
+            throw ELoadInvalid("First item number <> 0");
+        project.SetName(projectName);
+        int block = 0;
+        TTreeList* last = nullptr;
+        for (size_t i = 1; i < lines.size(); ++i) {
+            const auto [number, name] = SplitAt(lines[i], " ");
+            if (number.empty())
+                throw ELoadInvalid("Empty item number");
+            const int b = Component(number, 1);
+            const bool single = ComponentCount(number) == 1;
+            if (block < b && single) {
+                block = b;
+                last = nullptr;
+            } else if (block <= b) {
+                if (single)
+                    throw ELoadInvalid("Item number without a parent");
+                last = project.FindByNumber(ParentNumber(number))->AddChild(name);
+                added = true;
+                block = b;
+            } else {
+                if (!last)
+                    throw ELoadInvalid("Link line without an item");
+                TTreeList* other = project.FindByNumber(number);
+                if (ComponentCount(number) - (number.back() == '.' ? 1 : 0) < 2)
+                    throw ELoadInvalid("Link line names no item");
+                if (!last->IsLinkedWith(other))
+                    last->Link(other);
+            }
+        }
+    } catch (const std::exception& e) {
+        project.SetModified(added);
+        return {false, e.what()};
+    }
+    project.SetModified(added);
+    return {};
+}
+
+// Every node with its number, name and partners in the order of its link list.
+std::string dump(TMainTreeList& project)
+{
+    std::string out(project.Name());
+    project.ForEachPreOrder([&out](TTreeList* node, const std::string& number, int) {
+        out += "\n" + number + " " + std::string(node->Name()) + " :";
+        for (const TTreeList* other : node->Links())
+            out += " " + other->Number();
+    });
+    return out;
+}
+
+}  // namespace
+
+// Link lines are held back and resolved in batches, in the order of the items they name; the
+// project and the fault must come out as from reading a line at a time: links in the order of
+// the lines, repeated lines linked once, and at a bad line (a number naming no item, a damaged
+// item line) what came before it kept, also when the batch that holds it is resolved later.
+TEST(ProjectReadLinks, DamagedFilesReadAsALineAtATime)
+{
+    std::mt19937 rng(41);
+    auto pick = [&rng](size_t n) { return static_cast<size_t>(rng() % n); };
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        // A valid file; large ones hold link lines for several batches.
+        const int items = round % 10 == 9 ? 6000 : 20 + static_cast<int>(pick(200));
+        TMainTreeList source;
+        std::vector<std::vector<TTreeList*>> of(4);
+        for (int i = 0; i < items; ++i) {
+            const size_t k = pick(4);
+            TTreeList* parent = of[k].empty() || pick(4) == 0 ? source.Child(static_cast<int>(k))
+                                                              : of[k][pick(of[k].size())];
+            of[k].push_back(parent->AddChild("n" + std::to_string(i)));
+        }
+        for (int i = 0; i < 2 * items; ++i) {
+            const size_t a = pick(4);
+            const size_t b = pick(4);
+            if (a != b && !of[a].empty() && !of[b].empty())
+                of[a][pick(of[a].size())]->Link(of[b][pick(of[b].size())]);
+        }
+        std::vector<std::string> lines;
+        std::istringstream in(source.ProjectFileText());
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line.substr(0, line.size() - 1));
+        // Damage: link lines repeated, moved among their item's lines, pointed elsewhere or
+        // nowhere; now and then an item line that breaks the file.
+        const char* const strays[] = {"9.9", "0", "1", "2.", "1..1", "+1.1", "01.1", "3.0",
+                                      "1.-4", "4.1.1.1.1.1.1", "x", "1.99999999999"};
+        const int damage = static_cast<int>(pick(6));
+        for (int d = 0; d < damage; ++d) {
+            const size_t at = 1 + pick(lines.size() - 1);
+            switch (pick(5)) {
+            case 0:
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), lines[at]);
+                break;
+            case 1:
+                if (at + 1 < lines.size())
+                    std::swap(lines[at], lines[at + 1]);
+                break;
+            case 2:
+                lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                             strays[pick(std::size(strays))]);
+                break;
+            case 3:
+                lines[at] = lines[1 + pick(lines.size() - 1)].substr(0, lines[at].find(' '));
+                break;
+            default:
+                if (pick(4) == 0)
+                    lines[at] = "1.7.7 late";
+                break;
+            }
+        }
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + "\r\n";
+
+        TMainTreeList batched;
+        const LoadResult got = batched.ReadProjectText(text);
+        TMainTreeList reference;
+        const LoadResult want = readLineByLine(reference, text);
+        EXPECT_EQ(got.Ok, want.Ok);
+        EXPECT_EQ(got.Fault, want.Fault);
+        EXPECT_EQ(batched.Modified(), reference.Modified());
+        EXPECT_TRUE(dump(batched) == dump(reference)) << text.substr(0, 2000);
+    }
 }

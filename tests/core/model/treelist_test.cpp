@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
+#include <set>
 
+#include "core/model/nodepool.h"
 #include "core/model/project.h"
 #include "core/text/cp1251.h"
 #include "support/fakeprompts.h"
@@ -264,4 +267,32 @@ TEST(TreeList, NamesOfAnyLengthSurviveRenamesAndReuse)
         EXPECT_EQ(again.FindByNumber("1.3")->Name(), expected[2].substr(0, 255));
         EXPECT_EQ(again.FindByNumber("1.8")->Name(), expected[7]);
     }
+}
+
+// Blocks of one size have slots of their own below the limit, however they come and go, so a
+// walk can note things about nodes in an array by slot.
+TEST(NodePool, LiveBlocksOfASizeHaveDistinctSlotsBelowTheLimit)
+{
+    std::mt19937 rng(3);
+    const std::size_t sizes[] = {8, sizeof(TTreeList), 200};
+    std::vector<std::pair<void*, std::size_t>> live;
+    for (int step = 0; step < 60000; ++step) {
+        if (!live.empty() && rng() % 3 == 0) {
+            const size_t i = rng() % live.size();
+            PoolFree(live[i].first, live[i].second);
+            live[i] = live.back();
+            live.pop_back();
+        } else {
+            const std::size_t size = sizes[rng() % std::size(sizes)];
+            live.emplace_back(PoolAllocate(size), size);
+        }
+    }
+    std::map<std::size_t, std::set<uint32_t>> taken;
+    for (const auto& [block, size] : live) {
+        const uint32_t slot = PoolSlot(block, size);
+        EXPECT_LT(slot, PoolSlotLimit(size));
+        EXPECT_TRUE(taken[size].insert(slot).second) << "slot " << slot << " twice";
+    }
+    for (const auto& [block, size] : live)
+        PoolFree(block, size);
 }
