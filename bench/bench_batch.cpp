@@ -1,9 +1,10 @@
 // The batch tool as a user runs it: whole ormelit-cli processes that resave a generated project
 // and write its report 1 (text and RTF), beside the floor of the same work, a process that
-// copies the file's lines (getline and a buffered write). Each run ends with the ratios between
-// them per size, so they come from one run on a noisy machine, with each resave's peak memory as
-// a multiple of its file's size. Resaves of chains nested 250 to 2 000 deep, and in-process
-// figures of the project writer and the report generator alone come after.
+// copies lines (getline and a buffered write) of the project file and of the RTF report. Each
+// run ends with the ratios between them per size, so they come from one run on a noisy machine,
+// with each resave's and each RTF report's peak memory as a multiple of the project file's size.
+// Resaves of chains nested 250 to 2 000 deep, and in-process figures of the project writer and
+// the report generator alone come after.
 //
 //   bench_batch [benchmark flags]                 sizes 10^3..10^5
 //   ORMELIT_BENCH_MAX_ITEMS=1000000 bench_batch   up to 10^6
@@ -201,6 +202,12 @@ void BM_ReportRtf(benchmark::State& state)
                     "--output", tempPath("report.rtf")});
 }
 
+// The floor of the RTF report: the same raw copy, of the report BM_ReportRtf just wrote.
+void BM_RawReportCopy(benchmark::State& state)
+{
+    runEach(state, {selfPath(), "--raw-copy", tempPath("report.rtf"), tempPath("raw-report.rtf")});
+}
+
 TMainTreeList& loadedProject(int items)
 {
     static std::map<int, std::unique_ptr<TMainTreeList>> projects;
@@ -260,8 +267,9 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%10s %14s %14s %14s %14s %14s\n", "items", "resave/raw", "txt/resave",
-                    "rtf/resave", "resave growth", "peak/file");
+        std::printf("\n%10s %14s %14s %14s %14s %14s %14s %14s\n", "items", "resave/raw",
+                    "txt/resave", "rtf/resave", "resave growth", "peak/file", "rtf/raw rtf",
+                    "rtf peak/file");
         double previous = 0;
         for (int items = 1000; items <= kMaxItems; items *= 10) {
             const std::string n = "/" + std::to_string(items);
@@ -269,6 +277,7 @@ public:
             const double resave = time("BM_Resave" + n);
             const double txt = time("BM_ReportTxt" + n);
             const double rtf = time("BM_ReportRtf" + n);
+            const double rawRtf = time("BM_RawReportCopy" + n);
             if (resave <= 0)
                 continue;
             std::printf("%10d %14.2f %14.2f %14.2f", items, raw > 0 ? resave / raw : 0,
@@ -277,7 +286,8 @@ public:
                 std::printf(" %13.1fx", resave / previous);
             else
                 std::printf(" %14s", "");
-            std::printf(" %14.2f\n", peak("BM_Resave" + n));
+            std::printf(" %14.2f %14.2f %14.2f\n", peak("BM_Resave" + n),
+                        rawRtf > 0 ? rtf / rawRtf : 0, peak("BM_ReportRtf" + n));
             previous = resave;
         }
     }
@@ -314,7 +324,8 @@ int main(int argc, char** argv)
         const std::pair<const char*, Fn> whole[] = {{"BM_RawLineCopy", BM_RawLineCopy},
                                                     {"BM_Resave", BM_Resave},
                                                     {"BM_ReportTxt", BM_ReportTxt},
-                                                    {"BM_ReportRtf", BM_ReportRtf}};
+                                                    {"BM_ReportRtf", BM_ReportRtf},
+                                                    {"BM_RawReportCopy", BM_RawReportCopy}};
         for (const auto& [name, fn] : whole)
             benchmark::RegisterBenchmark(name, fn)
                 ->Arg(items)
