@@ -43,7 +43,7 @@ endif()
 # Dependencies come from the programs' libraries: Qt and the C++ runtime at least.
 run(dpkg-deb -f "${deb}" Package Version Architecture Depends)
 foreach(field "Package: ormelit" "Version: ${VERSION}" "Architecture: ${arch}" "libqt6widgets6"
-              "libqt6printsupport6" "libqt6svg6" "libqt6network6" "libstdc++6" "libc6")
+              "libqt6printsupport6" "libqt6svg6" "libstdc++6" "libc6")
     string(FIND "${run_output}" "${field}" at)
     if(at LESS 0)
         message(FATAL_ERROR "control lacks ${field}:\n${run_output}")

@@ -9,15 +9,13 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <thread>
 
 namespace orm {
@@ -28,7 +26,7 @@ namespace {
 // the running copy answers as soon as it has the whole request, before it opens anything.
 constexpr char kRequest[] = "ormelit open\n";
 constexpr char kReply[] = "ok\n";
-constexpr qsizetype kMaxRequest = 1 << 16;
+constexpr std::size_t kMaxRequest = 1 << 16;
 // How long a start waits for another start to get its socket up, and for an answer. A copy that
 // has not answered by then is hung, and this start runs on its own.
 constexpr int kWaitMs = 10000;
@@ -104,42 +102,104 @@ bool receiveReply(int fd)
     return reply == kReply;
 }
 
-// Serves one start: reads its request, answers, then has its file opened.
-void serve(QLocalSocket* socket, QObject* context,
-           const std::function<void(const std::string&)>& open)
-{
-    QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    if (!sameUser(static_cast<int>(socket->socketDescriptor()))) {
-        socket->abort();
-        socket->deleteLater();
-        return;
+// One start being served: its request is read as it comes, answered, and then its file is
+// opened. Plain sockets on the event loop keep a network library out of every start-up.
+class Start : public QObject {
+public:
+    Start(int fd, QObject* server, std::function<void(const std::string&)> open)
+        : QObject(server), m_fd(fd), m_notifier(fd, QSocketNotifier::Read, this),
+          m_open(std::move(open))
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, [this] { read(); });
+        // A start that never finishes its request is let go.
+        QTimer::singleShot(kWaitMs, this, [this] { finish(); });
     }
-    // A start that never finishes its request is let go.
-    QTimer::singleShot(kWaitMs, socket, [socket] { socket->abort(); });
-    auto request = std::make_shared<QByteArray>();
-    auto read = [socket, context, open, request] {
-        QByteArray& buffer = *request;
-        buffer += socket->readAll();
-        const qsizetype end = buffer.indexOf('\0');
-        if (end < 0 && buffer.size() <= kMaxRequest)
-            return;
-        const qsizetype head = sizeof kRequest - 1;
-        if (end < head || !buffer.startsWith(kRequest)) {
-            socket->abort();
-            return;
+    ~Start() override { ::close(m_fd); }
+
+private:
+    void read()
+    {
+        char buffer[4096];
+        while (true) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                break;
+            if (n <= 0)
+                return finish();  // gone, or failed, before its request was whole
+            m_request.append(buffer, static_cast<std::size_t>(n));
+            if (m_request.find('\0') != std::string::npos || m_request.size() > kMaxRequest)
+                break;
         }
-        const std::string path(buffer.constData() + head, static_cast<std::size_t>(end - head));
-        buffer.clear();
-        socket->write(kReply, sizeof kReply - 1);
-        socket->flush();
-        socket->disconnectFromServer();
+        const std::size_t end = m_request.find('\0');
+        if (end == std::string::npos && m_request.size() <= kMaxRequest)
+            return;
+        const std::size_t head = sizeof kRequest - 1;
+        if (end == std::string::npos || end < head || m_request.compare(0, head, kRequest) != 0)
+            return finish();
+        const std::string path = m_request.substr(head, end - head);
+        sendAll(m_fd, kReply);
         // From the event loop, so that the start is answered before any question is asked.
-        QTimer::singleShot(0, context, [open, path] { open(path); });
-    };
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, read);
-    if (socket->bytesAvailable() > 0)
-        read();
-}
+        QTimer::singleShot(0, parent(), [open = m_open, path] { open(path); });
+        finish();
+    }
+    void finish()
+    {
+        m_notifier.setEnabled(false);
+        deleteLater();
+    }
+
+    int m_fd;
+    QSocketNotifier m_notifier;
+    std::function<void(const std::string&)> m_open;
+    std::string m_request;
+};
+
+// The listening socket: each start that connects is served when it is this user's.
+class Server : public QObject {
+public:
+    Server(int fd, std::string path, std::function<void(const std::string&)> open)
+        : QObject(QCoreApplication::instance()), m_fd(fd), m_path(std::move(path)),
+          m_notifier(fd, QSocketNotifier::Read, this), m_open(std::move(open))
+    {
+        struct stat st{};
+        if (::stat(m_path.c_str(), &st) == 0)
+            m_inode = st.st_ino;
+        connect(&m_notifier, &QSocketNotifier::activated, this, [this] { accept(); });
+    }
+    ~Server() override
+    {
+        ::close(m_fd);
+        // The socket goes with the copy that made it, not one that a later copy made since.
+        struct stat st{};
+        if (::lstat(m_path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_ino == m_inode)
+            ::unlink(m_path.c_str());
+    }
+
+private:
+    void accept()
+    {
+        while (true) {
+            const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                return;  // none waiting (EAGAIN), or out of descriptors for now
+            }
+            if (sameUser(fd))
+                new Start(fd, this, m_open);
+            else
+                ::close(fd);
+        }
+    }
+
+    int m_fd;
+    std::string m_path;
+    ino_t m_inode = 0;
+    QSocketNotifier m_notifier;
+    std::function<void(const std::string&)> m_open;
+};
 
 }  // namespace
 
@@ -203,23 +263,28 @@ bool SingleInstance::HandOver(const std::string& path)
 
 bool SingleInstance::Listen(std::function<void(const std::string&)> open)
 {
-    const QString name = QFile::decodeName(m_path.c_str());
-    if (m_stale)
-        QLocalServer::removeServer(name);
-    // A child of the application, so that it goes before the event loop it works in.
-    auto* server = new QLocalServer(QCoreApplication::instance());
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    const bool listening = server->listen(name);
+    // A socket that nobody listens on, left by a copy that died, makes way.
+    struct stat st{};
+    if (m_stale && ::lstat(m_path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+        st.st_uid == ::geteuid())
+        ::unlink(m_path.c_str());
+    const int fd = m_path.size() <= kMaxSocketPath
+                       ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)
+                       : -1;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, m_path.data(), std::min(m_path.size(), kMaxSocketPath));
+    // Only this user may connect; every start is checked again by its credentials.
+    const bool listening =
+        fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        ::chmod(m_path.c_str(), 0600) == 0 && ::listen(fd, SOMAXCONN) == 0;
     releaseLock();
     if (!listening) {
-        delete server;
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
-    m_server = server;
-    QObject::connect(server, &QLocalServer::newConnection, server, [server, open] {
-        while (QLocalSocket* socket = server->nextPendingConnection())
-            serve(socket, server, open);
-    });
+    m_server = new Server(fd, m_path, std::move(open));
     return true;
 }
 

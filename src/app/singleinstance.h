@@ -4,7 +4,7 @@
 // user's own; a later start hands its file (or none) over to it and ends, so that one file is
 // not open in two copies whose saves overwrite each other's work.
 
-#include <QLocalServer>
+#include <QObject>
 #include <QPointer>
 #include <functional>
 #include <string>
@@ -38,7 +38,7 @@ private:
     std::string m_path;
     int m_lock = -1;
     bool m_stale = false;  // a socket is there that nobody listens on: a copy that died
-    QPointer<QLocalServer> m_server;
+    QPointer<QObject> m_server;  // the listening socket, a child of the application
 };
 
 }  // namespace orm
