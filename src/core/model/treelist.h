@@ -83,6 +83,8 @@ public:
     std::string_view Name() const { return {m_name ? m_name : "", m_nameLength}; }
     void SetName(std::string_view name);
     TTreeList* Parent() const { return m_parent; }
+    // The index in the parent's child list, kept by every change of that list; -1 outside one.
+    int Position() const { return m_position; }
     void SetParent(TTreeList* parent) { m_parent = parent; }
     std::span<TTreeList* const> Links() const { return m_links.view(); }
 

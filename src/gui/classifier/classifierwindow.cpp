@@ -297,8 +297,10 @@ void ClassifierWindow::actionExecute(int tag)
 {
     switch (tag) {
     case 1:
-        if (const QModelIndex row = Outline1->currentIndex(); row.isValid())
+        if (const QModelIndex row = Outline1->currentIndex(); row.isValid()) {
+            Outline1->Model()->KeepLeafState(Outline::ItemOf(row));
             Outline1->setExpanded(row, !Outline1->isExpanded(row));
+        }
         break;
     case 2:
         addItem();
@@ -394,8 +396,10 @@ void ClassifierWindow::resetRowsAround(const std::function<void()>& edit)
     }
     TTreeList* selected = nullptr;
     m_hub->Context().MainProject.TreeByIndex(m_tag)->ForEachNode([&](TTreeList* node) {
-        if (expanded.count(node))
+        if (expanded.count(node)) {
+            Outline1->Model()->KeepLeafState(node);
             Outline1->expand(Outline::RowOf(Outline1, node));
+        }
         if (node == current)
             selected = node;
     });

@@ -42,6 +42,7 @@ void OutlineModel::SetTops(std::vector<TTreeList*> tops)
     beginResetModel();
     m_tops = std::move(tops);
     m_marked = nullptr;
+    m_stateLeaves.clear();
     endResetModel();
 }
 
@@ -76,8 +77,9 @@ QModelIndex OutlineModel::rowIndex(TTreeList* node) const
     // node lies below a top row: its position is its row.
     if (const int top = topRow(node); top >= 0)
         return createIndex(top, 0, node);
-    const TTreeList* parent = node->Parent();
-    const int row = parent ? parent->IndexOf(node) : -1;
+    // The node's own position, not a look into its parent's list: views ask for the parents of
+    // all their held rows on every removal.
+    const int row = node->Parent() ? node->Position() : -1;
     return row >= 0 ? createIndex(row, 0, node) : QModelIndex();
 }
 
@@ -149,7 +151,24 @@ QVariant OutlineModel::data(const QModelIndex& index, int role) const
 
 Qt::ItemFlags OutlineModel::flags(const QModelIndex& index) const
 {
-    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    const TTreeList* node = ItemOf(index);
+    if (!node)
+        return Qt::NoItemFlags;
+    // A tree view looks every row up among its expanded ones on each layout, unless the row is
+    // flagged as never having children; it then keeps no expanded state for it either. The flag
+    // is asked afresh each time, so a leaf loses it with its first child. Leaves whose state
+    // counts (see KeepLeafState) and top rows never get it.
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (node->Count() > 0 || (!m_stateLeaves.empty() && m_stateLeaves.count(node)) ||
+        topRow(node) >= 0)
+        return flags;
+    return flags | Qt::ItemNeverHasChildren;
+}
+
+void OutlineModel::KeepLeafState(const TTreeList* item)
+{
+    if (item && item->Count() == 0)
+        m_stateLeaves.insert(item);
 }
 
 void OutlineModel::renumbered(TTreeList* parent, int first)
@@ -203,6 +222,7 @@ void OutlineModel::Remove(TTreeList* item, const std::function<void()>& edit)
     beginRemoveRows(row.parent(), row.row(), row.row());
     edit();
     endRemoveRows();
+    KeepLeafState(parent);  // an expanded row keeps its state when its last child goes
     renumbered(parent, row.row());
 }
 
@@ -226,6 +246,7 @@ void OutlineModel::Move(TTreeList* item, TTreeList* newParent, int newRow,
     }
     edit();
     endMoveRows();
+    KeepLeafState(oldParent);
     const int expected = oldParent == newParent && newRow > oldRow ? newRow - 1 : newRow;
     const int nowRow = newParent->IndexOf(item);
     if (item->Parent() != newParent || nowRow != expected) {

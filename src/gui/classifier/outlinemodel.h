@@ -10,6 +10,7 @@
 #include <QBrush>
 #include <QTreeView>
 #include <functional>
+#include <unordered_set>
 #include <vector>
 
 namespace orm {
@@ -47,6 +48,10 @@ public:
     // edit changes many rows at once; the rows are made again around it.
     void Reset(const std::function<void()>& edit);
 
+    // item, while a leaf, keeps the expanded state a view gives it (a leaf row can be expanded
+    // like any other); leaves not named here are laid out without looking for one.
+    void KeepLeafState(const TTreeList* item);
+
     // The rows the views hold on to: the expanded, current and selected ones among them.
     QModelIndexList HeldRows() const { return persistentIndexList(); }
 
@@ -71,6 +76,8 @@ private:
     std::vector<TTreeList*> m_tops;
     const TTreeList* m_marked = nullptr;
     QBrush m_markBrush;
+    // Compared, never read through: an address left by a node that went only costs a look-up.
+    std::unordered_set<const TTreeList*> m_stateLeaves;
 };
 
 // A read-only, single-column outline with one row per node, rows 16 pixels high or as high as

@@ -180,6 +180,34 @@ TEST_F(ClassifierWindowTest, EnterTogglesTheRowAndTheCaption)
     EXPECT_EQ(w->ActionExpand->text(), QStringLiteral("Свернуть"));
 }
 
+// A leaf's row has an expanded state like any other: Enter switches it, and a row keeps it when
+// its last child goes, so the child shows again when it comes back.
+TEST_F(ClassifierWindowTest, LeafRowsKeepTheirExpandedState)
+{
+    ClassifierWindow* w = openSample();
+    const auto caption = [w](const char* number) {
+        select(w, number);
+        w->UpdateActionStates();
+        return w->ActionExpand->text();
+    };
+    EXPECT_EQ(caption("1.1.1"), QStringLiteral("Развернуть"));
+    key(w, Qt::Key_Return);
+    EXPECT_EQ(w->ActionExpand->text(), QStringLiteral("Свернуть"));
+    key(w, Qt::Key_Return);
+    EXPECT_EQ(w->ActionExpand->text(), QStringLiteral("Развернуть"));
+
+    select(w, "1.2");
+    key(w, Qt::Key_Return);
+    select(w, "1.2.1");
+    prompts.queueConfirm(true);
+    w->ActionDel->trigger();
+    EXPECT_EQ(caption("1.2"), QStringLiteral("Свернуть"));
+    window->EditUndo1->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(rows(w).contains(QStringLiteral("  1.2.1 b1")));
+    EXPECT_EQ(caption("1.2"), QStringLiteral("Свернуть"));
+}
+
 TEST_F(ClassifierWindowTest, ToolbarShowsOnlyInTheActiveWindow)
 {
     ClassifierWindow* a = openSample();
