@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 
+#include "core/model/nodepool.h"
 #include "core/model/numbers.h"
 #include "core/prompts/prompts.h"
 #include "core/text/cp1251.h"
@@ -155,6 +156,7 @@ public:
 
     DocumentIndex(TTreeList& root, TReportObj& owner) : m_owner(owner)
     {
+        reserveFor(root);
         struct Frame {
             uint32_t at;
             int next;
@@ -168,7 +170,9 @@ public:
             m_text += number;
             const int level = parent == kAbsent ? 0 : m_entries[parent].level + 1;
             const int classifier = level <= 1 ? component : m_entries[parent].classifier;
-            m_entries.push_back({node, 0, level, classifier, m_text.size()});
+            m_entries.push_back({node, 0, static_cast<uint32_t>(m_text.size()), level, classifier});
+            if (parent != kAbsent)
+                m_places[slotOf(node)] = at;
             widest = std::max(widest, node->Count());
             stack.push_back({at, 0, number.size()});
         };
@@ -195,35 +199,17 @@ public:
             add(node->Child(i), top.at, i + 1);
         }
         m_positionOrdered = widest <= 9999;
-
-        size_t capacity = 16;
-        while (capacity < 2 * m_entries.size())
-            capacity *= 2;
-        m_shift = 64;
-        for (size_t c = capacity; c > 1; c /= 2)
-            --m_shift;
-        m_slots.assign(capacity, Slot{nullptr, 0});
-        for (uint32_t at = 0; at < m_entries.size(); ++at) {
-            const TTreeList* node = m_entries[at].node;
-            size_t slot = home(node);
-            while (m_slots[slot].node)
-                slot = (slot + 1) & (capacity - 1);
-            m_slots[slot] = {node, at};
-        }
     }
 
     uint32_t find(const TTreeList* node) const
     {
-        // An empty slot holds nullptr: no node is found there.
         if (!node)
             return kAbsent;
-        const size_t mask = m_slots.size() - 1;
-        for (size_t slot = home(node);; slot = (slot + 1) & mask) {
-            if (m_slots[slot].node == node)
-                return m_slots[slot].at;
-            if (!m_slots[slot].node)
-                return kAbsent;
-        }
+        // The root is the one node without a parent, and the only one not a pooled item.
+        if (!node->Parent())
+            return node == m_entries[0].node ? 0 : kAbsent;
+        const uint32_t at = m_places[slotOf(node)];
+        return at != kAbsent && m_entries[at].node == node ? at : kAbsent;
     }
     std::string_view number(uint32_t at) const
     {
@@ -262,19 +248,19 @@ public:
     // order. Links join items of one project, so every partner is in the index.
     void linkedItems(uint32_t start, int from, int levels, std::vector<Linked>& out)
     {
-        m_places.clear();
+        m_linked.clear();
         walk(start, from, levels, [&](int, TTreeList* node, uint32_t) {
             for (const TTreeList* linked : node->Links())
-                m_places.push_back(find(linked));
+                m_linked.push_back(find(linked));
         });
         if (m_positionOrdered) {
-            std::sort(m_places.begin(), m_places.end());
-            m_places.erase(std::unique(m_places.begin(), m_places.end()), m_places.end());
+            std::sort(m_linked.begin(), m_linked.end());
+            m_linked.erase(std::unique(m_linked.begin(), m_linked.end()), m_linked.end());
         } else {
             orderByKey();
         }
         out.clear();
-        for (const uint32_t at : m_places)
+        for (const uint32_t at : m_linked)
             out.push_back({m_entries[at].node, at});
     }
 
@@ -290,9 +276,9 @@ private:
             uint32_t at;
         };
         std::vector<Keyed> keyed;
-        keyed.reserve(m_places.size());
+        keyed.reserve(m_linked.size());
         m_keys.clear();
-        for (const uint32_t at : m_places) {
+        for (const uint32_t at : m_linked) {
             const size_t begin = m_keys.size();
             m_keys += PadNumber(number(at));
             keyed.push_back({begin, m_keys.size() - begin, at});
@@ -301,39 +287,75 @@ private:
         auto key = [keys](const Keyed& k) { return keys.substr(k.begin, k.length); };
         std::stable_sort(keyed.begin(), keyed.end(),
                          [&key](const Keyed& a, const Keyed& b) { return key(a) < key(b); });
-        m_places.clear();
+        m_linked.clear();
         for (size_t i = 0; i < keyed.size(); ++i) {
             if (i == 0 || key(keyed[i]) != key(keyed[i - 1]))
-                m_places.push_back(keyed[i].at);
+                m_linked.push_back(keyed[i].at);
         }
     }
 
     std::string m_keys;
     TReportObj& m_owner;
 
+    // Counts the nodes and the length of all their numbers first, so that the entries and the
+    // numbers take exactly their room: a growing array holds its old and its new block at once,
+    // which at 10^6 items would be the report's peak.
+    void reserveFor(TTreeList& root)
+    {
+        struct Frame {
+            const TTreeList* node;
+            int next;
+            size_t length;  // of the node's number
+        };
+        std::vector<Frame> stack{{&root, 0, 1}};
+        size_t nodes = 1;
+        size_t text = 1;
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.next >= top.node->Count()) {
+                stack.pop_back();
+                continue;
+            }
+            const int i = top.next++;
+            char digits[16];
+            const size_t length = (stack.size() == 1 ? 0 : top.length + 1) +
+                                  static_cast<size_t>(
+                                      std::to_chars(digits, digits + sizeof digits, i + 1).ptr -
+                                      digits);
+            ++nodes;
+            text += length;
+            stack.push_back({top.node->ChildAt(i), 0, length});
+        }
+        // Places and number ends are 32-bit; no project that fits in memory comes near.
+        if (nodes >= kAbsent || text > UINT32_MAX)
+            throw EListError("the document index is too large");
+        m_entries.reserve(nodes);
+        m_text.reserve(text);
+        m_slotLimit = PoolSlotLimit(sizeof(TTreeList));
+        m_places.assign(size_t{m_slotLimit} + 1, kAbsent);
+    }
+    // Every item below the root is a pooled block with a slot of its own; one made after the
+    // index gets the spare last place, which names no node.
+    uint32_t slotOf(const TTreeList* node) const
+    {
+        return std::min(PoolSlot(node, sizeof(TTreeList)), m_slotLimit);
+    }
+
     struct Entry {
         TTreeList* node;
-        uint32_t end;    // one past the subtree's last place
-        int level;       // the root is level 0
-        int classifier;  // ClassifierIndex
-        size_t numberEnd;
+        uint32_t end;        // one past the subtree's last place
+        uint32_t numberEnd;  // in m_text
+        int level;           // the root is level 0
+        int classifier;      // ClassifierIndex
     };
-    struct Slot {
-        const TTreeList* node;
-        uint32_t at;
-    };
-    size_t home(const TTreeList* node) const
-    {
-        return static_cast<size_t>((reinterpret_cast<uintptr_t>(node) * 0x9E3779B97F4A7C15ull) >>
-                                   m_shift);
-    }
 
     std::vector<Entry> m_entries;
     std::string m_text;  // every number, one after the other
     bool m_positionOrdered = true;
-    std::vector<Slot> m_slots;
-    int m_shift = 60;
+    // The place of each node by its pool slot: a look-up with no probing, at 4 bytes a slot.
     std::vector<uint32_t> m_places;
+    uint32_t m_slotLimit = 0;
+    std::vector<uint32_t> m_linked;  // places of linked items being ordered
 };
 
 TReportObj::TReportObj(TTreeList& project, const TStructRes& meta)
