@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QHash>
 #include <QIconEngine>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -78,7 +79,15 @@ private:
 
 QIcon BundledIcon(const char* name)
 {
-    return QIcon(new LazyIconEngine(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))));
+    // One icon per picture for the whole program, so that a window opened later draws what the
+    // first one read and rendered. Kept to the end (icons outliving the application would be
+    // destroyed after it); used from the GUI thread only.
+    static auto* icons = new QHash<QByteArray, QIcon>;
+    const QByteArray key(name);
+    if (const auto it = icons->constFind(key); it != icons->constEnd())
+        return *it;
+    return *icons->insert(
+        key, QIcon(new LazyIconEngine(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)))));
 }
 
 void MakeActions(QWidget* owner, std::initializer_list<ActionSpec> specs,
