@@ -161,6 +161,13 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
     });
     m_context.MainProject.History().SetWatcher([this] { historyChanged(); });
     historyChanged();
+}
+
+FindBar* MainWindow::Finder()
+{
+    // Made on first use: most sessions never search, and start-up need not build the bar.
+    if (m_find)
+        return m_find;
     m_find = new FindBar(
         {[this]() -> TTreeList* { return &m_context.MainProject; },
          [this] {
@@ -175,13 +182,14 @@ MainWindow::MainWindow(AppContext& context, Prompts* prompts, QWidget* parent)
          },
          [this](TTreeList* item) { ShowItem(item); }},
         this);
-    addToolBar(Qt::BottomToolBarArea, m_find);
     m_find->hide();
+    addToolBar(Qt::BottomToolBarArea, m_find);
+    return m_find;
 }
 
 void MainWindow::ShowItem(TTreeList* item)
 {
-    const bool typing = m_find->Edit->hasFocus();
+    const bool typing = m_find && m_find->Edit->hasFocus();
     selectEverywhere(item, OpenClassifier(item->ClassifierIndex()));
     if (typing)
         m_find->Edit->setFocus();
@@ -248,11 +256,11 @@ void MainWindow::createActions()
     EditRedo1->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     connect(EditFind1, &QAction::triggered, this, [this] {
-        m_find->Open();
+        Finder()->Open();
         keepWindowsInView();
     });
-    connect(FindNext1, &QAction::triggered, this, [this] { m_find->FindNext(false); });
-    connect(FindPrevious1, &QAction::triggered, this, [this] { m_find->FindNext(true); });
+    connect(FindNext1, &QAction::triggered, this, [this] { Finder()->FindNext(false); });
+    connect(FindPrevious1, &QAction::triggered, this, [this] { Finder()->FindNext(true); });
     // Ctrl+Tab and Ctrl+Shift+Tab are the area's own; Ctrl+F6 as well, as users know it.
     auto* nextWindow = new QAction(this);
     nextWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F6));

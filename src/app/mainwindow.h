@@ -62,7 +62,8 @@ public:
     // Opens the item's classifier window if need be and selects the item there and in the
     // grids.
     void ShowItem(TTreeList* item);
-    FindBar* Finder() const { return m_find; }
+    // The find bar, made when it is first asked for.
+    FindBar* Finder();
     void ResetWindows();
     void ExecuteCommand(int tag) override;
     // Opens the project file at path as File → Open would once a file is chosen: the save
