@@ -173,14 +173,16 @@ private:
     [[noreturn]] static void throwBadPosition(int component);
     void renumberChildren(size_t from);
 
+    // The parent and the position first, together in one cache line for most nodes: walks up
+    // to the root (numbers, a view's parent look-ups) read just these of every ancestor.
     TTreeList* m_parent = nullptr;
-    NodeVector<TTreeList*> m_children;  // owned
-    NodeVector<TTreeList*> m_links;
-    char* m_name = nullptr;  // m_nameLength bytes, no terminator
+    int m_position = -1;  // index in the parent's child list
     uint32_t m_nameLength : 30 = 0;
     uint32_t m_modified : 1 = 0;   // meaningful on the root only
     uint32_t m_isProject : 1 = 0;  // the root of a TMainTreeList
-    int m_position = -1;          // index in the parent's child list
+    NodeVector<TTreeList*> m_children;  // owned
+    NodeVector<TTreeList*> m_links;
+    char* m_name = nullptr;  // m_nameLength bytes, no terminator
     friend class TMainTreeList;
 };
 
