@@ -238,14 +238,18 @@ void OutlineModel::Move(TTreeList* item, TTreeList* newParent, int newRow,
         return;
     }
     if (!row.isValid() || !row.parent().isValid() || !to.isValid() ||
-        !beginMoveRows(row.parent(), oldRow, oldRow, to, newRow)) {
+        (oldParent != newParent && !beginMoveRows(row.parent(), oldRow, oldRow, to, newRow))) {
         // Not a move the views can follow row by row (or none at all).
         edit();
         Refill();
         return;
     }
-    edit();
-    endMoveRows();
+    if (oldParent == newParent) {
+        reorder(oldParent, to, oldRow, newRow, edit);
+    } else {
+        edit();
+        endMoveRows();
+    }
     KeepLeafState(oldParent);
     const int expected = oldParent == newParent && newRow > oldRow ? newRow - 1 : newRow;
     const int nowRow = newParent->IndexOf(item);
@@ -260,6 +264,31 @@ void OutlineModel::Move(TTreeList* item, TTreeList* newParent, int newRow,
         renumbered(oldParent, oldRow);
         renumbered(newParent, nowRow);
     }
+}
+
+void OutlineModel::reorder(TTreeList* parent, const QModelIndex& at, int oldRow, int newRow,
+                           const std::function<void()>& edit)
+{
+    // Rows of one level changing places, announced as a change of layout with the held indexes
+    // of just those rows moved here. A row move would have Qt walk every held row of every view
+    // up to the root to learn whether it moves; the rows below this level keep their indexes,
+    // which name a node and its place among its siblings.
+    const int first = std::min(oldRow, newRow);
+    const int last = std::min(std::max(oldRow, newRow), parent->Count() - 1);
+    std::vector<TTreeList*> rows;
+    for (int r = first; r <= last; ++r)
+        rows.push_back(parent->ChildAt(r));
+    const QList<QPersistentModelIndex> parents{QPersistentModelIndex(at)};
+    emit layoutAboutToBeChanged(parents, QAbstractItemModel::VerticalSortHint);
+    edit();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        TTreeList* node = rows[i];
+        const QModelIndex now = node->Parent() == parent && node->Position() >= 0
+                                    ? createIndex(node->Position(), 0, node)
+                                    : QModelIndex();
+        changePersistentIndex(createIndex(first + static_cast<int>(i), 0, node), now);
+    }
+    emit layoutChanged(parents, QAbstractItemModel::VerticalSortHint);
 }
 
 void OutlineModel::Renamed(const TTreeList* item)

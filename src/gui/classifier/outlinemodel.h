@@ -70,6 +70,9 @@ public:
 private:
     int topRow(const TTreeList* node) const;
     QModelIndex rowIndex(TTreeList* node) const;
+    // edit moves a child of parent (the row at) from oldRow to in front of newRow.
+    void reorder(TTreeList* parent, const QModelIndex& at, int oldRow, int newRow,
+                 const std::function<void()>& edit);
     // The rows of parent from row first to the last one show new numbers.
     void renumbered(TTreeList* parent, int first);
 

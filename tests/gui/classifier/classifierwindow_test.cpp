@@ -1,5 +1,7 @@
 #include <QTest>
 #include <QToolBar>
+#include <random>
+#include <set>
 
 #include "gui/classifier/classifierwindow.h"
 #include "support/guifixture.h"
@@ -206,6 +208,86 @@ TEST_F(ClassifierWindowTest, LeafRowsKeepTheirExpandedState)
     QApplication::processEvents();
     EXPECT_TRUE(rows(w).contains(QStringLiteral("  1.2.1 b1")));
     EXPECT_EQ(caption("1.2"), QStringLiteral("Свернуть"));
+}
+
+// Rows moved up and down among their siblings, and the moves undone and redone, with some rows
+// expanded: the view shows exactly the rows the tree and the open rows give, and every row keeps
+// its open state, whatever moved around it.
+TEST_F(ClassifierWindowTest, MovesAmongSiblingsKeepTheViewInStep)
+{
+    TTreeList* t = project().TreeByIndex(1);
+    for (int i = 0; i < 5; ++i) {
+        TTreeList* a = t->AddChild("a" + std::to_string(i));
+        for (int j = 0; j < 4; ++j) {
+            TTreeList* b = a->AddChild("b" + std::to_string(j));
+            for (int k = 0; k < 3; ++k)
+                b->AddChild("c" + std::to_string(k));
+        }
+    }
+    project().SetModified(false);
+    ClassifierWindow* w = window->OpenClassifier(1);
+    QApplication::processEvents();
+    OutlineView* view = w->Outline1;
+    std::mt19937 random(11);
+    t->ForEachNode([&](TTreeList* node) {
+        if (node != t && node->Count() > 0 && random() % 2)
+            view->expand(Outline::RowOf(view, node));
+    });
+    const auto openNodes = [&] {
+        std::set<const TTreeList*> open;
+        t->ForEachNode([&](TTreeList* node) {
+            if (node->Count() > 0 && view->isExpanded(Outline::RowOf(view, node)))
+                open.insert(node);
+        });
+        return open;
+    };
+    // What the user should see: the tree in pre-order, below open rows only.
+    const auto expectedRows = [&](std::vector<TTreeList*>& nodes) {
+        QStringList rows;
+        std::vector<TTreeList*> pending{t};
+        while (!pending.empty()) {
+            TTreeList* node = pending.back();
+            pending.pop_back();
+            nodes.push_back(node);
+            rows << QString::fromStdString(ToUtf8(node->LineText()));
+            if (view->isExpanded(Outline::RowOf(view, node))) {
+                for (int i = node->Count() - 1; i >= 0; --i)
+                    pending.push_back(node->Child(i));
+            }
+        }
+        return rows;
+    };
+    // What the view lays out, row below row.
+    const auto shownRows = [&] {
+        QStringList rows;
+        for (QModelIndex row = view->model()->index(0, 0); row.isValid();
+             row = view->indexBelow(row))
+            rows << row.data().toString();
+        return rows;
+    };
+    const std::set<const TTreeList*> open = openNodes();
+    for (int step = 0; step < 80; ++step) {
+        std::vector<TTreeList*> visible;
+        ASSERT_EQ(shownRows(), expectedRows(visible)) << step;
+        ASSERT_EQ(openNodes(), open) << step;
+        switch (random() % 4) {
+        case 0:
+        case 1: {
+            TTreeList* item = visible[1 + random() % (visible.size() - 1)];
+            w->SelectItem(item);
+            (random() % 2 ? w->ActionUp : w->ActionDown)->trigger();
+            ASSERT_EQ(w->CurrentItem(), item) << step;
+            break;
+        }
+        case 2:
+            window->EditUndo1->trigger();
+            break;
+        default:
+            window->EditRedo1->trigger();
+            break;
+        }
+        QApplication::processEvents();
+    }
 }
 
 TEST_F(ClassifierWindowTest, ToolbarShowsOnlyInTheActiveWindow)
