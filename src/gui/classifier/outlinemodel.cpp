@@ -219,11 +219,31 @@ void OutlineModel::Remove(TTreeList* item, const std::function<void()>& edit)
         return;
     }
     TTreeList* parent = item->Parent();
-    beginRemoveRows(row.parent(), row.row(), row.row());
+    const int gone = row.row();
+    emit RowAboutToGo(row);
+    // Announced as a change of layout, with the held indexes the removal touches (those of the
+    // subtree that goes and of the rows after it) found from the tree: a row removal would have
+    // Qt walk every held row of every view up to the root to find them.
+    const QList<QPersistentModelIndex> parents{QPersistentModelIndex(row.parent())};
+    emit layoutAboutToBeChanged(parents);
+    item->ForEachNode([this, item, gone](TTreeList* node) {
+        changePersistentIndex(createIndex(node == item ? gone : node->Position(), 0, node),
+                              QModelIndex());
+    });
+    std::vector<TTreeList*> after;
+    for (int r = gone + 1; r < parent->Count(); ++r)
+        after.push_back(parent->ChildAt(r));
     edit();
-    endRemoveRows();
+    for (size_t i = 0; i < after.size(); ++i) {
+        TTreeList* node = after[i];
+        const QModelIndex now = node->Parent() == parent && node->Position() >= 0
+                                    ? createIndex(node->Position(), 0, node)
+                                    : QModelIndex();
+        changePersistentIndex(createIndex(gone + 1 + static_cast<int>(i), 0, node), now);
+    }
+    emit layoutChanged(parents);
     KeepLeafState(parent);  // an expanded row keeps its state when its last child goes
-    renumbered(parent, row.row());
+    renumbered(parent, gone);
 }
 
 void OutlineModel::Move(TTreeList* item, TTreeList* newParent, int newRow,
@@ -321,6 +341,19 @@ OutlineView::OutlineView(QWidget* parent) : QTreeView(parent), m_model(new Outli
     setItemDelegate(new RowHeight(this));
     setModel(m_model);
     TieCurrentToSelection(this);
+    // The current row gives way to the one that takes its place, else to the one before it,
+    // else to its parent, as a view does for a removed row.
+    connect(m_model, &OutlineModel::RowAboutToGo, this, [this](const QModelIndex& row) {
+        if (currentIndex() != row)
+            return;
+        const QModelIndex parent = row.parent();
+        const int count = m_model->rowCount(parent);
+        if (count > 1)
+            setCurrentIndex(m_model->index(row.row() + 1 < count ? row.row() + 1 : row.row() - 1,
+                                           0, parent));
+        else if (parent.isValid())
+            setCurrentIndex(parent);
+    });
     // A row folded away cannot stay the marked one: the mark goes to the row that folded it.
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& row) {
         for (QModelIndex up = currentIndex().parent(); up.isValid(); up = up.parent()) {

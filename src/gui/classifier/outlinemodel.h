@@ -67,6 +67,10 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    // Before row goes with its subtree (and every index of them with it).
+    void RowAboutToGo(const QModelIndex& row);
+
 private:
     int topRow(const TTreeList* node) const;
     QModelIndex rowIndex(TTreeList* node) const;

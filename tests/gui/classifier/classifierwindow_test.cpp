@@ -1,5 +1,6 @@
 #include <QTest>
 #include <QToolBar>
+#include <map>
 #include <random>
 #include <set>
 
@@ -210,10 +211,11 @@ TEST_F(ClassifierWindowTest, LeafRowsKeepTheirExpandedState)
     EXPECT_EQ(caption("1.2"), QStringLiteral("Свернуть"));
 }
 
-// Rows moved up and down among their siblings, and the moves undone and redone, with some rows
-// expanded: the view shows exactly the rows the tree and the open rows give, and every row keeps
-// its open state, whatever moved around it.
-TEST_F(ClassifierWindowTest, MovesAmongSiblingsKeepTheViewInStep)
+// Random adds, deletes, moves among siblings, undos and redos, with some rows expanded: the view
+// lays out exactly the rows the tree and the open rows give; no row closes, and only the current
+// row and the rows above it open; a deleted row gives way to the row that takes its place, else
+// to the one before it, else to its parent.
+TEST_F(ClassifierWindowTest, EditsKeepTheViewInStep)
 {
     TTreeList* t = project().TreeByIndex(1);
     for (int i = 0; i < 5; ++i) {
@@ -233,11 +235,10 @@ TEST_F(ClassifierWindowTest, MovesAmongSiblingsKeepTheViewInStep)
         if (node != t && node->Count() > 0 && random() % 2)
             view->expand(Outline::RowOf(view, node));
     });
-    const auto openNodes = [&] {
-        std::set<const TTreeList*> open;
+    const auto openStates = [&] {
+        std::map<const TTreeList*, bool> open;
         t->ForEachNode([&](TTreeList* node) {
-            if (node->Count() > 0 && view->isExpanded(Outline::RowOf(view, node)))
-                open.insert(node);
+            open[node] = view->isExpanded(Outline::RowOf(view, node));
         });
         return open;
     };
@@ -265,21 +266,37 @@ TEST_F(ClassifierWindowTest, MovesAmongSiblingsKeepTheViewInStep)
             rows << row.data().toString();
         return rows;
     };
-    const std::set<const TTreeList*> open = openNodes();
-    for (int step = 0; step < 80; ++step) {
+    for (int step = 0; step < 150; ++step) {
         std::vector<TTreeList*> visible;
         ASSERT_EQ(shownRows(), expectedRows(visible)) << step;
-        ASSERT_EQ(openNodes(), open) << step;
-        switch (random() % 4) {
+        const std::map<const TTreeList*, bool> before = openStates();
+        TTreeList* item = visible[1 + random() % (visible.size() - 1)];
+        TTreeList* heir = nullptr;
+        switch (random() % 6) {
         case 0:
-        case 1: {
-            TTreeList* item = visible[1 + random() % (visible.size() - 1)];
             w->SelectItem(item);
             (random() % 2 ? w->ActionUp : w->ActionDown)->trigger();
             ASSERT_EQ(w->CurrentItem(), item) << step;
             break;
+        case 1: {
+            TTreeList* parent = item->Parent();
+            const int at = parent->IndexOf(item);
+            heir = at + 1 < parent->Count() ? parent->Child(at + 1)
+                   : at > 0                 ? parent->Child(at - 1)
+                                            : parent;
+            w->SelectItem(item);
+            prompts.queueConfirm(true);
+            w->ActionDel->trigger();
+            ASSERT_EQ(w->CurrentItem(), heir) << step;
+            break;
         }
         case 2:
+            w->SelectItem(item);
+            prompts.queueInput("n" + std::to_string(step));
+            w->ActionAdd->trigger();
+            break;
+        case 3:
+        case 4:
             window->EditUndo1->trigger();
             break;
         default:
@@ -287,6 +304,14 @@ TEST_F(ClassifierWindowTest, MovesAmongSiblingsKeepTheViewInStep)
             break;
         }
         QApplication::processEvents();
+        std::set<const TTreeList*> mayOpen;
+        for (const TTreeList* up = w->CurrentItem(); up; up = up->Parent())
+            mayOpen.insert(up);
+        for (const auto& [node, open] : openStates()) {
+            const auto was = before.find(node);
+            if (was != before.end() && was->second != open)
+                ASSERT_TRUE(open && mayOpen.count(node)) << step << " " << node->Number();
+        }
     }
 }
 
