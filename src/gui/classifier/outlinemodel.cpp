@@ -234,13 +234,7 @@ void OutlineModel::Remove(TTreeList* item, const std::function<void()>& edit)
     for (int r = gone + 1; r < parent->Count(); ++r)
         after.push_back(parent->ChildAt(r));
     edit();
-    for (size_t i = 0; i < after.size(); ++i) {
-        TTreeList* node = after[i];
-        const QModelIndex now = node->Parent() == parent && node->Position() >= 0
-                                    ? createIndex(node->Position(), 0, node)
-                                    : QModelIndex();
-        changePersistentIndex(createIndex(gone + 1 + static_cast<int>(i), 0, node), now);
-    }
+    heldRowsMoved(parent, after, gone + 1);
     emit layoutChanged(parents);
     KeepLeafState(parent);  // an expanded row keeps its state when its last child goes
     renumbered(parent, gone);
@@ -301,6 +295,13 @@ void OutlineModel::reorder(TTreeList* parent, const QModelIndex& at, int oldRow,
     const QList<QPersistentModelIndex> parents{QPersistentModelIndex(at)};
     emit layoutAboutToBeChanged(parents, QAbstractItemModel::VerticalSortHint);
     edit();
+    heldRowsMoved(parent, rows, first);
+    emit layoutChanged(parents, QAbstractItemModel::VerticalSortHint);
+}
+
+void OutlineModel::heldRowsMoved(TTreeList* parent, const std::vector<TTreeList*>& rows,
+                                 int first)
+{
     for (size_t i = 0; i < rows.size(); ++i) {
         TTreeList* node = rows[i];
         const QModelIndex now = node->Parent() == parent && node->Position() >= 0
@@ -308,7 +309,6 @@ void OutlineModel::reorder(TTreeList* parent, const QModelIndex& at, int oldRow,
                                     : QModelIndex();
         changePersistentIndex(createIndex(first + static_cast<int>(i), 0, node), now);
     }
-    emit layoutChanged(parents, QAbstractItemModel::VerticalSortHint);
 }
 
 void OutlineModel::Renamed(const TTreeList* item)

@@ -77,6 +77,9 @@ private:
     // edit moves a child of parent (the row at) from oldRow to in front of newRow.
     void reorder(TTreeList* parent, const QModelIndex& at, int oldRow, int newRow,
                  const std::function<void()>& edit);
+    // The held indexes of rows, children of parent from row first on before an edit, follow
+    // them to their places now (none for a row no longer under parent).
+    void heldRowsMoved(TTreeList* parent, const std::vector<TTreeList*>& rows, int first);
     // The rows of parent from row first to the last one show new numbers.
     void renumbered(TTreeList* parent, int first);
 
