@@ -77,8 +77,8 @@ QModelIndex OutlineModel::rowIndex(TTreeList* node) const
     // node lies below a top row: its position is its row.
     if (const int top = topRow(node); top >= 0)
         return createIndex(top, 0, node);
-    // The node's own position, not a look into its parent's list: views ask for the parents of
-    // all their held rows on every removal.
+    // The node's own position, not a look into its parent's list: a view asks for the parents
+    // of many rows on every change.
     const int row = node->Parent() ? node->Position() : -1;
     return row >= 0 ? createIndex(row, 0, node) : QModelIndex();
 }
