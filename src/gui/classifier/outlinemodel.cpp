@@ -159,8 +159,7 @@ Qt::ItemFlags OutlineModel::flags(const QModelIndex& index) const
     // is asked afresh each time, so a leaf loses it with its first child. Leaves whose state
     // counts (see KeepLeafState) and top rows never get it.
     const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (node->Count() > 0 || (!m_stateLeaves.empty() && m_stateLeaves.count(node)) ||
-        topRow(node) >= 0)
+    if (node->Count() > 0 || m_stateLeaves.count(node) || topRow(node) >= 0)
         return flags;
     return flags | Qt::ItemNeverHasChildren;
 }
@@ -226,9 +225,8 @@ void OutlineModel::Remove(TTreeList* item, const std::function<void()>& edit)
     // Qt walk every held row of every view up to the root to find them.
     const QList<QPersistentModelIndex> parents{QPersistentModelIndex(row.parent())};
     emit layoutAboutToBeChanged(parents);
-    item->ForEachNode([this, item, gone](TTreeList* node) {
-        changePersistentIndex(createIndex(node == item ? gone : node->Position(), 0, node),
-                              QModelIndex());
+    item->ForEachNode([this](TTreeList* node) {
+        changePersistentIndex(createIndex(node->Position(), 0, node), QModelIndex());
     });
     std::vector<TTreeList*> after;
     for (int r = gone + 1; r < parent->Count(); ++r)
