@@ -862,117 +862,243 @@ std::string TMainTreeList::ProjectFileText()
     return std::move(sink.Text);
 }
 
+// Writes the nodes a batch at a time. A link is written under whichever of its two items comes
+// later in pre-order: each node gets its position in pre-order before it is written, so a
+// partner with a smaller position is one already written. The positions are kept in a flat
+// array by pool slot, so a partner's is found from its address without a visit to the partner
+// itself, which may lie anywhere in a project of millions of nodes. A partner's number is made
+// from the positions of the partner and its ancestors. Those visits are what costs: each is a
+// fetch from memory that the next one waits for. So a batch first lists every partner it needs
+// numbers of, then climbs from all of them at once, a level at a time, fetching a few partners
+// ahead, and only then writes its lines.
+class TMainTreeList::ProjectWriter {
+public:
+    ProjectWriter(BlockWriter& writer, const Progress& progress, uint64_t total)
+        : m_writer(writer), m_progress(progress), m_total(total),
+          m_slots(PoolSlotLimit(sizeof(TTreeList))), m_orderOf(size_t{m_slots} + 1, kUnwritten)
+    {
+    }
+
+    // Writes the trees in pre-order; false when the sink failed.
+    bool WriteTrees(const std::vector<TTreeList*>& trees)
+    {
+        struct Frame {
+            TTreeList* node;
+            size_t next;
+            size_t numberLength;
+        };
+        std::vector<Frame> stack;
+        std::string number;
+        for (size_t k = 0; k < trees.size(); ++k) {
+            number = std::to_string(k + 1);
+            if (!add(trees[k], number))
+                return false;
+            stack.push_back({trees[k], 0, number.size()});
+            while (!stack.empty()) {
+                Frame& top = stack.back();
+                if (top.next == top.node->m_children.size()) {
+                    stack.pop_back();
+                    continue;
+                }
+                const size_t i = top.next++;
+                TTreeList* child = top.node->m_children[i];
+                number.resize(top.numberLength);
+                number += '.';
+                char digits[16];
+                number.append(digits, std::to_chars(digits, digits + sizeof digits, i + 1).ptr);
+                if (!add(child, number))
+                    return false;
+                stack.push_back({child, 0, number.size()});
+            }
+        }
+        return flush();
+    }
+    uint64_t Written() const { return m_written; }
+
+private:
+    static constexpr uint32_t kUnwritten = UINT32_MAX;
+    static constexpr uint32_t kNone = UINT32_MAX;
+    static constexpr size_t kBatch = 1024;
+    static constexpr size_t kAhead = 12;
+
+    struct Item {
+        TTreeList* node;
+        uint32_t order;
+        uint32_t numberEnd;    // in m_numbers
+        uint32_t partnersEnd;  // in m_partners
+    };
+    struct Partner {
+        uint32_t order;
+        uint32_t number;  // the last step of its number
+        const TTreeList* node;
+    };
+    // One component of a partner's number, and the step of the component before it.
+    struct Step {
+        uint32_t component;
+        uint32_t before;
+    };
+
+    uint32_t slotOf(const TTreeList* node) const
+    {
+        return std::min(PoolSlot(node, sizeof(TTreeList)), m_slots);
+    }
+
+    bool add(TTreeList* node, const std::string& number)
+    {
+        m_numbers += number;
+        m_items.push_back({node, m_order++, static_cast<uint32_t>(m_numbers.size()), 0});
+        return m_items.size() < kBatch || flush();
+    }
+
+    bool flush()
+    {
+        // Every node of a tree comes from the pool; the spare last entry, never written, only
+        // keeps a stray one harmless.
+        for (const Item& item : m_items) {
+            if (const uint32_t slot = slotOf(item.node); slot < m_slots)
+                m_orderOf[slot] = item.order;
+        }
+        findPartners();
+        numberPartners();
+        return writeItems();
+    }
+
+    // The partners of each item written before it, in the order they were written, a pair
+    // linked twice once.
+    void findPartners()
+    {
+        m_partners.clear();
+        m_candidates.clear();
+        for (uint32_t i = 0; i < m_items.size(); ++i) {
+            for (const TTreeList* other : m_items[i].node->m_links)
+                m_candidates.push_back({slotOf(other), i, other});
+        }
+        size_t c = 0;
+        for (uint32_t i = 0; i < m_items.size(); ++i) {
+            Item& item = m_items[i];
+            const size_t first = m_partners.size();
+            for (; c < m_candidates.size() && m_candidates[c].item == i; ++c) {
+                if (c + kAhead < m_candidates.size())
+                    __builtin_prefetch(&m_orderOf[m_candidates[c + kAhead].slot]);
+                const Candidate& candidate = m_candidates[c];
+                const uint32_t at = m_orderOf[candidate.slot];
+                if (at < item.order)
+                    m_partners.push_back({at, kNone, candidate.node});
+            }
+            if (m_partners.size() - first > 1) {
+                const auto begin = m_partners.begin() + static_cast<ptrdiff_t>(first);
+                auto byOrder = [](const Partner& a, const Partner& b) { return a.order < b.order; };
+                std::sort(begin, m_partners.end(), byOrder);
+                auto same = [](const Partner& a, const Partner& b) { return a.order == b.order; };
+                m_partners.erase(std::unique(begin, m_partners.end(), same), m_partners.end());
+            }
+            item.partnersEnd = static_cast<uint32_t>(m_partners.size());
+        }
+    }
+
+    // Climbs from every partner to its tree at once, a level at a time.
+    void numberPartners()
+    {
+        m_steps.clear();
+        m_climbing.clear();
+        for (uint32_t p = 0; p < m_partners.size(); ++p)
+            m_climbing.push_back(p);
+        while (!m_climbing.empty()) {
+            size_t kept = 0;
+            for (size_t k = 0; k < m_climbing.size(); ++k) {
+                if (k + kAhead < m_climbing.size())
+                    __builtin_prefetch(m_partners[m_climbing[k + kAhead]].node);
+                Partner& partner = m_partners[m_climbing[k]];
+                const TTreeList* node = partner.node;
+                if (!node->m_parent)
+                    continue;
+                m_steps.push_back({static_cast<uint32_t>(node->m_position + 1), partner.number});
+                partner.number = static_cast<uint32_t>(m_steps.size() - 1);
+                partner.node = node->m_parent;
+                m_climbing[kept++] = m_climbing[k];
+            }
+            m_climbing.resize(kept);
+        }
+    }
+
+    bool writeItems()
+    {
+        std::string& out = m_writer.Text();
+        uint32_t numberBegin = 0;
+        uint32_t partner = 0;
+        bool ok = true;
+        for (const Item& item : m_items) {
+            out.append(m_numbers, numberBegin, item.numberEnd - numberBegin);
+            numberBegin = item.numberEnd;
+            out += ' ';
+            out += item.node->Name();
+            out += "\r\n";
+            for (; partner < item.partnersEnd; ++partner) {
+                // The steps run from the tree's component down to the partner's own.
+                for (uint32_t s = m_partners[partner].number; s != kNone; s = m_steps[s].before) {
+                    char digits[16];
+                    out.append(digits,
+                               std::to_chars(digits, digits + sizeof digits, m_steps[s].component)
+                                   .ptr);
+                    if (m_steps[s].before != kNone)
+                        out += '.';
+                }
+                out += "\r\n";
+            }
+            ++m_written;
+            if (m_writer.Full())
+                ReportProgress(m_progress, m_written, m_total);
+            if (!m_writer.Pass()) {
+                ok = false;
+                break;
+            }
+        }
+        m_items.clear();
+        m_numbers.clear();
+        return ok;
+    }
+
+    struct Candidate {
+        uint32_t slot;
+        uint32_t item;
+        const TTreeList* node;
+    };
+
+    BlockWriter& m_writer;
+    const Progress& m_progress;
+    const uint64_t m_total;
+    const uint32_t m_slots;
+    std::vector<uint32_t> m_orderOf;
+    uint32_t m_order = 0;
+    uint64_t m_written = 0;
+    std::vector<Item> m_items;
+    std::string m_numbers;
+    std::vector<Candidate> m_candidates;
+    std::vector<Partner> m_partners;
+    std::vector<uint32_t> m_climbing;
+    std::vector<Step> m_steps;
+};
+
 void TMainTreeList::WriteProjectText(ByteSink& sink, const Progress& progress)
 {
-    const int trees = std::min(Count(), kWrittenTrees);
-
-    // A link is written under whichever of its two items comes later in pre-order. Each node
-    // gets its position in pre-order before it is written, so a partner with a smaller position
-    // is one already written. The positions are kept in a flat array by pool slot: a partner's
-    // is found from its address, without a visit to the partner itself, which may lie anywhere
-    // in a project of millions of nodes. The walk keeps the number of the node it is at; a
-    // partner's number is made from its positions, which costs no more than writing it.
-    constexpr uint32_t kUnwritten = UINT32_MAX;
-    const uint32_t slots = PoolSlotLimit(sizeof(TTreeList));
-    // Every node of a tree comes from the pool; the spare last entry, never written, only keeps
-    // a stray one harmless.
-    std::vector<uint32_t> orderOf(size_t{slots} + 1, kUnwritten);
-    auto slotOf = [slots](const TTreeList* node) {
-        return std::min(PoolSlot(node, sizeof(TTreeList)), slots);
-    };
+    const int count = std::min(Count(), kWrittenTrees);
+    const std::vector<TTreeList*> trees(m_children.begin(), m_children.begin() + count);
     // Progress counts the nodes written, which are those of the written trees; counted only for
     // someone watching, since the count visits every node.
     uint64_t total = 0;
     if (progress) {
-        for (int k = 0; k < trees; ++k)
-            m_children[static_cast<size_t>(k)]->ForEachNode([&total](TTreeList*) { ++total; });
+        for (TTreeList* tree : trees)
+            tree->ForEachNode([&total](TTreeList*) { ++total; });
     }
     BlockWriter writer(sink);
     std::string& out = writer.Text();
-    auto appendComponent = [&out](uint32_t component) {
-        char digits[16];
-        out.append(digits, std::to_chars(digits, digits + sizeof digits, component).ptr);
-    };
-    std::vector<uint32_t> components;
-    auto appendNumberOf = [&](const TTreeList* node) {
-        components.clear();
-        for (; node->m_parent; node = node->m_parent)
-            components.push_back(static_cast<uint32_t>(node->m_position + 1));
-        for (size_t i = components.size(); i-- > 0;) {
-            appendComponent(components[i]);
-            if (i > 0)
-                out += '.';
-        }
-    };
     out += "0 ";
     out += Name();
     out += "\r\n";
-
-    struct Frame {
-        TTreeList* node;
-        size_t next;
-        size_t numberLength;
-    };
-    std::vector<Frame> stack;
-    std::string number;
-    std::vector<std::pair<uint32_t, const TTreeList*>> earlier;
-    uint32_t order = 0;
-    auto write = [&](TTreeList* node) {
-        const uint32_t own = order++;
-        if (const uint32_t slot = slotOf(node); slot < slots)
-            orderOf[slot] = own;
-        out += number;
-        out += ' ';
-        out += node->Name();
-        out += "\r\n";
-        earlier.clear();
-        for (const TTreeList* other : node->m_links) {
-            const uint32_t at = orderOf[slotOf(other)];
-            if (at < own) {
-                // Its number is read below, after the other partners have been looked at: the
-                // fetches overlap.
-                __builtin_prefetch(other);
-                earlier.emplace_back(at, other);
-            }
-        }
-        if (earlier.size() > 1) {
-            std::sort(earlier.begin(), earlier.end());
-            // A pair linked twice is written once.
-            earlier.erase(std::unique(earlier.begin(), earlier.end()), earlier.end());
-        }
-        for (const auto& [partnerOrder, partner] : earlier) {
-            appendNumberOf(partner);
-            out += "\r\n";
-        }
-        if (writer.Full())
-            ReportProgress(progress, order, total);
-        return writer.Pass();
-    };
-    bool ok = true;
-    for (int k = 0; k < trees && ok; ++k) {
-        TTreeList* tree = m_children[static_cast<size_t>(k)];
-        number = std::to_string(k + 1);
-        ok = write(tree);
-        stack.push_back({tree, 0, number.size()});
-        while (!stack.empty() && ok) {
-            Frame& top = stack.back();
-            if (top.next == top.node->m_children.size()) {
-                stack.pop_back();
-                continue;
-            }
-            const size_t i = top.next++;
-            TTreeList* child = top.node->m_children[i];
-            number.resize(top.numberLength);
-            number += '.';
-            char digits[16];
-            number.append(digits, std::to_chars(digits, digits + sizeof digits, i + 1).ptr);
-            ok = write(child);
-            stack.push_back({child, 0, number.size()});
-        }
-        stack.clear();
-    }
+    ProjectWriter nodes(writer, progress, total);
+    nodes.WriteTrees(trees);
     writer.Pass(true);
-    ReportProgress(progress, order, total);
+    ReportProgress(progress, nodes.Written(), total);
 }
 
 bool TMainTreeList::WriteProjectFile(std::string* error, const Progress& progress)

@@ -100,6 +100,7 @@ private:
     enum class SaveOutcome { Saved, Failed, Cancelled };
 
     class LinkLines;
+    class ProjectWriter;
     template <typename Lines>
     LoadResult readProject(Lines& lines);
     // The project takes the trees, name and modified flag of staging, which is left empty.
