@@ -367,27 +367,9 @@ public:
         m_lines += count;
         m_batch = std::clamp<size_t>(m_lines / 4, kSmallBatch, kBatch);
         sortByCode();
-        m_targets.assign(count, nullptr);
         size_t failed = count;
         std::string fault;
-        PathWalker walker(m_root);
-        for (const uint64_t key : m_keys) {
-            const size_t line = key & kLineMask;
-            if (line > failed)
-                continue;
-            const size_t begin = line == 0 ? 0 : m_partsEnd[line - 1];
-            const size_t depth = m_partsEnd[line] - begin;
-            try {
-                TTreeList* target = walker.walk(m_parts.data() + begin, depth);
-                // The root and the trees; known by the depth, without a look at the node.
-                if (depth < 2)
-                    throw ELoadInvalid("Link line names no item");
-                m_targets[line] = target;
-            } catch (const std::exception& e) {
-                failed = line;
-                fault = e.what();
-            }
-        }
+        descend(failed, fault);
         // The named items take their partners in the order of the lines (the sort keeps it
         // among lines naming one item). Their nodes and lists are fetched a few lines ahead.
         for (size_t i = 0; i < count; ++i) {
@@ -428,6 +410,57 @@ public:
     }
 
 private:
+
+    // Finds the item each line names. The lines go down together, a level a round, in the order
+    // of their codes: the nodes the lines of a round fetch do not depend on one another, so
+    // those of the lines a few ahead are asked for early. The first line in file order that
+    // names no item is failed, with what was wrong with it.
+    void descend(size_t& failed, std::string& fault)
+    {
+        const size_t count = m_keys.size();
+        m_targets.assign(count, &m_root);
+        m_going.clear();
+        for (const uint64_t key : m_keys)
+            m_going.push_back(static_cast<uint32_t>(key & kLineMask));
+        auto fail = [&](size_t line, const char* what) {
+            if (line < failed) {
+                failed = line;
+                fault = what;
+            }
+        };
+        for (size_t level = 0; !m_going.empty(); ++level) {
+            size_t kept = 0;
+            for (size_t k = 0; k < m_going.size(); ++k) {
+                if (k + 2 * kFetchAhead < m_going.size())
+                    __builtin_prefetch(m_targets[m_going[k + 2 * kFetchAhead]]);
+                if (k + kFetchAhead < m_going.size()) {
+                    const TTreeList* next = m_targets[m_going[k + kFetchAhead]];
+                    __builtin_prefetch(next->m_children.data());
+                }
+                const uint32_t line = m_going[k];
+                const size_t begin = line == 0 ? 0 : m_partsEnd[line - 1];
+                if (begin + level == m_partsEnd[line]) {
+                    // The root and the trees; known by the depth, without a look at the node.
+                    if (level < 2)
+                        fail(line, "Link line names no item");
+                    continue;
+                }
+                TTreeList*& node = m_targets[line];
+                const int value = m_parts[begin + level];
+                try {
+                    if (value > node->Count())
+                        throw ELoadInvalid("Bad Tree Number");
+                    node = node->ChildAt(TTreeList::PositionOf(value));
+                } catch (const std::exception& e) {
+                    fail(line, e.what());
+                    continue;
+                }
+                m_going[kept++] = line;
+            }
+            m_going.resize(kept);
+        }
+    }
+
     static constexpr int kLineBits = 16;
     static constexpr uint64_t kLineMask = (uint64_t{1} << kLineBits) - 1;
     static constexpr size_t kBatch = size_t{1} << kLineBits;
@@ -514,6 +547,7 @@ private:
     std::vector<uint32_t> m_sourceOf;
     std::vector<size_t> m_partsEnd;
     std::vector<TTreeList*> m_targets;
+    std::vector<uint32_t> m_going;  // lines still going down, in the order of their codes
     std::vector<TTreeList*> m_sources;  // the items whose lines these are, in file order
     std::vector<int> m_parts;
 };
