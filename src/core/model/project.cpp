@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -412,53 +413,123 @@ public:
 private:
 
     // Finds the item each line names. The lines go down together, a level a round, in the order
-    // of their codes: the nodes the lines of a round fetch do not depend on one another, so
-    // those of the lines a few ahead are asked for early. The first line in file order that
-    // names no item is failed, with what was wrong with it.
+    // of their codes, so the nodes the lines of a round fetch do not depend on one another and
+    // those of the lines a few ahead are asked for early. A line takes the path it shares with
+    // the line before it from the lines before it, as a walk along the sorted lines would, and
+    // goes down only from there: a deep chain costs a step a line. The first line in file order
+    // that names no item is failed, with what was wrong with it.
     void descend(size_t& failed, std::string& fault)
     {
         const size_t count = m_keys.size();
-        m_targets.assign(count, &m_root);
+        m_at.assign(count, {&m_root, kNoFault});
+        m_targets.assign(count, nullptr);
+        m_shared.resize(count);
         m_going.clear();
-        for (const uint64_t key : m_keys)
-            m_going.push_back(static_cast<uint32_t>(key & kLineMask));
-        auto fail = [&](size_t line, const char* what) {
-            if (line < failed) {
-                failed = line;
-                fault = what;
+        // A line joins in the round that reaches the end of the path it shares with the line
+        // before it (in the first round when it shares nothing), bucketed by that round.
+        m_joinStart.assign(1, 0);
+        for (size_t k = 0; k < count; ++k) {
+            size_t shared = 0;
+            if (k > 0) {
+                const std::span<const int> a = parts(k - 1);
+                const std::span<const int> b = parts(k);
+                while (shared < a.size() && shared < b.size() && a[shared] == b[shared])
+                    ++shared;
             }
-        };
-        for (size_t level = 0; !m_going.empty(); ++level) {
-            size_t kept = 0;
-            for (size_t k = 0; k < m_going.size(); ++k) {
-                if (k + 2 * kFetchAhead < m_going.size())
-                    __builtin_prefetch(m_targets[m_going[k + 2 * kFetchAhead]]);
-                if (k + kFetchAhead < m_going.size()) {
-                    const TTreeList* next = m_targets[m_going[k + kFetchAhead]];
-                    __builtin_prefetch(next->m_children.data());
-                }
-                const uint32_t line = m_going[k];
-                const size_t begin = line == 0 ? 0 : m_partsEnd[line - 1];
-                if (begin + level == m_partsEnd[line]) {
-                    // The root and the trees; known by the depth, without a look at the node.
-                    if (level < 2)
-                        fail(line, "Link line names no item");
-                    continue;
-                }
-                TTreeList*& node = m_targets[line];
-                const int value = m_parts[begin + level];
-                try {
-                    if (value > node->Count())
-                        throw ELoadInvalid("Bad Tree Number");
-                    node = node->ChildAt(TTreeList::PositionOf(value));
-                } catch (const std::exception& e) {
-                    fail(line, e.what());
-                    continue;
-                }
-                m_going[kept++] = line;
-            }
-            m_going.resize(kept);
+            m_shared[k] = static_cast<uint32_t>(shared);
+            if (m_joinStart.size() < shared + 2)
+                m_joinStart.resize(shared + 2, 0);
+            ++m_joinStart[shared + 1];
         }
+        for (size_t i = 1; i < m_joinStart.size(); ++i)
+            m_joinStart[i] += m_joinStart[i - 1];
+        m_joining.resize(count);
+        {
+            std::vector<uint32_t> next(m_joinStart.begin(), m_joinStart.end() - 1);
+            for (size_t k = 0; k < count; ++k)
+                m_joining[next[m_shared[k]]++] = static_cast<uint32_t>(k);
+        }
+        // Round 0 starts from the root the lines that share nothing and name something.
+        for (uint32_t j = m_joinStart[0]; j < m_joinStart[1]; ++j) {
+            if (!parts(m_joining[j]).empty())
+                m_going.push_back(m_joining[j]);
+        }
+        Place last{&m_root, kNoFault};
+        for (size_t level = 0; !m_going.empty(); ++level) {
+            // The lines that join this round, for the node of depth level + 1 they share.
+            const bool joining = level + 2 < m_joinStart.size();
+            const uint32_t* join = m_joining.data() + (joining ? m_joinStart[level + 1] : count);
+            const uint32_t* joinEnd = m_joining.data() + (joining ? m_joinStart[level + 2] : count);
+            m_kept.clear();
+            size_t g = 0;
+            while (g < m_going.size() || join != joinEnd) {
+                const bool joins = join != joinEnd && (g == m_going.size() || *join < m_going[g]);
+                const uint32_t k = joins ? *join++ : m_going[g++];
+                if (joins) {
+                    m_at[k] = last;
+                } else {
+                    if (g + 2 * kFetchAhead < m_going.size())
+                        __builtin_prefetch(m_at[m_going[g + 2 * kFetchAhead]].node);
+                    if (g + kFetchAhead < m_going.size())
+                        __builtin_prefetch(m_at[m_going[g + kFetchAhead]].node->m_children.data());
+                    step(m_at[k], parts(k)[level]);
+                    last = m_at[k];
+                }
+                if (parts(k).size() > level + 1)
+                    m_kept.push_back(k);
+            }
+            m_going.swap(m_kept);
+        }
+        for (size_t k = 0; k < count; ++k) {
+            const size_t line = m_keys[k] & kLineMask;
+            const Place& at = m_at[k];
+            if (at.fault != kNoFault)
+                fail(line, m_faults[at.fault], failed, fault);
+            // The root and the trees; known by the depth, without a look at the node.
+            else if (parts(k).size() < 2)
+                fail(line, "Link line names no item", failed, fault);
+            else
+                m_targets[line] = at.node;
+        }
+        m_faults.clear();
+    }
+
+    // Where a line has gone down to, or why it could not: a fault stays with the line, and with
+    // the lines that share the path up to it.
+    struct Place {
+        TTreeList* node;
+        uint32_t fault;  // in m_faults
+    };
+    static constexpr uint32_t kNoFault = UINT32_MAX;
+
+    void step(Place& at, int value)
+    {
+        if (at.fault != kNoFault)
+            return;
+        try {
+            if (value > at.node->Count())
+                throw ELoadInvalid("Bad Tree Number");
+            at.node = at.node->ChildAt(TTreeList::PositionOf(value));
+        } catch (const std::exception& e) {
+            at.fault = static_cast<uint32_t>(m_faults.size());
+            m_faults.emplace_back(e.what());
+        }
+    }
+
+    static void fail(size_t line, const std::string& what, size_t& failed, std::string& fault)
+    {
+        if (line < failed) {
+            failed = line;
+            fault = what;
+        }
+    }
+
+    // The components line k of the sorted lines names.
+    std::span<const int> parts(size_t k) const
+    {
+        const size_t line = m_keys[k] & kLineMask;
+        const size_t begin = line == 0 ? 0 : m_partsEnd[line - 1];
+        return {m_parts.data() + begin, m_partsEnd[line] - begin};
     }
 
     static constexpr int kLineBits = 16;
@@ -547,7 +618,16 @@ private:
     std::vector<uint32_t> m_sourceOf;
     std::vector<size_t> m_partsEnd;
     std::vector<TTreeList*> m_targets;
-    std::vector<uint32_t> m_going;  // lines still going down, in the order of their codes
+    // The descent, by place among the sorted lines: where each line is, how much of its path it
+    // shares with the line before, the lines by the round they join in, and the lines still
+    // going down.
+    std::vector<Place> m_at;
+    std::vector<uint32_t> m_shared;
+    std::vector<uint32_t> m_joinStart;
+    std::vector<uint32_t> m_joining;
+    std::vector<uint32_t> m_going;
+    std::vector<uint32_t> m_kept;
+    std::vector<std::string> m_faults;
     std::vector<TTreeList*> m_sources;  // the items whose lines these are, in file order
     std::vector<int> m_parts;
 };
@@ -903,8 +983,8 @@ std::string TMainTreeList::ProjectFileText()
 // itself, which may lie anywhere in a project of millions of nodes. A partner's number is made
 // from the positions of the partner and its ancestors. Those visits are what costs: each is a
 // fetch from memory that the next one waits for. So a batch first lists every partner it needs
-// numbers of, then climbs from all of them at once, a level at a time, fetching a few partners
-// ahead, and only then writes its lines.
+// numbers of, then climbs the first levels from a group of them at once, a level at a time,
+// asking for the nodes of a few partners ahead; the numbers are then read from nodes at hand.
 class TMainTreeList::ProjectWriter {
 public:
     ProjectWriter(BlockWriter& writer, const Progress& progress, uint64_t total)
@@ -951,8 +1031,11 @@ public:
 
 private:
     static constexpr uint32_t kUnwritten = UINT32_MAX;
-    static constexpr uint32_t kNone = UINT32_MAX;
     static constexpr size_t kBatch = 1024;
+    static constexpr size_t kBatchBytes = size_t{1} << 20;  // of the items' own numbers
+    static constexpr size_t kGroup = 256;
+    // Above these the ancestors are few, and found at hand.
+    static constexpr int kFetchedLevels = 3;
     static constexpr size_t kAhead = 12;
 
     struct Item {
@@ -963,13 +1046,7 @@ private:
     };
     struct Partner {
         uint32_t order;
-        uint32_t number;  // the last step of its number
         const TTreeList* node;
-    };
-    // One component of a partner's number, and the step of the component before it.
-    struct Step {
-        uint32_t component;
-        uint32_t before;
     };
 
     uint32_t slotOf(const TTreeList* node) const
@@ -981,7 +1058,7 @@ private:
     {
         m_numbers += number;
         m_items.push_back({node, m_order++, static_cast<uint32_t>(m_numbers.size()), 0});
-        return m_items.size() < kBatch || flush();
+        return (m_items.size() < kBatch && m_numbers.size() < kBatchBytes) || flush();
     }
 
     bool flush()
@@ -993,7 +1070,6 @@ private:
                 m_orderOf[slot] = item.order;
         }
         findPartners();
-        numberPartners();
         return writeItems();
     }
 
@@ -1017,7 +1093,7 @@ private:
                 const Candidate& candidate = m_candidates[c];
                 const uint32_t at = m_orderOf[candidate.slot];
                 if (at < item.order)
-                    m_partners.push_back({at, kNone, candidate.node});
+                    m_partners.push_back({at, candidate.node});
             }
             if (m_partners.size() - first > 1) {
                 const auto begin = m_partners.begin() + static_cast<ptrdiff_t>(first);
@@ -1030,28 +1106,34 @@ private:
         }
     }
 
-    // Climbs from every partner to its tree at once, a level at a time.
-    void numberPartners()
+    // Brings the partners [begin, end) and their first ancestors into the cache, climbing from
+    // all of them at once, a level at a time.
+    void fetchPartners(uint32_t begin, uint32_t end)
     {
-        m_steps.clear();
         m_climbing.clear();
-        for (uint32_t p = 0; p < m_partners.size(); ++p)
-            m_climbing.push_back(p);
-        while (!m_climbing.empty()) {
-            size_t kept = 0;
+        for (uint32_t p = begin; p < end; ++p)
+            m_climbing.push_back(m_partners[p].node);
+        for (int level = 0; level < kFetchedLevels; ++level) {
             for (size_t k = 0; k < m_climbing.size(); ++k) {
                 if (k + kAhead < m_climbing.size())
-                    __builtin_prefetch(m_partners[m_climbing[k + kAhead]].node);
-                Partner& partner = m_partners[m_climbing[k]];
-                const TTreeList* node = partner.node;
-                if (!node->m_parent)
-                    continue;
-                m_steps.push_back({static_cast<uint32_t>(node->m_position + 1), partner.number});
-                partner.number = static_cast<uint32_t>(m_steps.size() - 1);
-                partner.node = node->m_parent;
-                m_climbing[kept++] = m_climbing[k];
+                    __builtin_prefetch(m_climbing[k + kAhead]);
+                if (const TTreeList* parent = m_climbing[k]->m_parent)
+                    m_climbing[k] = parent;
             }
-            m_climbing.resize(kept);
+        }
+    }
+
+    void appendNumberOf(std::string& out, const TTreeList* node)
+    {
+        m_components.clear();
+        for (; node->m_parent; node = node->m_parent)
+            m_components.push_back(static_cast<uint32_t>(node->m_position + 1));
+        for (size_t i = m_components.size(); i-- > 0;) {
+            char digits[16];
+            out.append(digits,
+                       std::to_chars(digits, digits + sizeof digits, m_components[i]).ptr);
+            if (i > 0)
+                out += '.';
         }
     }
 
@@ -1060,6 +1142,7 @@ private:
         std::string& out = m_writer.Text();
         uint32_t numberBegin = 0;
         uint32_t partner = 0;
+        uint32_t fetched = 0;  // partners below this were asked for
         bool ok = true;
         for (const Item& item : m_items) {
             out.append(m_numbers, numberBegin, item.numberEnd - numberBegin);
@@ -1068,15 +1151,12 @@ private:
             out += item.node->Name();
             out += "\r\n";
             for (; partner < item.partnersEnd; ++partner) {
-                // The steps run from the tree's component down to the partner's own.
-                for (uint32_t s = m_partners[partner].number; s != kNone; s = m_steps[s].before) {
-                    char digits[16];
-                    out.append(digits,
-                               std::to_chars(digits, digits + sizeof digits, m_steps[s].component)
-                                   .ptr);
-                    if (m_steps[s].before != kNone)
-                        out += '.';
+                if (partner == fetched) {
+                    fetched = static_cast<uint32_t>(
+                        std::min(m_partners.size(), size_t{partner} + kGroup));
+                    fetchPartners(partner, fetched);
                 }
+                appendNumberOf(out, m_partners[partner].node);
                 out += "\r\n";
             }
             ++m_written;
@@ -1109,8 +1189,8 @@ private:
     std::string m_numbers;
     std::vector<Candidate> m_candidates;
     std::vector<Partner> m_partners;
-    std::vector<uint32_t> m_climbing;
-    std::vector<Step> m_steps;
+    std::vector<const TTreeList*> m_climbing;
+    std::vector<uint32_t> m_components;
 };
 
 void TMainTreeList::WriteProjectText(ByteSink& sink, const Progress& progress)

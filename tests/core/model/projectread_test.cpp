@@ -303,8 +303,10 @@ TEST(ProjectReadLinks, DamagedFilesReadAsALineAtATime)
             lines.push_back(line.substr(0, line.size() - 1));
         // Damage: link lines repeated, moved among their item's lines, pointed elsewhere or
         // nowhere; now and then an item line that breaks the file.
+        // Some share a bad component with others: a fault found once holds for each of them.
         const char* const strays[] = {"9.9", "0", "1", "2.", "1..1", "+1.1", "01.1", "3.0",
-                                      "1.-4", "4.1.1.1.1.1.1", "x", "1.99999999999"};
+                                      "1.-4", "4.1.1.1.1.1.1", "x", "1.99999999999",
+                                      "1.-4.2", "1.99999999999.3", "4.1.1.1.1.1.1.5", "9.9.9"};
         const int damage = static_cast<int>(pick(6));
         for (int d = 0; d < damage; ++d) {
             const size_t at = 1 + pick(lines.size() - 1);
