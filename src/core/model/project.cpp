@@ -342,10 +342,15 @@ public:
     explicit LinkLines(TTreeList& root) : m_root(root) {}
 
     // A link line of source, the last item read: its number as written and the components.
-    void Add(TTreeList* source, std::string_view number, const std::vector<int>& parts)
+    // anchor is the item last in pre-order when source was read (source itself, unless it
+    // came out of order).
+    void Add(TTreeList* source, TTreeList* anchor, std::string_view number,
+             const std::vector<int>& parts)
     {
-        if (m_sources.empty() || m_sources.back() != source)
+        if (m_sources.empty() || m_sources.back() != source) {
             m_sources.push_back(source);
+            m_anchors.push_back(anchor);
+        }
         const uint64_t line = m_sourceOf.size();
         const size_t depth = walked(number, parts);
         m_keys.push_back(sortCode(parts, depth) << kLineBits | line);
@@ -354,6 +359,15 @@ public:
         m_partsEnd.push_back(m_parts.size());
         if (m_keys.size() >= m_batch || m_parts.size() >= kBatchParts)
             Resolve();
+    }
+
+    // An item read while lines wait, whose line names a parent that already has items after it
+    // in pre-order: taking back what came after a line is no longer taking back what comes
+    // after it in pre-order, so such an item is noted.
+    void AddLateItem(TTreeList* item)
+    {
+        if (!m_sourceOf.empty())
+            m_late.push_back({item, m_sourceOf.size()});
     }
 
     // Links the lines added so far. At a line that names no item, see above; then throws the
@@ -398,14 +412,21 @@ public:
             if (m_targets[line])
                 m_sources[m_sourceOf[line]]->m_links.push_back(m_targets[line]);
         }
-        TTreeList* faulty = failed < count ? m_sources[m_sourceOf[failed]] : nullptr;
+        TTreeList* anchor = failed < count ? m_anchors[m_sourceOf[failed]] : nullptr;
+        if (anchor) {
+            // Each late item is the last child of its parent once the ones after it are gone.
+            for (size_t i = m_late.size(); i-- > 0 && m_late[i].lines > failed;)
+                m_late[i].item->Parent()->DeleteAt(m_late[i].item->Position());
+        }
         m_keys.clear();
         m_sourceOf.clear();
         m_sources.clear();
+        m_anchors.clear();
+        m_late.clear();
         m_parts.clear();
         m_partsEnd.clear();
-        if (faulty) {
-            dropAfter(faulty);
+        if (anchor) {
+            dropAfter(anchor);
             throw ELoadInvalid(fault);
         }
     }
@@ -629,6 +650,12 @@ private:
     std::vector<uint32_t> m_kept;
     std::vector<std::string> m_faults;
     std::vector<TTreeList*> m_sources;  // the items whose lines these are, in file order
+    std::vector<TTreeList*> m_anchors;  // for each of them, see Add
+    struct LateItem {
+        TTreeList* item;
+        size_t lines;  // lines added before it was read
+    };
+    std::vector<LateItem> m_late;
     std::vector<int> m_parts;
 };
 
@@ -920,6 +947,10 @@ LoadResult TMainTreeList::readProject(Lines& lines)
         int block = 0;  // first component of the last heading or item line
         // Link lines belong to the item that the last item line created.
         TTreeList* lastItem = nullptr;
+        // The items last in pre-order, from the block's tree down: an item line names one of
+        // them as its parent unless it comes out of order.
+        std::vector<TTreeList*> rightmost;
+        TTreeList* anchor = nullptr;  // the last of them
         std::vector<int> parts;
         PathWalker items(*this);
         while (lines.next(line)) {
@@ -933,23 +964,37 @@ LoadResult TMainTreeList::readProject(Lines& lines)
                 links.Resolve();
                 block = b;  // a classifier heading; its name is the metamodel's
                 lastItem = nullptr;
+                rightmost.clear();
                 continue;
             }
             if (block <= b) {
                 // An item line; when block < b it opens a block whose heading is missing.
                 if (single)
                     throw ELoadInvalid("Item number without a parent");
-                if (block < b)
+                if (block < b) {
                     links.Resolve();
+                    rightmost.clear();
+                }
                 TTreeList* parent = items.walk(parts, parts.size() - 1);
+                const size_t depth = parts.size() - 2;  // the parent's, below its tree
+                if (rightmost.empty() && depth == 0)
+                    rightmost.push_back(parent);
+                const bool inOrder = depth < rightmost.size() && rightmost[depth] == parent;
                 lastItem = parent->AppendNamed(name);
+                if (inOrder) {
+                    rightmost.resize(depth + 1);
+                    rightmost.push_back(lastItem);
+                    anchor = lastItem;
+                } else {
+                    links.AddLateItem(lastItem);
+                }
                 added = true;
                 block = b;
                 continue;
             }
             if (!lastItem)
                 throw ELoadInvalid("Link line without an item");
-            links.Add(lastItem, number, parts);
+            links.Add(lastItem, anchor, number, parts);
         }
         links.Resolve();
     } catch (const std::exception& e) {

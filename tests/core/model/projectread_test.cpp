@@ -345,3 +345,30 @@ TEST(ProjectReadLinks, DamagedFilesReadAsALineAtATime)
         EXPECT_TRUE(dump(batched) == dump(reference)) << text.substr(0, 2000);
     }
 }
+
+// An item line may name a parent that already has items after it in pre-order. What came after
+// a bad link line is then not what comes after its item in pre-order: the item read out of order
+// after the fault goes, and the items read before it stay.
+TEST(ProjectReadLinks, ItemsOutOfOrderAroundAFaultReadAsALineAtATime)
+{
+    const char* const texts[] = {
+        // Read out of order after the fault, under an item before the fault's item.
+        "0 P\r\n1 A\r\n1.1 a\r\n2 B\r\n2.1 x\r\n2.2 y\r\n1.1\r\n9.9\r\n2.1.1 late\r\n",
+        // The fault's item itself read out of order, before an item that follows it in
+        // pre-order.
+        "0 P\r\n1 A\r\n1.1 a\r\n2 B\r\n2.1 x\r\n2.2 y\r\n2.1.1 late\r\n1.1\r\n9.9\r\n2.3 z\r\n",
+        // Both, a level deeper, in a later tree.
+        "0 P\r\n1 A\r\n1.1 a\r\n3 C\r\n3.1 x\r\n3.1.1 p\r\n3.1.2 q\r\n3.1.1.1 r\r\n1.1\r\n3.2 s"
+        "\r\n3.1.1.2 t\r\n1.1.\r\n1.2\r\n3.1.2.1 u\r\n3.1.1.1.1 v\r\n",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        TMainTreeList batched;
+        const LoadResult got = batched.ReadProjectText(text);
+        TMainTreeList reference;
+        const LoadResult want = readLineByLine(reference, text);
+        EXPECT_FALSE(got.Ok);
+        EXPECT_EQ(got.Fault, want.Fault);
+        EXPECT_EQ(dump(batched), dump(reference));
+    }
+}
