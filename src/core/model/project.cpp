@@ -412,8 +412,9 @@ public:
             if (m_targets[line])
                 m_sources[m_sourceOf[line]]->m_links.push_back(m_targets[line]);
         }
-        TTreeList* anchor = failed < count ? m_anchors[m_sourceOf[failed]] : nullptr;
-        if (anchor) {
+        const bool faulted = failed < count;
+        TTreeList* anchor = faulted ? m_anchors[m_sourceOf[failed]] : nullptr;
+        if (faulted) {
             // Each late item is the last child of its parent once the ones after it are gone.
             for (size_t i = m_late.size(); i-- > 0 && m_late[i].lines > failed;)
                 m_late[i].item->Parent()->DeleteAt(m_late[i].item->Position());
@@ -425,14 +426,13 @@ public:
         m_late.clear();
         m_parts.clear();
         m_partsEnd.clear();
-        if (anchor) {
+        if (faulted) {
             dropAfter(anchor);
             throw ELoadInvalid(fault);
         }
     }
 
 private:
-
     // Finds the item each line names. The lines go down together, a level a round, in the order
     // of their codes, so the nodes the lines of a round fetch do not depend on one another and
     // those of the lines a few ahead are asked for early. A line takes the path it shares with
