@@ -1,12 +1,18 @@
 #include "gui/projection/projectionwindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPainter>
+#include <QRawFont>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "core/model/metamodel.h"
 #include "core/model/projectedits.h"
@@ -62,9 +68,6 @@ void TProjectionModel::SetColumns(const ItemList& list)
     beginResetModel();
     m_columns = list;
     m_columnIndex.clear();
-    m_columnIndex.reserve(list.size());
-    for (size_t i = 0; i < list.size(); ++i)
-        m_columnIndex.emplace(list[i].Item, static_cast<int>(i));
     endResetModel();
 }
 
@@ -73,18 +76,27 @@ void TProjectionModel::SetRows(const ItemList& list)
     beginResetModel();
     m_rows = list;
     m_rowIndex.clear();
-    m_rowIndex.reserve(list.size());
-    for (size_t i = 0; i < list.size(); ++i)
-        m_rowIndex.emplace(list[i].Item, static_cast<int>(i));
     endResetModel();
+}
+
+int TProjectionModel::positionOf(const TTreeList* item, const ItemList& list,
+                                 std::unordered_map<const TTreeList*, int>& index)
+{
+    // Built on the first look-up: a grid is opened far more often than searched.
+    if (index.empty() && !list.empty()) {
+        index.reserve(list.size());
+        for (size_t i = 0; i < list.size(); ++i)
+            index.emplace(list[i].Item, static_cast<int>(i));
+    }
+    const auto it = index.find(item);
+    return it == index.end() ? -1 : it->second;
 }
 
 void TProjectionModel::FillCells()
 {
+    // The header labels are the item numbers of the lists, which links leave as they are.
     if (rowCount() > 0 && columnCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    emit headerDataChanged(Qt::Horizontal, 0, std::max(0, columnCount() - 1));
-    emit headerDataChanged(Qt::Vertical, 0, std::max(0, rowCount() - 1));
 }
 
 TTreeList* TProjectionModel::ColumnItem(int column) const
@@ -100,14 +112,12 @@ TTreeList* TProjectionModel::RowItem(int row) const
 
 int TProjectionModel::ColumnOf(const TTreeList* item) const
 {
-    const auto it = m_columnIndex.find(item);
-    return it == m_columnIndex.end() ? -1 : it->second;
+    return positionOf(item, m_columns, m_columnIndex);
 }
 
 int TProjectionModel::RowOf(const TTreeList* item) const
 {
-    const auto it = m_rowIndex.find(item);
-    return it == m_rowIndex.end() ? -1 : it->second;
+    return positionOf(item, m_rows, m_rowIndex);
 }
 
 bool TProjectionModel::IsBound(int row, int column) const
@@ -184,6 +194,180 @@ QVariant TProjectionModel::headerData(int section, Qt::Orientation orientation, 
 
 // ---------------------------------------------------------------------------------------------
 
+TProjectionHeader::TProjectionHeader(Qt::Orientation orientation, QWidget* parent)
+    : QHeaderView(orientation, parent)
+{
+    // Hiding or showing a section resizes it.
+    connect(this, &QHeaderView::sectionResized, this, [this] { sectionsChanged(); });
+}
+
+void TProjectionHeader::setModel(QAbstractItemModel* model)
+{
+    if (model == this->model())
+        return;
+    for (const QMetaObject::Connection& c : std::exchange(m_modelConnections, {}))
+        disconnect(c);
+    QHeaderView::setModel(model);
+    sectionsChanged();
+    if (!model)
+        return;
+    const auto changed = [this] { sectionsChanged(); };
+    const bool horizontal = orientation() == Qt::Horizontal;
+    m_modelConnections = {
+        connect(model, &QAbstractItemModel::modelReset, this, changed),
+        connect(model, &QAbstractItemModel::layoutChanged, this, changed),
+        connect(model, &QAbstractItemModel::headerDataChanged, this,
+                [this](Qt::Orientation o) {
+                    if (o == orientation())
+                        sectionsChanged();
+                }),
+        connect(model,
+                horizontal ? &QAbstractItemModel::columnsInserted
+                           : &QAbstractItemModel::rowsInserted,
+                this, changed),
+        connect(model,
+                horizontal ? &QAbstractItemModel::columnsRemoved : &QAbstractItemModel::rowsRemoved,
+                this, changed),
+        connect(model,
+                horizontal ? &QAbstractItemModel::columnsMoved : &QAbstractItemModel::rowsMoved,
+                this, changed),
+    };
+}
+
+void TProjectionHeader::sectionsChanged()
+{
+    ++m_sectionsRevision;
+}
+
+QString TProjectionHeader::label(int logicalIndex) const
+{
+    return model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+}
+
+void TProjectionHeader::keepToFont() const
+{
+    // Polishing may still set the font.
+    ensurePolished();
+    if (m_boldMetrics && m_font == font() && m_style == style())
+        return;
+    m_font = font();
+    m_style = style();
+    m_bold = m_font;
+    m_bold.setBold(true);
+    m_boldMetrics.emplace(m_bold);
+    m_labelSizes.clear();
+    m_ownDigits.reset();
+    m_hint.reset();
+}
+
+void TProjectionHeader::forgetMeasures(const QEvent* event)
+{
+    // Where QHeaderView forgets its size hint: a style sheet may change the sections' font or
+    // margins with neither the header's font nor its style object.
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
+        m_boldMetrics.reset();
+}
+
+bool TProjectionHeader::event(QEvent* event)
+{
+    forgetMeasures(event);
+    return QHeaderView::event(event);
+}
+
+bool TProjectionHeader::viewportEvent(QEvent* event)
+{
+    forgetMeasures(event);
+    return QHeaderView::viewportEvent(event);
+}
+
+QSize TProjectionHeader::sectionSizeFromContents(int logicalIndex) const
+{
+    keepToFont();
+    const QString text = label(logicalIndex);
+    auto it = m_labelSizes.constFind(text);
+    if (it == m_labelSizes.cend()) {
+        // Renumbered items leave their old labels behind.
+        if (m_labelSizes.size() >= 4096)
+            m_labelSizes.clear();
+        // As QHeaderView measures a section, in one bold font for all of them.
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.section = logicalIndex;
+        option.fontMetrics = *m_boldMetrics;
+        option.text = text;
+        if (isSortIndicatorShown())
+            option.sortIndicator = QStyleOptionHeader::SortDown;
+        it = m_labelSizes.insert(
+            text, style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this));
+    }
+    return *it;
+}
+
+QList<int> TProjectionHeader::measuredSections() const
+{
+    constexpr int kSpan = 100;
+    QList<int> sections;
+    const int n = count();
+    int i = 0;
+    for (int taken = 0; taken < kSpan && i < n; ++i) {
+        if (!isSectionHidden(i)) {
+            sections.append(i);
+            ++taken;
+        }
+    }
+    for (int j = n - 1, taken = 0; j >= std::max(i, n - kSpan) && taken < kSpan; --j) {
+        if (!isSectionHidden(j)) {
+            sections.append(j);
+            ++taken;
+        }
+    }
+    return sections;
+}
+
+bool TProjectionHeader::oneLineHeight(const QList<int>& sections) const
+{
+    // The height of a line of text is that of the font faces drawing its glyphs. When the first
+    // face of the bold font draws every digit and point, all item numbers are one line of one
+    // height.
+    static const QString kNumberChars = QStringLiteral("0123456789.");
+    const auto isNumberChar = [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.');
+    };
+    if (sections.isEmpty())
+        return false;
+    if (!m_ownDigits) {
+        const QRawFont face = QRawFont::fromFont(m_bold);
+        m_ownDigits = std::all_of(kNumberChars.begin(), kNumberChars.end(),
+                                  [&face](QChar c) { return face.supportsCharacter(c); });
+    }
+    if (!*m_ownDigits)
+        return false;
+    return std::all_of(sections.begin(), sections.end(), [&](int i) {
+        const QString text = label(i);
+        return !text.isEmpty() && std::all_of(text.begin(), text.end(), isNumberChar);
+    });
+}
+
+QSize TProjectionHeader::sizeHint() const
+{
+    keepToFont();
+    const HintKey key{count(), m_sectionsRevision};
+    if (m_hint && m_hint->first == key)
+        return m_hint->second;
+    const QList<int> sections = measuredSections();
+    QSize hint(0, 0);
+    if (orientation() == Qt::Horizontal && oneLineHeight(sections)) {
+        hint = sectionSizeFromContents(sections.front());
+    } else {
+        for (const int i : sections)
+            hint = hint.expandedTo(sectionSizeFromContents(i));
+    }
+    m_hint = {key, hint};
+    return hint;
+}
+
+// ---------------------------------------------------------------------------------------------
+
 TUnboundDelegate::TUnboundDelegate(const TProjectionModel& model, const AppSettings& settings,
                                    const UnboundPatterns& patterns, QObject* parent)
     : QStyledItemDelegate(parent), m_model(model), m_settings(settings), m_patterns(patterns)
@@ -193,11 +377,8 @@ TUnboundDelegate::TUnboundDelegate(const TProjectionModel& model, const AppSetti
 void TUnboundDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const
 {
-    QStyledItemDelegate::paint(painter, option, index);
-    if (!m_settings.GridSelectUnbind)
-        return;
     const QBrush* brush = nullptr;
-    switch (m_model.Engagement(index.row(), index.column())) {
+    switch (m_settings.GridSelectUnbind ? m_model.Engagement(index.row(), index.column()) : 3) {
     case 0:
         brush = &m_patterns.Both;
         break;
@@ -208,8 +389,12 @@ void TUnboundDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         brush = &m_patterns.Row;
         break;
     default:
+        if (!blank(option, index))
+            QStyledItemDelegate::paint(painter, option, index);
         return;
     }
+    // The hatching is opaque and covers the cell, so what the style paints there, which it
+    // clips to the cell, would never show.
     painter->save();
     // The pattern stays fixed to the cell, as a brush origin at the cell's corner does.
     painter->setBrushOrigin(option.rect.topLeft());
@@ -223,6 +408,39 @@ void TUnboundDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
     }
     painter->restore();
+}
+
+bool TUnboundDelegate::blank(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    constexpr QStyle::State marked =
+        QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver;
+    if (option.state & marked || m_model.IsBound(index.row(), index.column()))
+        return false;
+    // Every other cell is plain: no mark, no text and no other data of its own. Whether the
+    // style paints anything for such a cell is found once per look, from one painted alone on a
+    // transparent image.
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    const BlankKey key{style, option.state, option.features, option.rect.size(),
+                       option.palette.cacheKey()};
+    if (m_blank && m_blank->first == key)
+        return m_blank->second;
+    QStyleOptionViewItem alone = option;
+    initStyleOption(&alone, index);
+    alone.rect.moveTopLeft(QPoint(0, 0));
+    QImage image(alone.rect.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        style->drawControl(QStyle::CE_ItemViewItem, &alone, &p, widget);
+    }
+    bool untouched = true;
+    for (int y = 0; y < image.height() && untouched; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        untouched = std::all_of(line, line + image.width(), [](QRgb px) { return px == 0; });
+    }
+    m_blank = {key, untouched};
+    return untouched;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -273,22 +491,30 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
     ToolBar1->addSeparator();
     ToolBar1->addAction(ActionClose);
 
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    PopupMenu1->addAction(ActionBind);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(ActionPrint);
-    PopupMenu1->addAction(ActionPrintSetup);
-    PopupMenu1->addAction(ActionExportPdf);
-    PopupMenu1->addAction(ActionExportCsv);
-    PopupMenu1->addAction(ActionImportCsv);
-    PopupMenu1->addAction(ActionProps);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(ActionClose);
-
     m_model = new TProjectionModel(context.Settings, this);
     StringGrid1 = new QTableView(this);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    for (const Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical}) {
+        auto* header = new TProjectionHeader(orientation, StringGrid1);
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setSectionsMovable(false);
+        header->setSectionsClickable(false);
+        header->setHighlightSections(true);
+        header->setDefaultAlignment(Qt::AlignCenter);
+        // The last components tell deep items apart; the first are their ancestors'.
+        header->setTextElideMode(Qt::ElideLeft);
+        // Given the model before the view, a header skips the view's placeholder one.
+        header->setModel(m_model);
+        if (orientation == Qt::Horizontal) {
+            header->setDefaultSectionSize(71);
+            header->setMinimumHeight(23);
+            StringGrid1->setHorizontalHeader(header);
+        } else {
+            header->setDefaultSectionSize(23);
+            header->setMinimumWidth(71);
+            StringGrid1->setVerticalHeader(header);
+        }
+    }
     StringGrid1->setModel(m_model);
     StringGrid1->setItemDelegate(
         new TUnboundDelegate(*m_model, context.Settings, patterns, StringGrid1));
@@ -298,26 +524,13 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
     StringGrid1->setTabKeyNavigation(false);
     StringGrid1->setCornerButtonEnabled(false);
     StringGrid1->setWordWrap(false);
-    for (QHeaderView* header : {StringGrid1->horizontalHeader(), StringGrid1->verticalHeader()}) {
-        header->setSectionResizeMode(QHeaderView::Fixed);
-        header->setSectionsMovable(false);
-        header->setSectionsClickable(false);
-        header->setHighlightSections(true);
-        header->setDefaultAlignment(Qt::AlignCenter);
-        // The last components tell deep items apart; the first are their ancestors'.
-        header->setTextElideMode(Qt::ElideLeft);
-    }
-    StringGrid1->horizontalHeader()->setDefaultSectionSize(71);
-    StringGrid1->verticalHeader()->setDefaultSectionSize(23);
-    StringGrid1->verticalHeader()->setMinimumWidth(71);
-    StringGrid1->horizontalHeader()->setMinimumHeight(23);
     StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const QModelIndex index = StringGrid1->indexAt(pos);
         if (index.isValid())
             StringGrid1->setCurrentIndex(index);
         UpdateBindAction();
-        PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
+        popupMenu()->popup(StringGrid1->viewport()->mapToGlobal(pos));
     });
     connect(StringGrid1, &QAbstractItemView::doubleClicked, this, [this] { ToggleBinding(); });
     // A double-click on a header cell toggles the current cell too.
@@ -333,6 +546,25 @@ ProjectionWindow::ProjectionWindow(MainHub* hub, int p, const UnboundPatterns& p
     layout->addWidget(ToolBar1);
     layout->addWidget(StringGrid1);
     UpdateBindAction();
+}
+
+QMenu* ProjectionWindow::popupMenu()
+{
+    if (PopupMenu1)
+        return PopupMenu1;
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(ActionBind);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ActionPrint);
+    PopupMenu1->addAction(ActionPrintSetup);
+    PopupMenu1->addAction(ActionExportPdf);
+    PopupMenu1->addAction(ActionExportCsv);
+    PopupMenu1->addAction(ActionImportCsv);
+    PopupMenu1->addAction(ActionProps);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ActionClose);
+    return PopupMenu1;
 }
 
 void ProjectionWindow::SetColumns(const ItemList& list)
@@ -457,6 +689,9 @@ void ProjectionWindow::UpdateBindAction()
     const QModelIndex current = StringGrid1->currentIndex();
     const bool bound = current.isValid() && m_model->IsBound(current.row(), current.column());
     ActionBind->setEnabled(current.isValid());
+    if (bound == m_bindRemoves)
+        return;
+    m_bindRemoves = bound;
     if (bound) {
         ActionBind->setText(QStringLiteral("Удалить &связь"));
         ActionBind->setToolTip(QStringLiteral("Удалить связь"));

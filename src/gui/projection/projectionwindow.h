@@ -6,8 +6,14 @@
 
 #include <QAbstractTableModel>
 #include <QBrush>
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QHeaderView>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 
 #include "core/model/treelist.h"
@@ -15,6 +21,7 @@
 
 class QAction;
 class QMenu;
+class QStyle;
 class QTableView;
 class QToolBar;
 
@@ -38,7 +45,7 @@ public:
 
     void SetColumns(const ItemList& list);
     void SetRows(const ItemList& list);
-    // Every cell again from the links (headers and marks).
+    // Every cell again from the links (marks and hatching).
     void FillCells();
 
     TTreeList* ColumnItem(int column) const;
@@ -57,11 +64,62 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    static int positionOf(const TTreeList* item, const ItemList& list,
+                          std::unordered_map<const TTreeList*, int>& index);
+
     const AppSettings& m_settings;
     ItemList m_columns;
     ItemList m_rows;
-    std::unordered_map<const TTreeList*, int> m_columnIndex;
-    std::unordered_map<const TTreeList*, int> m_rowIndex;
+    // Positions of the items, found on demand.
+    mutable std::unordered_map<const TTreeList*, int> m_columnIndex;
+    mutable std::unordered_map<const TTreeList*, int> m_rowIndex;
+};
+
+// A header of the grid. Its sections all have one fixed size, so all a table takes from its size
+// hint is its thickness: the width of a vertical header, the height of a horizontal one. That is
+// found from the sections QHeaderView measures, the first and last hundred, as QHeaderView finds
+// it, but each distinct label is measured once until the font or style changes, and a horizontal
+// header of item numbers, all one line of one height, measures just one of them (its hint along
+// the header is then that label's width, not the widest). Labels are plain text: the model gives
+// them no font, icon or size of their own.
+class TProjectionHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit TProjectionHeader(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+    void setModel(QAbstractItemModel* model) override;
+    QSize sizeHint() const override;
+
+protected:
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    QSize sectionSizeFromContents(int logicalIndex) const override;
+
+private:
+    QString label(int logicalIndex) const;
+    // The logical sections QHeaderView::sizeHint measures, in its order.
+    QList<int> measuredSections() const;
+    bool oneLineHeight(const QList<int>& sections) const;
+    void keepToFont() const;
+    void forgetMeasures(const QEvent* event);
+    void sectionsChanged();
+
+    std::vector<QMetaObject::Connection> m_modelConnections;
+    // The font and style the measures were taken in; without bold metrics there are none.
+    mutable QFont m_font;
+    mutable QPointer<QStyle> m_style;
+    mutable QFont m_bold;
+    mutable std::optional<QFontMetrics> m_boldMetrics;
+    mutable QHash<QString, QSize> m_labelSizes;
+    mutable std::optional<bool> m_ownDigits;  // the font's first face draws all digits and '.'
+    // Bumped whenever a label, the order or the shown sections may have changed.
+    quint64 m_sectionsRevision = 0;
+    struct HintKey {
+        int count;
+        quint64 revision;
+        bool operator==(const HintKey&) const = default;
+    };
+    mutable std::optional<std::pair<HintKey, QSize>> m_hint;
 };
 
 // Paints the hatching over data cells whose items are not engaged, when the settings ask.
@@ -74,9 +132,21 @@ public:
                const QModelIndex& index) const override;
 
 private:
+    // True when the style paints nothing for this cell, which then needs no painting.
+    bool blank(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+
     const TProjectionModel& m_model;
     const AppSettings& m_settings;
     const UnboundPatterns& m_patterns;
+    struct BlankKey {
+        QPointer<QStyle> style;
+        QStyle::State state;
+        QStyleOptionViewItem::ViewItemFeatures features;
+        QSize size;
+        qint64 palette;
+        bool operator==(const BlankKey&) const = default;
+    };
+    mutable std::optional<std::pair<BlankKey, bool>> m_blank;
 };
 
 // Its objectName stays "TF_A14", the form name by which help index files address it.
@@ -111,7 +181,7 @@ public:
 
     QTableView* StringGrid1;
     QToolBar* ToolBar1;
-    QMenu* PopupMenu1;
+    QMenu* PopupMenu1 = nullptr;  // made on first use
     QAction* ActionBind;
     QAction* ActionPrint;
     QAction* ActionPrintSetup;
@@ -122,6 +192,7 @@ public:
     QAction* ActionClose;
 
 private:
+    QMenu* popupMenu();
     void actionExecute(int tag);
     void keepCurrentCell(const std::function<void()>& rebuild);
     void currentChanged(const QModelIndex& current, const QModelIndex& previous);
@@ -134,6 +205,8 @@ private:
         int column = -1;
     } m_heldCell;
     TProjectionModel* m_model;
+    // ActionBind offers to remove the current cell's binding (else to create one).
+    bool m_bindRemoves = false;
 };
 
 }  // namespace orm

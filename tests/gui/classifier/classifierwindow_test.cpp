@@ -309,8 +309,9 @@ TEST_F(ClassifierWindowTest, EditsKeepTheViewInStep)
             mayOpen.insert(up);
         for (const auto& [node, open] : openStates()) {
             const auto was = before.find(node);
-            if (was != before.end() && was->second != open)
+            if (was != before.end() && was->second != open) {
                 ASSERT_TRUE(open && mayOpen.count(node)) << step << " " << node->Number();
+            }
         }
     }
 }

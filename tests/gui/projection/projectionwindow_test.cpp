@@ -5,6 +5,9 @@
 #include <QToolBar>
 #include <QMdiSubWindow>
 #include <QPainter>
+#include <QProxyStyle>
+#include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTest>
 
@@ -230,6 +233,8 @@ TEST_F(ProjectionTest, GridsFollowClassifierEdits)
     EXPECT_EQ(headers(grid2, Qt::Vertical), (QStringList{"4.1", "4.2"}));
     EXPECT_EQ(cell(grid1, 1, 2), QString());
     EXPECT_TRUE(d2->Links().empty());
+    EXPECT_EQ(grid1->Model()->RowOf(u3), 1);
+    EXPECT_EQ(grid1->Model()->RowOf(u2), -1);
 
     // Adding a business direction adds a column to grid 1 only.
     ClassifierWindow* directions = window->FindClassifierWindow(1);
@@ -322,4 +327,96 @@ TEST_F(ProjectionTest, HeaderDoubleClickTogglesAndTheCurrentCellShowsOverHatchin
             white += image.pixelColor(x, y) == QColor(Qt::white) ? 1 : 0;
     }
     EXPECT_EQ(white, 0);
+}
+
+TEST(ProjectionHeader, ThicknessIsPlainHeadersThickness)
+{
+    // Labels of 450 sections: QHeaderView measures the first and last hundred only, so a
+    // widest label at 250 counts for neither, one at 420 for both.
+    QStringList many;
+    for (int i = 0; i < 450; ++i)
+        many << QStringLiteral("4.%1").arg(i + 1);
+    many[250] = QStringLiteral("4.1.1.1.1.1.1.1.1.1.1.1.1.250");
+    many[420] = QStringLiteral("4.1.1.1.1.1.1.1.420");
+    const std::vector<QStringList> cases = {
+        {},
+        {"1", "1.1", "1.1.1"},
+        {"1.12.3", "12.345.6789.10.11.12", "4.1.1.1.1.1.10"},
+        many,
+        // Not all item numbers: a letter and a second line, in one label each.
+        {"1.1", QStringLiteral("Щ.1"), "2\n2"},
+    };
+    QFont large = QApplication::font();
+    large.setPointSize(26);
+    QFont italic = QApplication::font();
+    italic.setItalic(true);
+    for (const QStringList& labels : cases) {
+        QStandardItemModel model(static_cast<int>(labels.size()), static_cast<int>(labels.size()));
+        model.setHorizontalHeaderLabels(labels);
+        model.setVerticalHeaderLabels(labels);
+        QHeaderView plainTop(Qt::Horizontal), plainSide(Qt::Vertical);
+        TProjectionHeader top(Qt::Horizontal), side(Qt::Vertical);
+        const std::vector<QHeaderView*> all = {&plainTop, &plainSide, &top, &side};
+        for (QHeaderView* h : all)
+            h->setModel(&model);
+        // The thickness a table gives a header: no less than its hint, nor than its minimum.
+        const auto same = [&](const char* what) {
+            SCOPED_TRACE(what);
+            SCOPED_TRACE(labels.join(' ').left(60).toStdString());
+            EXPECT_EQ(std::max(0, top.sizeHint().height()),
+                      std::max(0, plainTop.sizeHint().height()));
+            EXPECT_EQ(std::max(0, side.sizeHint().width()),
+                      std::max(0, plainSide.sizeHint().width()));
+        };
+        same("default font");
+        for (const QFont& font : {large, italic}) {
+            for (QHeaderView* h : all)
+                h->setFont(font);
+            same("another font");
+        }
+        for (const char* sheet : {"QHeaderView::section { padding: 9px; font-size: 17pt; }",
+                                  "QHeaderView::section { padding: 1px; font-size: 11pt; }"}) {
+            for (QHeaderView* h : all)
+                h->setStyleSheet(QString::fromLatin1(sheet));
+            same(sheet);
+        }
+        if (!labels.isEmpty()) {
+            // A label changed in place, wider than all and on two lines.
+            for (const Qt::Orientation o : {Qt::Horizontal, Qt::Vertical})
+                model.setHeaderData(0, o, QStringLiteral("99.99.99.99.99.99.99\n1"));
+            same("a new label");
+        }
+    }
+}
+
+TEST_F(ProjectionTest, UnhatchedCellsLookAsTheStyleDrawsThem)
+{
+    // A style that marks every cell it draws, plain ones too.
+    class Marking : public QProxyStyle {
+    public:
+        void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                         const QWidget* widget) const override
+        {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            if (element == CE_ItemViewItem)
+                painter->fillRect(option->rect.adjusted(3, 3, -30, -3), QColor(200, 150, 0));
+        }
+    };
+    fill();
+    context->Settings.GridSelectUnbind = false;
+    ProjectionWindow* grid = window->OpenProjection(1);
+    setCurrent(grid, 1, 1);
+    QTableView* view = grid->StringGrid1;
+    const UnboundPatterns patterns = UnboundPatterns::Make();
+    Marking marking;
+    // Plain cells, a bound one and the current one, as the view's style would paint them.
+    for (QStyle* style : {view->style(), static_cast<QStyle*>(&marking)}) {
+        view->setStyle(style);
+        view->setItemDelegate(
+            new TUnboundDelegate(*grid->Model(), context->Settings, patterns, view));
+        const QImage ours = view->viewport()->grab().toImage();
+        view->setItemDelegate(new QStyledItemDelegate(view));
+        EXPECT_EQ(ours, view->viewport()->grab().toImage()) << (style == &marking);
+    }
+    view->setStyle(nullptr);
 }
