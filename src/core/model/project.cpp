@@ -277,11 +277,8 @@ public:
         m_path.resize(i);
         TTreeList* node = i == 0 ? &m_root : m_path[i - 1].node;
         for (; i < n; ++i) {
-            const int value = parts[i];
-            if (value > node->Count())
-                throw ELoadInvalid("Bad Tree Number");
-            node = node->ChildAt(TTreeList::PositionOf(value));
-            m_path.push_back({value, node});
+            node = node->ChildNumbered(parts[i]);
+            m_path.push_back({parts[i], node});
         }
         return node;
     }
@@ -528,9 +525,7 @@ private:
         if (at.fault != kNoFault)
             return;
         try {
-            if (value > at.node->Count())
-                throw ELoadInvalid("Bad Tree Number");
-            at.node = at.node->ChildAt(TTreeList::PositionOf(value));
+            at.node = at.node->ChildNumbered(value);
         } catch (const std::exception& e) {
             at.fault = static_cast<uint32_t>(m_faults.size());
             m_faults.emplace_back(e.what());

@@ -12,12 +12,6 @@
 
 namespace orm {
 
-namespace {
-
-const char kBadTreeNumber[] = "Bad Tree Number";
-
-}  // namespace
-
 void* TTreeList::operator new(std::size_t size)
 {
     return PoolAllocate(size);
@@ -191,9 +185,12 @@ const TTreeList* TTreeList::Root() const
 
 TTreeList* TTreeList::TreeByIndex(int k) const
 {
-    if (k > Count())
-        throw ELoadInvalid(kBadTreeNumber);
-    return Child(PositionOf(k));
+    return ChildNumbered(k);
+}
+
+void TTreeList::throwBadTreeNumber()
+{
+    throw ELoadInvalid("Bad Tree Number");
 }
 
 void TTreeList::throwBadPosition(int component)
@@ -211,9 +208,7 @@ TTreeList* TTreeList::FindByNumber(std::string_view number)
         int a = -1;
         if (!ParseInt(rest.substr(0, dot), a))
             a = -1;
-        if (a > node->Count())
-            throw ELoadInvalid(kBadTreeNumber);
-        node = node->Child(PositionOf(a));
+        node = node->ChildNumbered(a);
         rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
     }
     return node;

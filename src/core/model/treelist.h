@@ -113,6 +113,14 @@ public:
             throwBadPosition(component);
         return component - 1;
     }
+    // The child a number component names: ELoadInvalid above the child count, EListError
+    // below 1.
+    TTreeList* ChildNumbered(int component) const
+    {
+        if (component > Count())
+            throwBadTreeNumber();
+        return ChildAt(PositionOf(component));
+    }
     std::string Number() const;
     std::string LineText() const;
     int Level() const;
@@ -171,6 +179,7 @@ protected:
 
 private:
     [[noreturn]] static void throwBadPosition(int component);
+    [[noreturn]] static void throwBadTreeNumber();
     void renumberChildren(size_t from);
 
     // The parent and the position first, together in one cache line for most nodes: walks up
